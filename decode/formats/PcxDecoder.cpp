@@ -1,0 +1,5 @@
+// Not built yet: the format is recognised, and rendering it fails with -1
+// until its decoder lands.
+#include "decode/DecodeFrame.h"
+
+int RenderPcx(const uint8_t*, size_t, const DecodeFrame&) { return -1; }

@@ -1,0 +1,18 @@
+// Colour analysis and reduction: which colour type and bit depth an image
+// takes, its transparent key colour, and the grey ramp of colour type 0.
+#pragma once
+
+struct EngineContext;
+
+// Scans the image (poll(1) per row), fills the analysis flags, colour count,
+// first-appearance palette and key; resolves an automatic colour type and
+// checks a requested one.  False after printing the reason (or on abort).
+bool ScanColors(EngineContext& ctx);
+
+// Colour type 0: bit depth from the grey levels used and the grey ramp
+// palette with the key in its level's place.
+bool ReduceGrey(EngineContext& ctx);
+
+// Colour types 2, 4 and 6 (and any other value): bit depth 8, or failure
+// when 1, 2 or 4 was requested.
+bool ReduceTrueColor(EngineContext& ctx);

@@ -1,0 +1,61 @@
+// The working state of one encoding run.
+//
+// Every stage of the engine works on one EngineContext instead of
+// module-wide storage, so that independent runs can proceed on several
+// threads (the command-line tool does this); OptimizePng keeps one context of
+// its own and lets one run at a time through.  Nothing in here carries over
+// from one run to the next: each run initialises what it reads.  The large
+// compressor arrays are allocated once per context and reused by every pass
+// and run.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/ColorHash.h"
+#include "engine/EncodeJob.h"
+#include "engine/deflate/DeflateState.h"
+
+struct EngineContext {
+  EngineContext();
+  ~EngineContext();
+  EngineContext(const EngineContext&) = delete;
+  EngineContext& operator=(const EngineContext&) = delete;
+
+  // The job and its callbacks (never null once a run has started: the
+  // driver installs do-nothing ones where the job has none).
+  EncodeJob* job = nullptr;
+  EncodePrintFn print = nullptr;
+  EncodePollFn poll = nullptr;
+
+  // Working copies of the job's choices, resolved by the analysis.
+  int colortype = -1;
+  int filter = -1;      // the selection filter, 0..5 once resolved
+  int bitdepth = 0;
+  int palcount = 0;
+
+  // Palette, usage counters, colour hash and transparent key colour.
+  uint32_t palette[256] = {};
+  uint32_t usage[256] = {};
+  ColorHash hash;
+  uint32_t key = 0xFFFFFFFF;  // 0xFFFFFFFF: no transparent key colour
+
+  // Colour analysis results.
+  int analysisFlags = 0;      // 1 needs full alpha, 2 not grey, 4 more than 256 colours
+  int colorCount = 0;         // distinct pixel values seen, at most 256
+  int entriesNeeded = 0;      // palette count plus a bKGD entry when one is needed
+
+  // Compressor.
+  deflate::DeflateState deflate;
+  std::unique_ptr<deflate::ParserState> parser;
+
+  // Pass loop.
+  std::vector<uint8_t> snapshot;      // 320 lengths per block, block order
+  std::vector<uint8_t> bestSnapshot;
+  uint32_t bestPalette[256] = {};
+  int bestSize = 2147483647;
+  int sizeHistory[1024] = {};
+  uint32_t fingerprints[1024] = {};
+  bool finalPass = false;
+};

@@ -1,0 +1,25 @@
+// The match finder and cheapest-path parser.
+//
+// DeflateInit resets the search structures at every pass start; LzParse takes
+// the filtered bytes one at a time (n = 0 flushes at the end of the image)
+// and commits stretches of the cheapest path to the block writer.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+struct EngineContext;
+
+namespace deflate {
+
+struct ParserState;
+
+// Allocates the parser's fixed arrays (about 18 MB); once per run context.
+std::unique_ptr<ParserState> CreateParserState();
+void DestroyParserState(ParserState* state);
+
+void DeflateInit(EngineContext& ctx);
+void PrepareBlock(EngineContext& ctx, int block);
+void LzParse(EngineContext& ctx, const uint8_t* bytes, int n);
+
+}  // namespace deflate

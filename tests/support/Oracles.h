@@ -1,0 +1,62 @@
+// Independent oracles for the test suites: libpng decodes our files, zlib
+// inflates our streams, Pillow (through /usr/bin/python3) reads and writes
+// other formats.  None of them shares code with the product.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace oracle {
+
+// An image as 0xAARRGGBB words, rows packed (stride = width * 4).
+struct Image {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;
+  bool operator==(const Image&) const = default;
+};
+
+// Decodes a PNG with libpng, expanded to 8-bit RGBA with tRNS applied
+// (16-bit samples are cut to their high byte).  False with a reason on error.
+bool DecodePng(const std::vector<uint8_t>& png, Image& out, std::string* error = nullptr);
+
+// Inflates a zlib stream with zlib.  False on any error or trailing garbage.
+bool InflateZlib(const uint8_t* data, size_t size, std::vector<uint8_t>& out);
+
+// The chunks of a PNG file in order: type and data.  Verifies every CRC;
+// false when a CRC is wrong or the structure is broken.
+struct Chunk {
+  std::string type;
+  std::vector<uint8_t> data;
+};
+bool ListChunks(const std::vector<uint8_t>& png, std::vector<Chunk>& out);
+
+// Concatenated IDAT data of a PNG, inflated with zlib.
+bool InflateIdat(const std::vector<uint8_t>& png, std::vector<uint8_t>& out);
+
+std::vector<uint8_t> ReadFile(const std::filesystem::path& path);
+void WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+
+// Runs /usr/bin/python3 with a script; returns its exit status, stdout in out.
+int RunPython(const std::string& script, std::string* out = nullptr);
+
+// A fresh folder under the system temp dir, removed with its contents.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return m_path; }
+
+ private:
+  std::filesystem::path m_path;
+};
+
+// Folder of the bundled test data (PngSuite) and of the project sources.
+std::filesystem::path DataDir();
+std::filesystem::path SourceDir();
+
+}  // namespace oracle
