@@ -59,3 +59,8 @@ struct EngineContext {
   uint32_t fingerprints[1024] = {};
   bool finalPass = false;
 };
+
+// Runs one job in the given context.  Independent contexts may run on
+// independent threads at the same time; one context runs one job at a time.
+// Same result and messages as OptimizePng.
+int OptimizePngInContext(EngineContext& ctx, EncodeJob* gpo);
