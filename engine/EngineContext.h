@@ -16,6 +16,7 @@
 #include "engine/ColorHash.h"
 #include "engine/EncodeJob.h"
 #include "engine/deflate/DeflateState.h"
+#include "engine/deflate/LzParser.h"
 
 struct EngineContext {
   EngineContext();
@@ -48,7 +49,7 @@ struct EngineContext {
 
   // Compressor.
   deflate::DeflateState deflate;
-  std::unique_ptr<deflate::ParserState> parser;
+  deflate::ParserStatePtr parser;
 
   // Pass loop.
   std::vector<uint8_t> snapshot;      // 320 lengths per block, block order

@@ -13,10 +13,13 @@ struct EngineContext;
 namespace deflate {
 
 struct ParserState;
+struct ParserStateDeleter {
+  void operator()(ParserState* state) const;
+};
+using ParserStatePtr = std::unique_ptr<ParserState, ParserStateDeleter>;
 
 // Allocates the parser's fixed arrays (about 18 MB); once per run context.
-std::unique_ptr<ParserState> CreateParserState();
-void DestroyParserState(ParserState* state);
+ParserStatePtr CreateParserState();
 
 void DeflateInit(EngineContext& ctx);
 void PrepareBlock(EngineContext& ctx, int block);
