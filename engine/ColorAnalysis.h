@@ -4,6 +4,11 @@
 
 struct EngineContext;
 
+// Analysis flags.
+constexpr int kNeedsAlpha = 1;     // a pixel is neither opaque nor the one transparent key colour
+constexpr int kNotGrey = 2;        // a pixel (or the bKGD colour) is not grey
+constexpr int kTooManyColors = 4;  // more than 256 colours, or 256 and a foreign bKGD colour
+
 // Scans the image (poll(1) per row), fills the analysis flags, colour count,
 // first-appearance palette and key; resolves an automatic colour type and
 // checks a requested one.  False after printing the reason (or on abort).
