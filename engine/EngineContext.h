@@ -46,6 +46,7 @@ struct EngineContext {
   int analysisFlags = 0;      // 1 needs full alpha, 2 not grey, 4 more than 256 colours
   int colorCount = 0;         // distinct pixel values seen, at most 256
   int entriesNeeded = 0;      // palette count plus a bKGD entry when one is needed
+  uint32_t seenColors[256] = {};  // the colorCount pixel values, first-appearance order
 
   // Compressor.
   deflate::DeflateState deflate;
