@@ -1,0 +1,212 @@
+// Match search at one position.
+//
+// Algorithm.  The hash chain gives the nearest earlier position whose first
+// three bytes equal ours.  From there the search never walks the chain
+// again: every searched position keeps a list whose entry for length L is
+// the nearest distance at which it matched L bytes.  When our candidate at
+// distance D fails to extend past L bytes, the candidate's own list entry for
+// L names the nearest position that matches the candidate - and therefore us
+// - for at least L bytes, so the search leaps straight to it.  Inside a run
+// of one byte value, candidates first step back to the start of their run,
+// which crosses the whole run in one move.
+//
+// "Intense" and "Longest match" follow only the nearest distance of each
+// length.  "Xtreme!" also visits farther candidates whose distance code is
+// cheaper in bits than every code already seen for a length, backing off to
+// the shortest length the cheaper code can improve.
+#include <algorithm>
+
+#include "engine/deflate/ParserCore.h"
+
+namespace deflate {
+namespace {
+
+constexpr int kNoCandidate = kWindow + 1;
+
+class PositionSearch {
+ public:
+  PositionSearch(ParserState& ps, const CodeTables& tables, int32_t p, int32_t costP)
+      : m_ps(ps), m_tables(tables), m_p(p), m_costP(costP), m_runLength(ps.runEnd - p),
+        m_listStart(ps.poolFill) {}
+
+  // Nearest earlier position with the same first three bytes, 0 for none.
+  // Distances must grow strictly along the chain: a stale link (a slot
+  // reused since) ends the walk.
+  int NearestCandidate() const {
+    const uint32_t head = RingWord(m_ps, m_p) & 0xFFFFFF;
+    int slot = m_ps.hashHead[HashAt(m_ps, m_p)];
+    int previous = 0;
+    for (;;) {
+      const int distance = ((m_p - slot - 1) & kWindowMask) + 1;
+      if (distance <= previous || distance > m_p) return 0;
+      if ((RingWord(m_ps, m_p - distance) & 0xFFFFFF) == head) return distance;
+      previous = distance;
+      slot = m_ps.chain[slot & kWindowMask];
+    }
+  }
+
+  void SearchNearest(int distance);
+  void SearchCheaper(int distance);
+
+ private:
+  bool Extends(int length, int distance) const {
+    return RingByte(m_ps, m_p + length) == RingByte(m_ps, m_p - distance + length);
+  }
+
+  int Code(int distance) const { return m_tables.DistanceCode(distance); }
+
+  // Steps a candidate back to the start of its run of p's byte; only valid
+  // when the match so far is exactly p's run.
+  int RunStart(int length, int distance) const {
+    if (length != m_runLength) return distance;
+    return distance + m_ps.runCount[(m_p - distance) & kRingMask];
+  }
+
+  // The nearest farther candidate sharing at least length bytes, read from
+  // the candidate's list; kNoCandidate when there is none in the window.
+  int ListedNext(int length, int distance) const {
+    // At 32768 the candidate's slot is p's own (its list is being rebuilt),
+    // and any further distance would leave the window anyway.
+    if (distance >= kWindow) return kNoCandidate;
+    const int slot = (m_p - distance) & kWindowMask;
+    if (m_ps.listCount[slot] <= length - kMinMatch) return kNoCandidate;
+    const int next = distance + m_ps.pool[m_ps.listStart[slot] + uint32_t(length - kMinMatch)];
+    return next > kWindow ? kNoCandidate : next;
+  }
+
+  bool HasEntry(int length) const { return m_ps.poolFill - m_listStart > uint32_t(length - kMinMatch); }
+  void Append(int distance) { m_ps.pool[m_ps.poolFill++] = uint16_t(distance); }
+  void Relax(int length, int distance) { deflate::Relax(m_ps, m_tables, m_p, m_costP, length, distance); }
+
+  void Record(int length, int distance) {
+    const int32_t cost = m_ps.distanceCodeCost[Code(distance)];
+    if (!HasEntry(length)) {
+      Append(distance);
+      m_ps.cheapestAtLength[length] = cost;
+    } else if (cost < m_ps.cheapestAtLength[length]) {
+      m_ps.cheapestAtLength[length] = cost;
+    }
+    Relax(length, distance);
+  }
+
+  ParserState& m_ps;
+  const CodeTables& m_tables;
+  const int32_t m_p;
+  const int32_t m_costP;
+  const int m_runLength;
+  const uint32_t m_listStart;
+};
+
+void PositionSearch::SearchNearest(int distance) {
+  int length = kMinMatch;
+  for (;;) {
+    Append(distance);
+    Relax(length, distance);
+    if (length == kMaxMatch) return;
+    while (!Extends(length, distance)) {
+      distance = ListedNext(length, RunStart(length, distance));
+      if (distance == kNoCandidate) return;
+    }
+    ++length;
+  }
+}
+
+void PositionSearch::SearchCheaper(int distance) {
+  const uint8_t* nextCheaper = m_ps.nextCheaper;
+  int length = kMinMatch;
+  for (;;) {
+    Record(length, distance);
+    if (length == kMaxMatch) {
+      // Full length: only a farther candidate with a cheaper code can help.
+      if (nextCheaper[Code(distance)] == kDistanceCodes) return;
+      distance = ListedNext(length, RunStart(length, distance));
+      if (distance == kNoCandidate) return;
+      continue;
+    }
+
+    const int anchor = distance;
+    const int cheaperCode = nextCheaper[Code(distance)];
+    int32_t target = 0;
+    bool extended = false;
+    for (;;) {
+      if (Extends(length, distance)) {
+        extended = true;
+        break;
+      }
+      const int next = ListedNext(length, RunStart(length, distance));
+      if (next == kNoCandidate) {
+        if (cheaperCode == kDistanceCodes) return;
+        target = m_ps.distanceCodeCost[cheaperCode];
+        break;
+      }
+      const int nextCode = Code(next);
+      if (nextCode >= cheaperCode) {
+        int code = cheaperCode;
+        while (nextCheaper[code] <= nextCode) code = nextCheaper[code];
+        target = m_ps.distanceCodeCost[code];
+        break;
+      }
+      distance = next;  // no cheaper than the anchor: just extend it
+    }
+    if (extended) {
+      ++length;
+      continue;
+    }
+
+    // Back off to the shortest length whose best distance cost the cheaper
+    // code can still beat, then revisit that length from the anchor on.
+    while (length > 5 && m_ps.cheapestAtLength[length - 3] > target) length -= 3;
+    while (length > kMinMatch && m_ps.cheapestAtLength[length - 1] > target) length -= 1;
+    distance = anchor;
+    for (;;) {
+      distance = RunStart(length, distance);
+      if (distance > kWindow) return;
+      if (Code(distance) >= cheaperCode) {
+        // The run step crossed code cheaperCode's range: every distance of
+        // the run matches, so its smallest one is a real candidate.
+        distance = kDistanceCodeInfo[cheaperCode].base;
+        break;
+      }
+      distance = ListedNext(length, distance);
+      if (distance == kNoCandidate) return;
+      if (Code(distance) >= cheaperCode) break;
+    }
+  }
+}
+
+}  // namespace
+
+void SearchPosition(ParserState& ps, const CodeTables& tables, int strategy, int32_t p, int32_t costP) {
+  UpdateRunCounter(ps, p);
+  const uint8_t b = RingByte(ps, p);
+  if (ps.runEnd < p + 1) ps.runEnd = p + 1;
+  while (ps.runEnd < ps.inputTotal && RingByte(ps, ps.runEnd) == b) ++ps.runEnd;
+
+  if (ps.poolFill > kPoolWrapAt) ps.poolFill = 0;
+  const uint32_t start = ps.poolFill;
+  const int slot = p & kWindowMask;
+  ps.listStart[slot] = start;
+
+  PositionSearch search(ps, tables, p, costP);
+  const int distance = search.NearestCandidate();
+  if (distance > 0) {
+    if (strategy == 0) search.SearchCheaper(distance);
+    else search.SearchNearest(distance);
+  }
+
+  // Successive positions often find the same candidates (a list is then the
+  // tail of the previous one); share the pool entries instead of copying.
+  const int32_t count = int32_t(ps.poolFill - start);
+  if (count <= ps.prevListCount &&
+      std::equal(ps.pool + start, ps.pool + start + count, ps.pool + ps.prevListEnd - count)) {
+    ps.poolFill = ps.prevListEnd;
+    ps.listStart[slot] = ps.prevListEnd - uint32_t(count);
+  }
+  ps.listCount[slot] = count;
+  ps.prevListEnd = ps.poolFill;
+  ps.prevListCount = count;
+
+  InsertIntoChain(ps, p);
+}
+
+}  // namespace deflate

@@ -1,0 +1,74 @@
+// Small hot-path helpers shared by the parser's driver and its match search:
+// ring reads, the three-byte hash, and relaxing one step of the path.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "engine/deflate/DeflateTables.h"
+#include "engine/deflate/ParserState.h"
+
+namespace deflate {
+
+inline uint8_t RingByte(const ParserState& ps, int32_t pos) { return ps.ring[pos & kRingMask]; }
+
+// Little-endian 32-bit word at a position; the 4-byte tail after the ring
+// makes this valid at every ring index.
+inline uint32_t RingWord(const ParserState& ps, int32_t pos) {
+  uint32_t v;
+  std::memcpy(&v, ps.ring + (pos & kRingMask), 4);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  v = __builtin_bswap32(v);
+#endif
+  return v;
+}
+
+// Depends only on the first three bytes, so positions that can match share
+// a chain.
+inline int HashAt(const ParserState& ps, int32_t pos) {
+  const uint32_t v = RingWord(ps, pos);
+  return int(((v >> 12) - v) & (kHashSize - 1));
+}
+
+inline void InsertIntoChain(ParserState& ps, int32_t pos) {
+  const int slot = pos & kWindowMask;
+  const int h = HashAt(ps, pos);
+  ps.chain[slot] = ps.hashHead[h];
+  ps.hashHead[h] = int16_t(slot);
+}
+
+// Counts the identical bytes before each position (capped), so that a
+// search can step over a whole run of one byte value at once.
+inline void UpdateRunCounter(ParserState& ps, int32_t pos) {
+  const uint8_t b = RingByte(ps, pos);
+  if (b == ps.lastByte) {
+    if (ps.runCounter < kMaxRunCount) ++ps.runCounter;
+  } else {
+    ps.runCounter = 0;
+    ps.lastByte = b;
+  }
+  ps.runCount[pos & kRingMask] = uint16_t(ps.runCounter);
+}
+
+// Offers the match (length, distance) from position p, reached at cost
+// costP.  Only a strictly cheaper arrival replaces the one already recorded,
+// and nothing beyond the relax limit (block end or end of data) is taken.
+inline void Relax(ParserState& ps, const CodeTables& tables, int32_t p, int32_t costP, int length,
+                  int distance) {
+  const int32_t target = p + length;
+  if (target > ps.relaxLimit) return;
+  const int32_t cost = costP + ps.lengthCost[length] + ps.distanceCodeCost[tables.DistanceCode(distance)];
+  int32_t& slot = ps.cost[target & kCostRingMask];
+  if (cost < slot) {
+    slot = cost;
+    ps.path[target & kPathRingMask] = {uint16_t(length), uint16_t(distance)};
+    if (target > ps.furthest) ps.furthest = target;
+  }
+}
+
+// Searches position p (strategies 0..2): updates its run counter, builds
+// its match list, relaxes the matches it finds and inserts p into the hash
+// chains.  Defined in MatchSearch.cpp.
+void SearchPosition(ParserState& ps, const CodeTables& tables, int strategy, int32_t p, int32_t costP);
+
+}  // namespace deflate

@@ -1,0 +1,91 @@
+// The working arrays of the match finder and cheapest-path parser.
+//
+// Everything is sized once (about 18 MB, most of it the pool of match lists)
+// and reused by every pass of every run in one engine context; a pass only
+// resets what it reads.  Positions count from 0 at the start of a pass.
+//
+// Input ring: the last 65,536 bytes by position, followed by a copy of its
+// first 4 bytes so that a 32-bit load at any ring index stays inside.
+//
+// Hash chains: heads by the hash of the first three bytes, and one backward
+// link per window slot (position mod 32768).  Slots are signed 16-bit and
+// every distance derived from them is taken mod 32768 and checked for strict
+// growth along the chain, so stale links end a walk instead of looping.
+//
+// Match lists: for each searched position, entry j is the distance at which
+// the search first reached length j + 3.  The search at a later position
+// leaps from one candidate to the next candidate that is at least as long by
+// reading the candidate's own list instead of walking the chain.
+//
+// Cheapest path: cost ring (512 slots of best cost so far, INT32_MAX for
+// unreachable) and path ring (262,144 slots, the last step that improved each
+// position), committed whenever every candidate path meets at one position.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/deflate/DeflateTables.h"
+
+namespace deflate {
+
+constexpr int kRingSize = 65536;
+constexpr int kRingMask = kRingSize - 1;
+constexpr int kWindowMask = 32767;
+constexpr int kHashSize = 4096;
+constexpr uint32_t kPoolSize = 8388608;
+constexpr uint32_t kPoolWrapAt = 8388352;  // a list never runs past the pool's end
+constexpr int kCostRingSize = 512;
+constexpr int kCostRingMask = kCostRingSize - 1;
+constexpr int kPathRingSize = 262144;
+constexpr int kPathRingMask = kPathRingSize - 1;
+constexpr int32_t kUnreachable = 2147483647;
+constexpr int32_t kBlockStartCost = -2147483647 - 1;
+constexpr int32_t kNoCodeCost = 4096;  // more than 258 literals of 15 bits
+constexpr int kMaxRunCount = 32767;
+
+// One step of the path: length 1 is a literal (value = the byte), 3..258 a
+// match (value = distance; 32768 fits in 16 bits unsigned).
+struct PathStep {
+  uint16_t length;
+  uint16_t value;
+};
+
+struct ParserState {
+  uint8_t ring[kRingSize + 4];
+  uint16_t runCount[kRingSize];  // identical bytes just before each position
+  int16_t hashHead[kHashSize];
+  int16_t chain[kWindow];
+  uint32_t listStart[kWindow];
+  int32_t listCount[kWindow];
+  uint16_t pool[kPoolSize];
+  int32_t cost[kCostRingSize];
+  PathStep path[kPathRingSize];
+
+  // Per-block cost model (rebuilt by PrepareBlock).
+  int32_t literalCost[256];
+  int32_t lengthCost[kMaxMatch + 1];      // by match length 3..258
+  int32_t distanceCodeCost[kDistanceCodes];
+  uint8_t nextCheaper[kDistanceCodes];    // strategy 0: next code with a lower cost, 30 = none
+  int32_t cheapestAtLength[kMaxMatch + 1];  // strategy 0: per length, at the current position
+
+  // Run tracking.
+  uint8_t lastByte;
+  int32_t runCounter;
+  int32_t runEnd;
+
+  // List pool.
+  uint32_t poolFill;
+  uint32_t prevListEnd;
+  int32_t prevListCount;
+
+  // Positions.
+  int32_t inputTotal;
+  int32_t current;
+  int32_t furthest;
+  int32_t committed;
+  int32_t relaxLimit;
+
+  PathStep traceBuffer[kPathRingSize];  // committed steps in stream order
+};
+
+}  // namespace deflate
