@@ -1,0 +1,114 @@
+// An engine context wired for unit tests of the analysis, palette and
+// splitter stages: a zeroed job over a caller's pixels, the messages the
+// stage prints captured piece by piece, and a poll that counts its calls and
+// can be told to answer "stop".
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/EngineContext.h"
+
+namespace colourtest {
+
+// The callbacks are plain function pointers, so the capture they fill lives
+// here; a test suite runs one test at a time.
+struct Capture {
+  std::vector<std::string> pieces;
+  int polls = 0;
+  int stopAtPoll = -1;  // answer non-zero at this call (0-based), -1 never
+};
+
+inline Capture& TheCapture() {
+  static Capture capture;
+  return capture;
+}
+
+inline int CapturePrint(const char* format, ...) {
+  char text[512];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  TheCapture().pieces.emplace_back(text);
+  return 0;
+}
+
+inline int CountingPoll(int code) {
+  Capture& c = TheCapture();
+  if (code != 1) return 0;
+  return c.polls++ == c.stopAtPoll ? 1 : 0;
+}
+
+// Width x height image of 0xAARRGGBB pixels, rows packed.
+struct Pixels {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> px;
+
+  static Pixels FromList(const std::vector<uint32_t>& values, int width) {
+    Pixels p;
+    p.width = width;
+    p.height = int(values.size()) / width;
+    p.px = values;
+    return p;
+  }
+};
+
+// One context and job per test; the job looks at the given pixels and
+// starts with every choice automatic, as the write path leaves them.
+class StageHarness {
+ public:
+  explicit StageHarness(Pixels pixels) : m_pixels(std::move(pixels)), m_ctx(new EngineContext) {
+    TheCapture() = Capture{};
+    m_job.pixels = m_pixels.px.data();
+    m_job.width = m_pixels.width;
+    m_job.height = m_pixels.height;
+    m_job.stride = m_pixels.width * 4;
+    m_job.filter = -1;
+    m_job.colortype = -1;
+    m_ctx->job = &m_job;
+    m_ctx->print = CapturePrint;
+    m_ctx->poll = CountingPoll;
+    SyncWorkingCopies();
+  }
+
+  EncodeJob& job() { return m_job; }
+  EngineContext& ctx() { return *m_ctx; }
+  const std::vector<std::string>& pieces() const { return TheCapture().pieces; }
+  int polls() const { return TheCapture().polls; }
+  void StopAtPoll(int call) { TheCapture().stopAtPoll = call; }
+
+  // The driver's stage 1 (working copies of the job's choices) and stage 4
+  // (the input palette copied into the engine palette).
+  void SyncWorkingCopies() {
+    m_ctx->colortype = m_job.colortype;
+    m_ctx->filter = m_job.filter;
+    m_ctx->bitdepth = m_job.bitdepth;
+    m_ctx->palcount = m_job.palcount;
+  }
+  void CopyInputPalette() {
+    const int n = m_job.palcount < 0 ? 0 : (m_job.palcount > 256 ? 256 : m_job.palcount);
+    for (int i = 0; i < n; ++i) m_ctx->palette[i] = m_job.pal[i];
+  }
+
+  std::string LastMessage() const { return pieces().empty() ? std::string() : pieces().back(); }
+
+ private:
+  Pixels m_pixels;
+  EncodeJob m_job{};
+  std::unique_ptr<EngineContext> m_ctx;
+};
+
+inline uint32_t Grey(int level, int alpha = 255) {
+  return (uint32_t(alpha) << 24) | (uint32_t(level) * 0x010101u);
+}
+inline uint32_t Rgb(int r, int g, int b, int alpha = 255) {
+  return (uint32_t(alpha) << 24) | (uint32_t(r) << 16) | (uint32_t(g) << 8) | uint32_t(b);
+}
+
+}  // namespace colourtest
