@@ -1,5 +1,13 @@
 // Colour analysis and reduction: which colour type and bit depth an image
 // takes, its transparent key colour, and the grey ramp of colour type 0.
+//
+// Before anything is compressed the engine decides how the pixels are
+// stored.  Two scans gather three facts (does the image need a full alpha
+// channel, is it grey, does it fit a palette) and the one fully transparent
+// colour that a tRNS key can express instead of alpha.  From those facts an
+// automatic colour type is chosen, and a requested one that cannot hold the
+// image is refused with a message naming the type that would.  Grey images
+// then take the smallest bit depth whose even ramp holds every level used.
 #pragma once
 
 struct EngineContext;
