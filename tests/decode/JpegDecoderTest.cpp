@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "decode/DecodeFrame.h"
+#include "support/LibjpegWriter.h"
 #include "support/Oracles.h"
 
 namespace {
@@ -121,6 +122,111 @@ TEST_P(PillowJpeg, MatchesLibjpegWithinTwo) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, PillowJpeg, ::testing::ValuesIn(kPillowCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// libjpeg's own decode (through Pillow) of a file made elsewhere.
+std::vector<uint8_t> DecodeWithPillow(const std::vector<uint8_t>& jpeg) {
+  oracle::TempDir dir;
+  const auto jpegPath = dir.path() / "in.jpg";
+  const auto rgbPath = dir.path() / "out.rgb";
+  oracle::WriteFile(jpegPath, jpeg);
+  const std::string script = "from PIL import Image\nopen('" + rgbPath.string() + "', 'wb').write(Image.open('" +
+                             jpegPath.string() + "').convert('RGB').tobytes())\n";
+  if (oracle::RunPython(script) != 0) return {};
+  return oracle::ReadFile(rgbPath);
+}
+
+// The same kind of picture as the Pillow cases, made here: gradients,
+// a checker of hard edges, and noise from a fixed-seed generator.
+std::vector<uint8_t> TestPicture(int width, int height) {
+  std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+  uint32_t seed = 12345;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      seed = seed * 1103515245u + 12345u;
+      const int noise = static_cast<int>((seed >> 16) % 41) - 20;
+      uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+      p[0] = static_cast<uint8_t>(std::clamp(x * 255 / std::max(1, width - 1) + noise, 0, 255));
+      p[1] = static_cast<uint8_t>(std::clamp(y * 255 / std::max(1, height - 1) - noise, 0, 255));
+      p[2] = ((x / 6) + (y / 5)) % 2 ? 240 : 20;
+    }
+  }
+  return rgb;
+}
+
+bool HasMarker(const std::vector<uint8_t>& jpeg, uint8_t marker) {
+  for (size_t i = 0; i + 1 < jpeg.size(); ++i) {
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == marker) return true;
+  }
+  return false;
+}
+
+struct LibjpegCase {
+  const char* name;
+  int width;
+  int height;
+  oracle::JpegWriteOptions options;
+};
+
+oracle::JpegWriteOptions Sampled(int yh, int yv, int ch, int cv) {
+  oracle::JpegWriteOptions o;
+  o.h[0] = yh;
+  o.v[0] = yv;
+  o.h[1] = o.h[2] = ch;
+  o.v[1] = o.v[2] = cv;
+  return o;
+}
+oracle::JpegWriteOptions WithRestart(oracle::JpegWriteOptions o, unsigned interval, bool progressive = false) {
+  o.restartInterval = interval;
+  o.progressive = progressive;
+  return o;
+}
+oracle::JpegWriteOptions Grey(oracle::JpegWriteOptions o) {
+  o.components = 1;
+  return o;
+}
+oracle::JpegWriteOptions RgbSpace(oracle::JpegWriteOptions o) {
+  o.rgbColourSpace = true;
+  return o;
+}
+
+const LibjpegCase kLibjpegCases[] = {
+    {"restartEveryMcu420", 70, 50, WithRestart(Sampled(2, 2, 1, 1), 1)},
+    {"restartEvery3Mcus444", 70, 50, WithRestart(Sampled(1, 1, 1, 1), 3)},
+    {"restartProgressive420", 70, 50, WithRestart(Sampled(2, 2, 1, 1), 2, true)},
+    {"restartGrey", 45, 40, WithRestart(Grey(Sampled(1, 1, 1, 1)), 5)},
+    {"restartGreyProgressive", 45, 40, WithRestart(Grey(Sampled(1, 1, 1, 1)), 4, true)},
+    {"sampling440", 53, 37, Sampled(1, 2, 1, 1)},
+    {"sampling411", 53, 37, Sampled(4, 1, 1, 1)},
+    {"sampling310", 53, 37, Sampled(3, 1, 1, 1)},
+    {"sampling42", 53, 37, Sampled(4, 2, 1, 1)},
+    {"sampling41Progressive", 53, 37, WithRestart(Sampled(4, 1, 1, 1), 0, true)},
+    {"chromaAboveLuma", 53, 37, Sampled(1, 1, 2, 2)},
+    {"rgbColourSpace", 40, 24, RgbSpace(Sampled(1, 1, 1, 1))},
+};
+
+class LibjpegFile : public ::testing::TestWithParam<LibjpegCase> {};
+
+TEST_P(LibjpegFile, MatchesLibjpegWithinTwo) {
+  const LibjpegCase& c = GetParam();
+  if (!oracle::LibjpegAvailable()) GTEST_SKIP() << "libjpeg.so.62 not installed";
+  const std::vector<uint8_t> jpeg = oracle::WriteJpegWithLibjpeg(TestPicture(c.width, c.height), c.width, c.height, c.options);
+  ASSERT_FALSE(jpeg.empty());
+  if (c.options.restartInterval != 0) {
+    ASSERT_TRUE(HasMarker(jpeg, 0xDD)) << "no DRI segment";
+    ASSERT_TRUE(HasMarker(jpeg, 0xD1)) << "no second restart interval";
+  }
+  const std::vector<uint8_t> rgb = DecodeWithPillow(jpeg);
+  ASSERT_EQ(rgb.size(), static_cast<size_t>(c.width) * c.height * 3);
+  const Decoded d = Render(jpeg, c.width, c.height);
+  ASSERT_EQ(d.status, 0);
+  const int largest = LargestDifference(d.pixels, rgb);
+  RecordProperty("largest_difference", largest);
+  std::printf("[ %s ] largest difference from libjpeg: %d\n", c.name, largest);
+  EXPECT_LE(largest, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, LibjpegFile, ::testing::ValuesIn(kLibjpegCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
