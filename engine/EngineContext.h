@@ -15,6 +15,7 @@
 
 #include "engine/ColorHash.h"
 #include "engine/EncodeJob.h"
+#include "engine/MallocBuffer.h"
 #include "engine/deflate/DeflateState.h"
 #include "engine/deflate/LzParser.h"
 
@@ -56,10 +57,46 @@ struct EngineContext {
   std::vector<uint8_t> snapshot;      // 320 lengths per block, block order
   std::vector<uint8_t> bestSnapshot;
   uint32_t bestPalette[256] = {};
-  int bestSize = 2147483647;
-  int sizeHistory[1024] = {};
+  int64_t bestSize = 2147483647;
+  int64_t sizeHistory[1024] = {};
   uint32_t fingerprints[1024] = {};
   bool finalPass = false;
+  uint32_t randomState = 0;           // generator behind randomtables
+
+  // Output stream.  The position is counted in 64 bits so that a pass that
+  // overshoots a very large buffer is still measured, never wrapped.
+  int64_t outPos = 0;                 // bytes of the PNG written in this pass
+  int64_t idatStart = 0;              // where the IDAT length field lies
+  int64_t sizeEstimate = 0;           // upper bound of the stored file
+  uint32_t crcTable[256] = {};
+
+  // Where filtered bytes go.
+  enum class ByteSink { Collector, TrialHistogram, Deflate };
+  ByteSink sink = ByteSink::Deflate;
+
+  // Scanline filter state of the pass under way.
+  MallocPtr<uint32_t> olinbuf;        // two rows of units, see RowFilter.h
+  int unitsPerRow = 0;
+  int unitIndex = 0;
+  int rowCounter = 0;
+  int workingFilter = 0;              // 0..4, the filter of the next row
+  int rowFilter = 0;                  // the filter type sent for this row
+  uint32_t leftUnit = 0;
+
+  // Adaptive filter choice.
+  uint32_t trialCounts[256] = {};
+  int trialTotal = 0;
+  MallocPtr<uint32_t> entropylut;     // entropyN + 1 entries
+  int entropyN = -1;
+
+  // Split pre-pass collection of the filtered stream.
+  MallocPtr<uint8_t> collected;
+  int64_t collectedCount = 0;
+  int64_t collectedCapacity = 0;
+
+  // Row percentage through a reciprocal of the height.
+  uint32_t percentFactor = 0;
+  uint32_t percentCorrection = 0;
 };
 
 // Runs one job in the given context.  Independent contexts may run on

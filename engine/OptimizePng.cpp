@@ -1,0 +1,142 @@
+// The driver: the stages of one run in order, and the entry points.
+//
+// Analysis (colour type, bit depth, palette, filter), the results published
+// in the job, the analysis-only checkpoint, the output buffer, then the
+// passes and, when compression did not pay or was not asked for, the stored
+// file.  Every failure releases what the run allocated (except kbuf, which
+// stays the caller's) and answers kEncodeFailed; its reason is the last
+// text printed.
+
+#include <chrono>
+#include <cstdlib>
+#include <mutex>
+
+#include "engine/AdaptiveFilter.h"
+#include "engine/ColorAnalysis.h"
+#include "engine/ImagePass.h"
+#include "engine/OutputBuffer.h"
+#include "engine/Palette.h"
+#include "engine/PassLoop.h"
+#include "engine/PngWriter.h"
+#include "engine/Progress.h"
+
+namespace {
+
+int PrintNothing(const char*, ...) { return 0; }
+int NeverStop(int) { return 0; }
+
+void StartRun(EngineContext& ctx, EncodeJob* gpo) {
+  ctx.job = gpo;
+  ctx.print = gpo->print ? gpo->print : PrintNothing;
+  ctx.poll = gpo->poll ? gpo->poll : NeverStop;
+  // A palette count outside 0..256 (or without a palette) is outside the
+  // job's contract; it is read as the entries that can actually be copied.
+  int palcount = gpo->palcount < 0 ? 0 : (gpo->palcount > 256 ? 256 : gpo->palcount);
+  if (gpo->pal == nullptr) palcount = 0;
+  ctx.palcount = palcount;
+  ctx.colortype = gpo->colortype;
+  ctx.filter = gpo->filter;
+  ctx.bitdepth = gpo->bitdepth;
+  PublishPercent(*gpo, 0);
+  PublishPass(*gpo, 0);
+  ctx.key = 0xFFFFFFFF;
+
+  // Nothing of an earlier run may leak into this one.
+  ctx.deflate.numBlocks = 1;
+  ctx.deflate.savedBits = 0;
+  ctx.sink = EngineContext::ByteSink::Deflate;
+  ctx.finalPass = false;
+  ctx.bestSize = 2147483647;
+  for (int64_t& s : ctx.sizeHistory) s = 0;
+  for (uint32_t& f : ctx.fingerprints) f = 0;
+  ctx.outPos = 0;
+  ctx.olinbuf.reset();
+  ctx.collected.reset();
+  ctx.collectedCapacity = 0;
+  ctx.collectedCount = 0;
+  ReleaseEntropyTable(ctx);
+}
+
+void ReleaseRunBuffers(EngineContext& ctx) {
+  ReleaseEntropyTable(ctx);
+  ctx.collected.reset();
+  ctx.collectedCapacity = 0;
+  ctx.olinbuf.reset();
+}
+
+int Fail(EngineContext& ctx) {
+  ReleaseRunBuffers(ctx);
+  return kEncodeFailed;
+}
+
+bool Analyse(EngineContext& ctx) {
+  if (ctx.job->colortype != 6 && !ScanColors(ctx)) return false;
+  // Above 5 is outside the contract; it is taken as automatic rather than
+  // written as an undefined PNG filter type.
+  if (ctx.filter < 0 || ctx.filter > 5) ctx.filter = ctx.colortype == 3 ? 0 : 5;
+  for (int i = 0; i < ctx.palcount; ++i) ctx.palette[i] = ctx.job->pal[i];
+  switch (ctx.colortype) {
+    case 0: return ReduceGrey(ctx);
+    case 3: return BuildPalette(ctx);
+    default: return ReduceTrueColor(ctx);
+  }
+}
+
+void ReportChoice(EngineContext& ctx) {
+  ctx.print(" /c%d /f%d", ctx.colortype, ctx.filter);
+  if (ctx.colortype == 0) ctx.print(" /d%d", ctx.bitdepth);
+  if (ctx.colortype == 3) ctx.print(" /d%d, %d colors", ctx.bitdepth, ctx.entriesNeeded);
+}
+
+void PublishChoice(EngineContext& ctx) {
+  EncodeJob& job = *ctx.job;
+  job.outpal = ctx.palette;
+  job.outpalcount = ctx.palcount;
+  job.outfilter = ctx.filter;
+  job.outcolortype = ctx.colortype;
+  job.outbitdepth = ctx.bitdepth;
+}
+
+}  // namespace
+
+int OptimizePngInContext(EngineContext& ctx, EncodeJob* gpo) {
+  StartRun(ctx, gpo);
+  if (!Analyse(ctx)) return Fail(ctx);
+  ReportChoice(ctx);
+  PublishChoice(ctx);
+  if (ctx.poll(2) != 0) return Fail(ctx);
+
+  ctx.sizeEstimate = SizeEstimate(ctx);
+  if (!PrepareOutputBuffer(ctx)) return Fail(ctx);
+  const auto started = std::chrono::steady_clock::now();
+  BuildCrcTable(ctx);
+
+  const bool stored = gpo->strategy == 4;
+  if (!stored) {
+    if (!SetUpPasses(ctx)) return Fail(ctx);
+    if (!RunPassLoop(ctx)) return Fail(ctx);
+  }
+  if (stored || ctx.outPos > ctx.sizeEstimate) {
+    if (!CheckPassFormat(ctx)) return Fail(ctx);
+    if (!PrepareStoredBuffer(ctx)) return Fail(ctx);
+    if (!WriteStoredFile(ctx)) return Fail(ctx);
+  }
+
+  if (gpo->verbose) {
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    ctx.print("Took %.3f sec.\n", took.count());
+  }
+  ReleaseRunBuffers(ctx);
+  return int(ctx.outPos);
+}
+
+int OptimizePng(EncodeJob* gpo) {
+  // One run at a time through this entry; the context outlives the run so
+  // that outpal stays readable until the next one starts.
+  static std::mutex runLock;
+  std::lock_guard<std::mutex> hold(runLock);
+  static EngineContext context;
+  return OptimizePngInContext(context, gpo);
+}
+
+void FreeEncodeBuffer(uint8_t* kbuf) { std::free(kbuf); }

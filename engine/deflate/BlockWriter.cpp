@@ -1,0 +1,150 @@
+#include "engine/deflate/BlockWriter.h"
+
+#include "engine/EngineContext.h"
+#include "engine/PngWriter.h"
+#include "engine/deflate/Adler32.h"
+#include "engine/deflate/Huffman.h"
+#include "engine/deflate/LzParser.h"
+
+namespace deflate {
+
+namespace {
+
+void WriteBlockHeader(EngineContext& ctx) {
+  DeflateState& d = ctx.deflate;
+  PutBits(ctx, d.blockIndex == d.numBlocks - 1 ? 1 : 0, 1);
+  PutBits(ctx, 2, 2);  // dynamic Huffman codes
+  WriteTreeHeader(ctx, d.blocks[d.blockIndex].lengths);
+}
+
+inline void WriteSymbol(EngineContext& ctx, BlockState& block, int symbol) {
+  ++block.counts[symbol];
+  PutBits(ctx, ctx.deflate.codes[symbol], block.lengths[symbol]);
+}
+
+// A count whose only bit is the parser's seen mark belongs to a literal that
+// was a candidate but never written: it still gets a code (count 1) so that
+// the next pass can choose it.
+void NormaliseCounts(BlockState& block, int32_t* counts) {
+  for (int i = 0; i < kSymbols; ++i) {
+    const uint32_t c = block.counts[i];
+    block.counts[i] = c == 0x80000000u ? 1 : c & 0x7FFFFFFF;
+    counts[i] = int32_t(block.counts[i]);
+  }
+}
+
+void PrintSizeLine(EngineContext& ctx) {
+  const EncodeJob& job = *ctx.job;
+  const int64_t size = ctx.outPos;
+  const int32_t saved = ctx.deflate.savedBits;
+  if (!job.verbose) ctx.print("\r");
+  ctx.print("Out:%8d", int(size));
+  if (saved > 0 && !ctx.finalPass) {
+    const int32_t wholeBytes = saved / 8;  // positive, so this rounds down
+    if (wholeBytes == 0) {
+      ctx.print("     -0");
+    } else {
+      ctx.print("%7d", -wholeBytes);
+    }
+    const int64_t expectedBits = size * 8 - saved;
+    ctx.print(".%1d=%7d.%1d", ((saved % 8) * 125) / 100, int(expectedBits / 8), int(((expectedBits % 8) * 125) / 100));
+  } else {
+    ctx.print(" bytes               ");
+  }
+  if (job.verbose) ctx.print("\n");
+}
+
+}  // namespace
+
+void PutBits(EngineContext& ctx, uint32_t value, int count) {
+  DeflateState& d = ctx.deflate;
+  d.bitBuffer |= value << d.bitCount;
+  d.bitCount += count;
+  while (d.bitCount >= 8) {
+    const uint8_t b = uint8_t(d.bitBuffer);
+    PutByte(ctx, b);
+    d.crc = CrcByte(ctx, d.crc, b);
+    d.bitBuffer >>= 8;
+    d.bitCount -= 8;
+  }
+}
+
+void DeflateStart(EngineContext& ctx) {
+  DeflateState& d = ctx.deflate;
+  d.crc = 0xFFFFFFFF;
+  d.bitBuffer = 0;
+  d.bitCount = 0;
+  PutBits(ctx, 'I' | ('D' << 8) | ('A' << 16) | (uint32_t('T') << 24), 32);
+  PutBits(ctx, 0x78, 8);  // CMF: deflate, 32 KB window
+  PutBits(ctx, 0x5E, 8);  // FLG: check bits, level "default"
+  d.adler = 1;
+  DeflateInit(ctx);
+  WriteBlockHeader(ctx);
+}
+
+void DeflateByte(EngineContext& ctx, uint8_t b) {
+  ctx.deflate.adler = AdlerByte(ctx.deflate.adler, b);
+  LzParse(ctx, &b, 1);
+}
+
+void EmitLiteral(EngineContext& ctx, int literal) {
+  WriteSymbol(ctx, ctx.deflate.blocks[ctx.deflate.blockIndex], literal);
+}
+
+void EmitMatch(EngineContext& ctx, int length, int distance) {
+  DeflateState& d = ctx.deflate;
+  BlockState& block = d.blocks[d.blockIndex];
+  const int lengthCode = d.tables.LengthCode(length);
+  WriteSymbol(ctx, block, 257 + lengthCode);
+  PutBits(ctx, uint32_t(length - kLengthCodes[lengthCode].base), kLengthCodes[lengthCode].extraBits);
+  const int distanceCode = d.tables.DistanceCode(distance);
+  WriteSymbol(ctx, block, kDistanceBase + distanceCode);
+  PutBits(ctx, uint32_t(distance - kDistanceCodeInfo[distanceCode].base), kDistanceCodeInfo[distanceCode].extraBits);
+}
+
+void EndBlock(EngineContext& ctx) {
+  DeflateState& d = ctx.deflate;
+  BlockState& block = d.blocks[d.blockIndex];
+  WriteSymbol(ctx, block, kEndOfBlock);
+
+  int32_t counts[kSymbols];
+  NormaliseCounts(block, counts);
+  int32_t next[kSymbols] = {};
+  const int mintreecodes = ctx.job->mintreecodes;
+  HuffmanLengths(counts, kLitLenCodes, next, 16, mintreecodes);
+  HuffmanLengths(counts + kDistanceBase, kDistanceCodes, next + kDistanceBase, 16, mintreecodes);
+
+  // Wrap-around arithmetic on purpose: the accumulator is a 32-bit figure.
+  uint32_t saved = uint32_t(d.savedBits);
+  for (int i = 0; i < kSymbols; ++i) {
+    saved += uint32_t(block.lengths[i] - next[i]) * block.counts[i];
+    block.lengths[i] = next[i];
+  }
+  d.savedBits = int32_t(saved);
+
+  if (++d.blockIndex < d.numBlocks) {
+    PrepareBlock(ctx, d.blockIndex);
+    WriteBlockHeader(ctx);
+  }
+}
+
+void DeflateFinish(EngineContext& ctx) {
+  DeflateState& d = ctx.deflate;
+  LzParse(ctx, nullptr, 0);
+  EndBlock(ctx);
+  PutBits(ctx, 0, (8 - d.bitCount) & 7);
+  // Byte-swapped so that the Adler-32 leaves most significant byte first.
+  const uint32_t a = d.adler;
+  PutBits(ctx, (a >> 24) | ((a >> 8) & 0xFF00) | ((a << 8) & 0xFF0000) | (a << 24), 32);
+  StreamEnd(ctx);
+  PrintSizeLine(ctx);
+}
+
+void PrintStoredSizeLine(EngineContext& ctx) {
+  const bool verbose = ctx.job->verbose != 0;
+  if (!verbose) ctx.print("\r");
+  ctx.print("Out:%8d bytes (stored)", int(ctx.outPos));
+  if (verbose) ctx.print("\n");
+}
+
+}  // namespace deflate
