@@ -17,9 +17,9 @@ from PIL import Image
 def le16(v): return struct.pack('<H', v & 0xFFFF)
 def le32(v): return struct.pack('<I', v & 0xFFFFFFFF)
 
-def _emit(name):
+def _emit(name, reference=None):
     path = os.path.join(OUT, name)
-    with Image.open(path) as im:
+    with Image.open(os.path.join(OUT, reference or name)) as im:
         im.load()
         rgba = im.convert('RGBA')
     with open(path + '.rgba', 'wb') as f:
@@ -30,10 +30,10 @@ def save(name, im, **options):
     im.save(os.path.join(OUT, name), **options)
     _emit(name)
 
-def raw(name, data):
+def raw(name, data, reference=None):
     with open(os.path.join(OUT, name), 'wb') as f:
         f.write(bytes(data))
-    _emit(name)
+    _emit(name, reference)
 
 def _region(x, y):
     return (x // 5 + y // 3) % 3

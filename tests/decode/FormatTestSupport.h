@@ -42,7 +42,8 @@ struct ReferenceFile {
 // Runs a Python script body with Pillow.  The body calls save(name, image,
 // **options) to write a file through Pillow, or raw(name, bytes) to write
 // bytes it built itself; either way Pillow reads the file back for the
-// reference.  Helpers available to the body: pattern_rgb(w, h, seed),
+// reference.  raw(name, bytes, reference) takes the pixels Pillow reads from
+// an earlier file with the same picture, for files Pillow cannot read.  Helpers available to the body: pattern_rgb(w, h, seed),
 // pattern_rgba(w, h, seed), pattern_p(w, h, colours, seed), le16, le32.
 std::vector<ReferenceFile> MakeReferenceFiles(const std::string& body);
 
