@@ -230,3 +230,174 @@ INSTANTIATE_TEST_SUITE_P(Files, LibjpegFile, ::testing::ValuesIn(kLibjpegCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+namespace {
+
+// Position of the first marker `code` in a file written by a well-behaved
+// encoder (0xFF followed by the code), or npos.
+size_t FindMarker(const std::vector<uint8_t>& jpeg, uint8_t code, size_t from = 0) {
+  for (size_t i = from; i + 1 < jpeg.size(); ++i) {
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == code) return i;
+  }
+  return std::string::npos;
+}
+
+// One baseline 4:2:0 and one progressive file shared by the cases below.
+class JpegBehaviour : public ::testing::Test {
+ protected:
+  static constexpr int kWidth = 67;
+  static constexpr int kHeight = 45;
+  static void SetUpTestSuite() {
+    s_baseline = MakeReference("img.save(path, 'JPEG', quality=90, subsampling=2)", kWidth, kHeight);
+    s_progressive = MakeReference("img.save(path, 'JPEG', quality=90, progressive=True)", kWidth, kHeight);
+  }
+  void SetUp() override {
+    ASSERT_FALSE(s_baseline.jpeg.empty());
+    ASSERT_FALSE(s_progressive.jpeg.empty());
+  }
+  static ReferenceFile s_baseline;
+  static ReferenceFile s_progressive;
+};
+ReferenceFile JpegBehaviour::s_baseline;
+ReferenceFile JpegBehaviour::s_progressive;
+
+TEST_F(JpegBehaviour, PlacesThePictureAndClipsItToTheFrame) {
+  const Decoded whole = Render(s_baseline.jpeg, kWidth, kHeight);
+  ASSERT_EQ(whole.status, 0);
+  struct Placement {
+    int frameWidth, frameHeight, x, y;
+  };
+  for (const Placement& p : {Placement{80, 60, 5, 9}, Placement{30, 20, -10, -7}, Placement{40, 50, 50, 10}}) {
+    std::vector<uint32_t> pixels(static_cast<size_t>(p.frameWidth) * p.frameHeight, 0x12345678u);
+    const DecodeFrame frame{pixels.data(), p.frameWidth * 4, p.frameWidth, p.frameHeight, p.x, p.y};
+    ASSERT_EQ(RenderJpeg(s_baseline.jpeg.data(), s_baseline.jpeg.size(), frame), 0);
+    for (int fy = 0; fy < p.frameHeight; ++fy) {
+      for (int fx = 0; fx < p.frameWidth; ++fx) {
+        const int col = fx - p.x, row = fy - p.y;
+        const bool covered = col >= 0 && row >= 0 && col < kWidth && row < kHeight;
+        const uint32_t expected = covered ? whole.pixels[row * kWidth + col] : 0x12345678u;
+        ASSERT_EQ(pixels[fy * p.frameWidth + fx], expected) << fx << "," << fy;
+      }
+    }
+  }
+}
+
+TEST_F(JpegBehaviour, MissingEndMarkerStillDrawsTheWholePicture) {
+  const Decoded whole = Render(s_baseline.jpeg, kWidth, kHeight);
+  const std::vector<uint8_t> cut(s_baseline.jpeg.begin(), s_baseline.jpeg.end() - 2);
+  const Decoded d = Render(cut, kWidth, kHeight);
+  ASSERT_EQ(d.status, 0);
+  EXPECT_EQ(d.pixels, whole.pixels);
+}
+
+TEST_F(JpegBehaviour, DataEndingInsideAScanIsRejected) {
+  const std::vector<uint8_t>& file = s_baseline.jpeg;
+  const size_t sos = FindMarker(file, 0xDA);
+  ASSERT_NE(sos, std::string::npos);
+  const size_t dataStart = sos + 2 + ((file[sos + 2] << 8) | file[sos + 3]);
+  for (size_t end : {dataStart, dataStart + 1, dataStart + 100, (dataStart + file.size()) / 2, file.size() - 3}) {
+    const std::vector<uint8_t> cut(file.begin(), file.begin() + static_cast<ptrdiff_t>(end));
+    EXPECT_EQ(Render(cut, kWidth, kHeight).status, -1) << "cut at " << end << " of " << file.size();
+  }
+}
+
+TEST_F(JpegBehaviour, ProgressiveDataEndingBetweenScansDrawsTheCoarserPicture) {
+  const std::vector<uint8_t>& file = s_progressive.jpeg;
+  const Decoded whole = Render(file, kWidth, kHeight);
+  ASSERT_EQ(whole.status, 0);
+  // Keep the first three scans: DC and the first AC bands, no refinements.
+  size_t at = FindMarker(file, 0xDA);
+  for (int scan = 0; scan < 3 && at != std::string::npos; ++scan) at = FindMarker(file, 0xDA, at + 2);
+  ASSERT_NE(at, std::string::npos);
+  const Decoded coarse = Render(std::vector<uint8_t>(file.begin(), file.begin() + static_cast<ptrdiff_t>(at)), kWidth, kHeight);
+  ASSERT_EQ(coarse.status, 0);
+  long long total = 0;
+  for (size_t i = 0; i < whole.pixels.size(); ++i) {
+    for (int shift = 0; shift < 24; shift += 8) {
+      total += std::abs(static_cast<int>((whole.pixels[i] >> shift) & 0xFF) - static_cast<int>((coarse.pixels[i] >> shift) & 0xFF));
+    }
+  }
+  const double mean = static_cast<double>(total) / (whole.pixels.size() * 3.0);
+  EXPECT_GT(mean, 0.0);   // some detail is still missing
+  EXPECT_LT(mean, 40.0);  // but it is the same picture
+}
+
+TEST_F(JpegBehaviour, RestartMarkerOutOfSequenceIsRejected) {
+  if (!oracle::LibjpegAvailable()) GTEST_SKIP() << "libjpeg.so.62 not installed";
+  oracle::JpegWriteOptions options;
+  options.restartInterval = 2;
+  std::vector<uint8_t> file = oracle::WriteJpegWithLibjpeg(TestPicture(40, 40), 40, 40, options);
+  ASSERT_EQ(Render(file, 40, 40).status, 0);
+  const size_t rst = FindMarker(file, 0xD1);
+  ASSERT_NE(rst, std::string::npos);
+  file[rst + 1] = 0xD3;
+  EXPECT_EQ(Render(file, 40, 40).status, -1);
+}
+
+// Edits of a valid file's headers that must be refused without drawing.
+struct HeaderEdit {
+  const char* name;
+  void (*apply)(std::vector<uint8_t>&);
+};
+
+size_t SofAt(const std::vector<uint8_t>& f) { return FindMarker(f, 0xC0); }
+void SetBe16(std::vector<uint8_t>& f, size_t at, int v) {
+  f[at] = static_cast<uint8_t>(v >> 8);
+  f[at + 1] = static_cast<uint8_t>(v);
+}
+
+const HeaderEdit kRefusedEdits[] = {
+    {"notStartOfImage", [](std::vector<uint8_t>& f) { f[1] = 0xD9; }},
+    {"losslessFrame", [](std::vector<uint8_t>& f) { f[SofAt(f) + 1] = 0xC3; }},
+    {"arithmeticFrame", [](std::vector<uint8_t>& f) { f[SofAt(f) + 1] = 0xC9; }},
+    {"twelveBitSamples", [](std::vector<uint8_t>& f) { f[SofAt(f) + 4] = 12; }},
+    {"heightFromDnl", [](std::vector<uint8_t>& f) { SetBe16(f, SofAt(f) + 5, 0); }},
+    {"zeroWidth", [](std::vector<uint8_t>& f) { SetBe16(f, SofAt(f) + 7, 0); }},
+    {"tooManyPixels", [](std::vector<uint8_t>& f) { SetBe16(f, SofAt(f) + 5, 65535), SetBe16(f, SofAt(f) + 7, 65535); }},
+    {"moreBlocksThanDataCouldCode", [](std::vector<uint8_t>& f) { SetBe16(f, SofAt(f) + 5, 16000), SetBe16(f, SofAt(f) + 7, 16000); }},
+    {"samplingFactorZero", [](std::vector<uint8_t>& f) { f[SofAt(f) + 11] = 0x20; }},
+    {"samplingFactorFive", [](std::vector<uint8_t>& f) { f[SofAt(f) + 11] = 0x52; }},
+    {"quantSlotFour", [](std::vector<uint8_t>& f) { f[SofAt(f) + 12] = 4; }},
+    {"undefinedQuantTable", [](std::vector<uint8_t>& f) { f[SofAt(f) + 12] = 3; }},
+    {"undefinedHuffmanTable", [](std::vector<uint8_t>& f) { f[FindMarker(f, 0xDA) + 6] = 0x33; }},
+    {"scanNamesUnknownComponent", [](std::vector<uint8_t>& f) { f[FindMarker(f, 0xDA) + 5] = 9; }},
+    {"scanBeforeFrame", [](std::vector<uint8_t>& f) { f[SofAt(f) + 1] = 0xFE; }},  // the frame becomes a comment
+    {"segmentLengthPastTheEnd", [](std::vector<uint8_t>& f) { SetBe16(f, FindMarker(f, 0xDB) + 2, 65535); }},
+    {"oversubscribedHuffmanCounts", [](std::vector<uint8_t>& f) { f[FindMarker(f, 0xC4) + 5] = 3; }},
+};
+
+class JpegRefusedHeader : public JpegBehaviour, public ::testing::WithParamInterface<HeaderEdit> {};
+
+TEST_P(JpegRefusedHeader, IsRefusedWithoutDrawing) {
+  std::vector<uint8_t> file = s_baseline.jpeg;
+  ASSERT_NE(SofAt(file), std::string::npos);
+  GetParam().apply(file);
+  const Decoded d = Render(file, kWidth, kHeight);
+  EXPECT_EQ(d.status, -1);
+  EXPECT_EQ(d.pixels, std::vector<uint32_t>(d.pixels.size(), 0x12345678u));
+}
+
+INSTANTIATE_TEST_SUITE_P(Edits, JpegRefusedHeader, ::testing::ValuesIn(kRefusedEdits),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Random damage anywhere in the file: the decoder must answer 0 or -1 and
+// stay inside its buffers (the sanitizer build checks the latter).
+TEST_F(JpegBehaviour, RandomDamageIsSurvived) {
+  uint32_t seed = 2024;
+  auto next = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
+  for (const ReferenceFile* ref : {&s_baseline, &s_progressive}) {
+    for (int round = 0; round < 300; ++round) {
+      std::vector<uint8_t> file = ref->jpeg;
+      const int edits = 1 + static_cast<int>(next() % 4);
+      for (int e = 0; e < edits; ++e) file[next() % file.size()] = static_cast<uint8_t>(next());
+      if (round % 3 == 0) file.resize(next() % file.size());
+      const int status = Render(file, kWidth, kHeight).status;
+      EXPECT_TRUE(status == 0 || status == -1);
+    }
+  }
+}
+
+}  // namespace
