@@ -351,7 +351,7 @@ Inflater::Status Inflater::Pending(const uint8_t*& data, size_t& size) {
   }
   const uint32_t start = static_cast<uint32_t>(m_handedOut) & kWindowMask;
   data = m_window + start;
-  size = static_cast<size_t>(std::min<uint64_t>(m_written - m_handedOut, kWindowSize - start));
+  size = static_cast<size_t>(std::min<uint64_t>({m_written - m_handedOut, kWindowSize - start, kPieceSize}));
   return Status::Ok;
 }
 
