@@ -17,18 +17,24 @@ from PIL import Image
 def le16(v): return struct.pack('<H', v & 0xFFFF)
 def le32(v): return struct.pack('<I', v & 0xFFFFFFFF)
 
+# The reference pixels: what Pillow reads back from the file, or from an
+# earlier file of the same picture, or (where Pillow's reader is known to be
+# wrong) the picture the script encoded.
 def _emit(name, reference=None):
     path = os.path.join(OUT, name)
-    with Image.open(os.path.join(OUT, reference or name)) as im:
-        im.load()
-        rgba = im.convert('RGBA')
+    if isinstance(reference, Image.Image):
+        rgba = reference.convert('RGBA')
+    else:
+        with Image.open(os.path.join(OUT, reference or name)) as im:
+            im.load()
+            rgba = im.convert('RGBA')
     with open(path + '.rgba', 'wb') as f:
         f.write(rgba.tobytes())
     print(name, rgba.size[0], rgba.size[1])
 
-def save(name, im, **options):
+def save(name, im, reference=None, **options):
     im.save(os.path.join(OUT, name), **options)
-    _emit(name)
+    _emit(name, reference)
 
 def raw(name, data, reference=None):
     with open(os.path.join(OUT, name), 'wb') as f:
@@ -101,6 +107,19 @@ std::vector<size_t> PrefixLengths(size_t size) {
   return lengths;
 }
 
+// Where two frames first differ, for the failure message.
+std::string FirstDifference(const oracle::Image& got, const oracle::Image& want) {
+  if (got.width != want.width || got.height != want.height) return "sizes differ";
+  for (size_t i = 0; i < got.pixels.size(); ++i) {
+    if (got.pixels[i] == want.pixels[i]) continue;
+    std::ostringstream text;
+    text << "first at (" << i % got.width << ", " << i / got.width << "): got " << std::hex
+         << got.pixels[i] << ", want " << want.pixels[i];
+    return text.str();
+  }
+  return "none";
+}
+
 }  // namespace
 
 Rendered Render(Renderer render, const std::vector<uint8_t>& bytes, int frameWidth, int frameHeight,
@@ -158,7 +177,7 @@ void ExpectMatchesReference(Renderer render, const ReferenceFile& file) {
   const oracle::Image& want = file.expected;
   const Rendered exact = Render(render, file.bytes, want.width, want.height);
   EXPECT_EQ(exact.result, 0);
-  EXPECT_TRUE(exact.frame == want) << "pixels differ from Pillow's";
+  EXPECT_TRUE(exact.frame == want) << "pixels differ from Pillow's, " << FirstDifference(exact.frame, want);
 
   struct Placement {
     int frameWidth, frameHeight, x, y;
@@ -170,13 +189,14 @@ void ExpectMatchesReference(Renderer render, const ReferenceFile& file) {
   for (const Placement& p : placements) {
     const Rendered placed = Render(render, file.bytes, p.frameWidth, p.frameHeight, p.x, p.y);
     EXPECT_EQ(placed.result, 0);
-    EXPECT_TRUE(placed.frame == Place(want, p.frameWidth, p.frameHeight, p.x, p.y))
-        << "placement at (" << p.x << ", " << p.y << ") differs";
+    const oracle::Image placedWant = Place(want, p.frameWidth, p.frameHeight, p.x, p.y);
+    EXPECT_TRUE(placed.frame == placedWant) << "placement at (" << p.x << ", " << p.y << ") differs, "
+                                            << FirstDifference(placed.frame, placedWant);
   }
 }
 
 void ExpectPrefixesSafe(Renderer render, const std::vector<uint8_t>& bytes, int width, int height,
-                        bool partialPixels) {
+                        bool exactPixels) {
   const Rendered full = Render(render, bytes, width, height);
   ASSERT_EQ(full.result, 0);
   for (size_t length : PrefixLengths(bytes.size())) {
@@ -187,7 +207,7 @@ void ExpectPrefixesSafe(Renderer render, const std::vector<uint8_t>& bytes, int 
       const uint32_t pixel = cut.frame.pixels[i];
       if (pixel == kUntouched) continue;
       ASSERT_NE(cut.result, -1) << "a rejected file drew pixels, length " << length;
-      if (!partialPixels) {
+      if (exactPixels) {
         ASSERT_EQ(pixel, full.frame.pixels[i]) << "pixel " << i << " of a cut at " << length;
       }
     }

@@ -42,9 +42,11 @@ struct ReferenceFile {
 // Runs a Python script body with Pillow.  The body calls save(name, image,
 // **options) to write a file through Pillow, or raw(name, bytes) to write
 // bytes it built itself; either way Pillow reads the file back for the
-// reference.  raw(name, bytes, reference) takes the pixels Pillow reads from
-// an earlier file with the same picture, for files Pillow cannot read.  Helpers available to the body: pattern_rgb(w, h, seed),
-// pattern_rgba(w, h, seed), pattern_p(w, h, colours, seed), le16, le32.
+// reference.  An optional reference= names an earlier file of the same
+// picture to read instead (for files Pillow cannot read), or gives the
+// picture itself (where Pillow's reader is known to be wrong).  Helpers:
+// pattern_rgb(w, h, seed), pattern_rgba(w, h, seed),
+// pattern_p(w, h, colours, seed), le16, le32.
 std::vector<ReferenceFile> MakeReferenceFiles(const std::string& body);
 
 // The image placed at (x, y) in a frame filled with kUntouched: the pixels
@@ -56,11 +58,12 @@ oracle::Image Place(const oracle::Image& image, int frameWidth, int frameHeight,
 void ExpectMatchesReference(Renderer render, const ReferenceFile& file);
 
 // Every prefix of the file (all of them for small files, a spread for large
-// ones) renders without reading past its end; a success draws only pixels of
-// the full render, a rejection draws nothing.  With `partialPixels` a cut
-// may leave a pixel half-written (planar formats), so only placement is checked.
+// ones) renders without reading past its end; a rejection draws nothing and
+// a success draws only inside the image.  With `exactPixels` every pixel
+// drawn must also equal the full render's; formats where a cut changes the
+// pixels it draws pass false.
 void ExpectPrefixesSafe(Renderer render, const std::vector<uint8_t>& bytes, int width, int height,
-                        bool partialPixels = false);
+                        bool exactPixels = true);
 
 // Flips bytes after `keepHeader` at random (fixed seed) many times; each
 // render stays inside the image's rectangle of a frame with a margin.
