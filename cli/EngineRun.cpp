@@ -1,0 +1,139 @@
+#include "cli/EngineRun.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+struct RunMonitor {
+  const RunSettings* settings;
+  const StopFlags* stop;
+  EncodeJob* job;
+  RunProgress* progress;
+  bool echo;
+  bool analysed = false;
+  std::string lastMessage;
+  std::string echoLine;
+};
+
+thread_local RunMonitor* tCurrentRun = nullptr;
+
+// Verbose output: the engine's pieces are put together into console lines
+// ("\r" and "\n" end one) and each line is labelled with its run, so that
+// runs on several threads stay readable.
+void FlushEchoLine(RunMonitor& run) {
+  const auto first = run.echoLine.find_first_not_of(' ');
+  if (first != std::string::npos) {
+    const auto last = run.echoLine.find_last_not_of(' ');
+    const std::string line = "  [" + run.settings->label + "] " + run.echoLine.substr(first, last - first + 1) + "\n";
+    std::fputs(line.c_str(), stderr);
+  }
+  run.echoLine.clear();
+}
+
+void EchoPiece(RunMonitor& run, const char* text) {
+  for (const char* c = text; *c; ++c) {
+    if (*c == '\r' || *c == '\n') {
+      FlushEchoLine(run);
+    } else {
+      run.echoLine += *c;
+    }
+  }
+}
+
+// The engine prints pieces; a piece starting with "\r" restarts the line.
+// The pieces since the last restart (progress aside) are the current line,
+// which after a failure is its reason, even when printed in several pieces.
+int RunPrint(const char* format, ...) {
+  RunMonitor* run = tCurrentRun;
+  if (!run) return 0;
+  char text[512];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  const bool percentLine = std::strstr(format, "%%") != nullptr;
+  if (!percentLine) {
+    if (text[0] == '\r') run->lastMessage.clear();
+    run->lastMessage += text;
+  }
+  const char* out = std::strstr(text, "Out:");
+  if (out && run->progress) run->progress->lastSize = std::atoi(out + 4);
+  if (run->echo && !percentLine) EchoPiece(*run, text);
+  return 0;
+}
+
+int RunPoll(int checkpoint) {
+  RunMonitor* run = tCurrentRun;
+  if (!run) return 0;
+  if (run->progress) {
+    run->progress->pass = run->job->pass;
+    run->progress->percent = run->job->percent;
+  }
+  switch (checkpoint) {
+    case 1:
+      return run->stop->cancel.load() ? 1 : 0;
+    case 2:
+      run->analysed = true;
+      return run->settings->analysisOnly ? 1 : 0;
+    default:
+      if (run->stop->finishAfterPass.load()) return 1;
+      return run->settings->maxPasses > 0 && run->job->pass >= run->settings->maxPasses ? 1 : 0;
+  }
+}
+
+}  // namespace
+
+RunResult RunEngine(EngineContext& ctx, const RunInput& input, const RunSettings& settings,
+                    const StopFlags& stop, RunProgress* progress, bool echoMessages) {
+  EncodeJob job{};
+  job.pixels = const_cast<uint32_t*>(input.pixels);
+  job.stride = input.width * 4;
+  job.width = input.width;
+  job.height = input.height;
+  job.pal = const_cast<uint32_t*>(input.pal);
+  job.palcount = input.palcount;
+  job.filter = settings.filter;
+  job.colortype = settings.colortype;
+  job.bitdepth = settings.bitdepth;
+  job.keeppal = settings.keeppal;
+  job.bkgd = input.bkgd;
+  job.strategy = settings.strategy;
+  job.randomtables = settings.randomtables;
+  job.numblocks = settings.numblocks;
+  job.splitthreshold = settings.splitthreshold;
+  job.chunkpre = input.chunkpre;
+  job.chunkmid = input.chunkmid;
+  job.chunkpost = input.chunkpost;
+  job.chunkcount = input.chunkcount;
+  job.chunks = input.chunks;
+  job.print = RunPrint;
+  job.poll = RunPoll;
+  job.verbose = 0;
+
+  RunMonitor monitor{&settings, &stop, &job, progress, echoMessages, false, {}, {}};
+  RunMonitor* outer = tCurrentRun;
+  tCurrentRun = &monitor;
+  const int length = OptimizePngInContext(ctx, &job);
+  tCurrentRun = outer;
+  if (echoMessages) FlushEchoLine(monitor);
+
+  RunResult result;
+  result.analysed = monitor.analysed;
+  result.message = monitor.lastMessage;
+  result.outcolortype = job.outcolortype;
+  result.outbitdepth = job.outbitdepth;
+  result.outfilter = job.outfilter;
+  result.outpalcount = job.outpalcount;
+  result.passes = job.pass;
+  if (length != kEncodeFailed && job.kbuf && length <= job.kbufsize) {
+    result.ok = true;
+    result.png.assign(job.kbuf, job.kbuf + length);
+  } else if (length != kEncodeFailed) {
+    result.message = "output buffer too small";
+  }
+  FreeEncodeBuffer(job.kbuf);
+  return result;
+}

@@ -1,0 +1,68 @@
+// One engine run of the command-line tool, in a caller-owned context.
+//
+// The engine's print and poll callbacks carry no user data, so the run
+// routes them through a thread-local pointer to its own RunMonitor: every
+// worker thread has its own run, its own messages and its own stop rules.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/EngineContext.h"
+
+// Shared stop requests (Ctrl-C): finish after the current pass, or cancel.
+struct StopFlags {
+  std::atomic<bool> finishAfterPass{false};
+  std::atomic<bool> cancel{false};
+};
+
+// What one run is asked to do.
+struct RunSettings {
+  int colortype = -1;
+  int filter = -1;
+  int bitdepth = 0;
+  int strategy = 0;
+  int keeppal = 0;
+  int randomtables = 0;
+  int numblocks = 0;
+  double splitthreshold = 256.0;
+  int maxPasses = 0;          // 0: until the engine converges
+  bool analysisOnly = false;  // stop at the analysis checkpoint
+  std::string label;          // how verbose output names the run
+};
+
+// What the caller supplies besides the settings: the image and chunks.
+struct RunInput {
+  const uint32_t* pixels = nullptr;
+  int width = 0;
+  int height = 0;
+  const uint32_t* pal = nullptr;
+  int palcount = 0;
+  uint32_t bkgd = 0;
+  int chunkpre = 0, chunkmid = 0, chunkpost = 0, chunkcount = 0;
+  uint8_t** chunks = nullptr;
+};
+
+struct RunResult {
+  bool ok = false;
+  bool analysed = false;       // the analysis checkpoint was reached
+  std::vector<uint8_t> png;
+  std::string message;         // the engine's last message (why it failed)
+  int outcolortype = -1;
+  int outbitdepth = 0;
+  int outfilter = -1;
+  int outpalcount = 0;
+  int passes = 0;
+};
+
+// Live progress of a run, read by the display thread.
+struct RunProgress {
+  std::atomic<int> pass{0};
+  std::atomic<int> percent{0};
+  std::atomic<int> lastSize{0};
+};
+
+RunResult RunEngine(EngineContext& ctx, const RunInput& input, const RunSettings& settings,
+                    const StopFlags& stop, RunProgress* progress, bool echoMessages);

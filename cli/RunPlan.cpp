@@ -1,0 +1,93 @@
+#include "cli/RunPlan.h"
+
+namespace {
+
+RunSettings BaseSettings(const CliOptions& o) {
+  RunSettings s;
+  s.colortype = o.colortype;
+  s.filter = o.filter;
+  s.bitdepth = o.bitdepth;
+  s.strategy = o.strategy;
+  s.keeppal = o.keeppal ? 1 : 0;
+  s.randomtables = o.randomtables ? 1 : 0;
+  s.numblocks = o.numblocks;
+  s.splitthreshold = o.splitthreshold;
+  s.maxPasses = o.passes;
+  return s;
+}
+
+// Analysis-only run: which colour type the engine settles on, or why the
+// settings cannot work (the engine's own message).
+RunResult Analyse(EngineContext& ctx, const SourceImage& image, RunSettings settings, const StopFlags& stop) {
+  settings.analysisOnly = true;
+  return RunEngine(ctx, image.AsRunInput(settings.keeppal != 0), settings, stop, nullptr, false);
+}
+
+// The smallest true-colour type the image fits, tried in order of bytes per
+// pixel; -1 when none takes it (cannot happen: colour type 6 takes anything).
+int SmallestTrueColorType(EngineContext& ctx, const SourceImage& image, const RunSettings& base,
+                          const StopFlags& stop) {
+  for (int type : {0, 4, 2, 6}) {
+    RunSettings trial = base;
+    trial.colortype = type;
+    trial.keeppal = 0;
+    if (Analyse(ctx, image, trial, stop).analysed) return type;
+  }
+  return -1;
+}
+
+void AddWithFilters(std::vector<RunSettings>& runs, RunSettings run, bool filterGiven, int alternativeFilter) {
+  runs.push_back(run);
+  if (!filterGiven) {
+    run.filter = alternativeFilter;
+    runs.push_back(run);
+  }
+}
+
+}  // namespace
+
+bool PlanRuns(EngineContext& ctx, const SourceImage& image, const CliOptions& o, const StopFlags& stop,
+              std::vector<RunSettings>& runs, std::string& error) {
+  runs.clear();
+  const RunSettings base = BaseSettings(o);
+  const RunResult analysis = Analyse(ctx, image, base, stop);
+  if (!analysis.analysed) {
+    error = analysis.message.empty() ? "the engine cannot take this image" : analysis.message;
+    return false;
+  }
+  if (o.effort <= 1 || base.strategy == 4) {
+    runs.push_back(base);
+    return true;
+  }
+  // The engine's default filter is None for palettes and adaptive otherwise;
+  // the alternative is the other one.
+  const bool palette = analysis.outcolortype == 3;
+  AddWithFilters(runs, base, o.filterGiven, palette ? 5 : 0);
+  if (palette && !o.colortypeGiven && (base.bitdepth == 0 || base.bitdepth == 8)) {
+    RunSettings trueColor = base;
+    trueColor.colortype = SmallestTrueColorType(ctx, image, base, stop);
+    trueColor.keeppal = 0;
+    trueColor.bitdepth = 0;
+    if (trueColor.colortype >= 0) {
+      trueColor.filter = o.filterGiven ? o.filter : 5;
+      AddWithFilters(runs, trueColor, o.filterGiven, 0);
+    }
+  }
+  if (o.effort >= 3 && !o.randomGiven && base.strategy < 3) {
+    for (int i = 0; i < o.trials; ++i) {
+      RunSettings random = runs[i % runs.size()];
+      random.randomtables = 1;
+      runs.push_back(random);
+    }
+  }
+  return true;
+}
+
+std::string DescribeRun(const RunSettings& run) {
+  std::string text = run.colortype < 0 ? "c auto" : "c" + std::to_string(run.colortype);
+  text += run.filter < 0 ? " f auto" : " f" + std::to_string(run.filter);
+  if (run.bitdepth > 0) text += " d" + std::to_string(run.bitdepth);
+  text += " s" + std::to_string(run.strategy);
+  if (run.randomtables) text += " random tables";
+  return text;
+}

@@ -1,0 +1,24 @@
+// Which engine runs an input gets, by effort level.
+//
+// -O1 is one run with the user's options, as the plug-in saves.  -O2 also
+// runs what a user would otherwise try by hand and keeps the smallest file:
+// for an image that fits a palette, the smallest true-colour type as well
+// (a small icon with many colours is often smaller as RGBA than with a long
+// PLTE and tRNS), and filter None as well as adaptive.  -O3 adds runs from
+// random start tables.  Choices the user made explicitly are never varied.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/CliOptions.h"
+#include "cli/EngineRun.h"
+#include "cli/SourceImage.h"
+
+// The runs for one input.  Uses ctx for quick analysis-only runs.  False with
+// the engine's reason when the image cannot take the requested options.
+bool PlanRuns(EngineContext& ctx, const SourceImage& image, const CliOptions& options, const StopFlags& stop,
+              std::vector<RunSettings>& runs, std::string& error);
+
+// Short description of a run's choices, e.g. "c3 f0 d4".
+std::string DescribeRun(const RunSettings& run);

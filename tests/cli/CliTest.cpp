@@ -1,0 +1,306 @@
+// The velkor command as a user runs it: real files in a temporary folder,
+// outputs checked by libpng (pixels) against the inputs decoded by libpng or
+// written by Pillow.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/Oracles.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CommandResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+CommandResult RunVelkor(const std::string& args, const fs::path& dir) {
+  const fs::path outPath = dir / ".stdout";
+  const fs::path errPath = dir / ".stderr";
+  const std::string cmd = "cd " + Quote(dir.string()) + " && " + Quote(VELKOR_CLI) + " " + args + " >" +
+                          Quote(outPath.string()) + " 2>" + Quote(errPath.string());
+  CommandResult r;
+  const int raw = std::system(cmd.c_str());
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  const auto out = oracle::ReadFile(outPath);
+  const auto err = oracle::ReadFile(errPath);
+  r.out.assign(out.begin(), out.end());
+  r.err.assign(err.begin(), err.end());
+  fs::remove(outPath);
+  fs::remove(errPath);
+  return r;
+}
+
+oracle::Image DecodeFile(const fs::path& path) {
+  oracle::Image image;
+  std::string error;
+  EXPECT_TRUE(oracle::DecodePng(oracle::ReadFile(path), image, &error)) << path << ": " << error;
+  return image;
+}
+
+fs::path CopySuiteFile(const std::string& name, const fs::path& dir) {
+  const fs::path target = dir / name;
+  fs::copy_file(oracle::DataDir() / "pngsuite" / name, target);
+  return target;
+}
+
+size_t CountLines(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
+
+}  // namespace
+
+TEST(Cli, BadUsageExitsWithTwo) {
+  oracle::TempDir dir;
+  EXPECT_EQ(RunVelkor("", dir.path()).status, 2);
+  EXPECT_EQ(RunVelkor("--no-such-option x.png", dir.path()).status, 2);
+  EXPECT_EQ(RunVelkor("-c 5 x.png", dir.path()).status, 2);
+  EXPECT_EQ(RunVelkor("-o out.png a.png b.png", dir.path()).status, 2);
+  const CommandResult help = RunVelkor("--help", dir.path());
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("Usage: velkor"), std::string::npos);
+}
+
+// Every output decodes to the input's pixels, and an in-place run never
+// makes a file larger.
+TEST(Cli, InPlaceRunsKeepPixelsAndNeverGrow) {
+  oracle::TempDir dir;
+  const std::vector<std::string> names = {"basn0g01.png", "basn0g08.png", "basn2c08.png", "basn3p04.png",
+                                          "basn4a08.png", "basn6a08.png", "basi3p08.png", "tbrn2c08.png",
+                                          "tp1n3p08.png", "s09n3p02.png", "z09n2c08.png", "bgai4a08.png"};
+  std::vector<oracle::Image> before;
+  std::vector<uintmax_t> sizes;
+  std::string args = "-j 2";
+  for (const auto& name : names) {
+    const fs::path p = CopySuiteFile(name, dir.path());
+    before.push_back(DecodeFile(p));
+    sizes.push_back(fs::file_size(p));
+    args += " " + name;
+  }
+  const CommandResult r = RunVelkor(args, dir.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (size_t i = 0; i < names.size(); ++i) {
+    const fs::path p = dir.path() / names[i];
+    EXPECT_LE(fs::file_size(p), sizes[i]) << names[i];
+    EXPECT_EQ(DecodeFile(p), before[i]) << names[i];
+  }
+}
+
+// A folder of bad inputs: each gets one error line naming it, and the good
+// file among them is still done.
+TEST(Cli, BadInputsAreNamedAndOthersStillDone) {
+  oracle::TempDir dir;
+  const fs::path good = CopySuiteFile("basn2c08.png", dir.path());
+  auto png = oracle::ReadFile(good);
+  oracle::WriteFile(dir.path() / "truncated.png", std::vector<uint8_t>(png.begin(), png.begin() + png.size() / 2));
+  const std::string text = "just some text, not an image\n";
+  oracle::WriteFile(dir.path() / "notes.txt", std::vector<uint8_t>(text.begin(), text.end()));
+  const oracle::Image expected = DecodeFile(good);
+
+  const CommandResult r =
+      RunVelkor("-O1 truncated.png notes.txt missing.png basn2c08.png -o /no/such/folder/x.png", dir.path());
+  EXPECT_EQ(r.status, 2) << "-o with several inputs is bad usage";
+
+  const CommandResult run = RunVelkor("-O1 truncated.png notes.txt missing.png basn2c08.png", dir.path());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(CountLines(run.err), 3u) << run.err;
+  for (const char* name : {"truncated.png:", "notes.txt:", "missing.png:"}) {
+    EXPECT_NE(run.err.find(name), std::string::npos) << name << " in " << run.err;
+  }
+  EXPECT_EQ(DecodeFile(good), expected);
+  EXPECT_EQ(oracle::ReadFile(dir.path() / "truncated.png").size(), png.size() / 2) << "bad input left alone";
+}
+
+TEST(Cli, UnwritableTargetIsAnErrorAndInputStays) {
+  oracle::TempDir dir;
+  const fs::path input = CopySuiteFile("basn6a08.png", dir.path());
+  const auto bytes = oracle::ReadFile(input);
+  const CommandResult r = RunVelkor("-O1 basn6a08.png -o /no/such/folder/out.png", dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("basn6a08.png"), std::string::npos) << r.err;
+  EXPECT_EQ(CountLines(r.err), 1u) << r.err;
+  EXPECT_EQ(oracle::ReadFile(input), bytes);
+}
+
+// Colour types or depths the image cannot take fail with the engine's own
+// words.
+TEST(Cli, ImpossibleOptionsFailWithTheEngineMessage) {
+  oracle::TempDir dir;
+  CopySuiteFile("basn2c08.png", dir.path());
+  CopySuiteFile("basn6a08.png", dir.path());
+  const CommandResult grey = RunVelkor("-c 0 -o g.png basn2c08.png", dir.path());
+  EXPECT_EQ(grey.status, 1);
+  EXPECT_NE(grey.err.find("is not grayscale"), std::string::npos) << grey.err;
+  const CommandResult rgb = RunVelkor("-c 2 -o r.png basn6a08.png", dir.path());
+  EXPECT_EQ(rgb.status, 1);
+  EXPECT_NE(rgb.err.find("Image requires full alpha; try /c6 (RGB+Alpha) instead"), std::string::npos) << rgb.err;
+  const CommandResult depth = RunVelkor("-c 2 -d 4 -o d.png basn2c08.png", dir.path());
+  EXPECT_EQ(depth.status, 1);
+  EXPECT_NE(depth.err.find("Image doesn't fit in selected bitdepth"), std::string::npos) << depth.err;
+}
+
+// Other formats become NAME.png beside the input, with the same pixels as
+// Pillow reads from the input; an existing NAME.png needs -y.
+TEST(Cli, ConvertsOtherFormatsBesideTheInput) {
+  oracle::TempDir dir;
+  const std::string script =
+      "from PIL import Image\n"
+      "import random\n"
+      "random.seed(7)\n"
+      "im = Image.new('RGB', (37, 23))\n"
+      "im.putdata([(random.randrange(256), x * 7 % 256, 90) for x in range(37 * 23)])\n"
+      "im.save(r'" + (dir.path() / "pic.bmp").string() + "')\n"
+      "im.save(r'" + (dir.path() / "pic.png").string() + ".ref.png')\n";
+  ASSERT_EQ(oracle::RunPython(script), 0);
+  const CommandResult r = RunVelkor("-O1 pic.bmp", dir.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(DecodeFile(dir.path() / "pic.png"), DecodeFile(dir.path() / "pic.png.ref.png"));
+  const CommandResult again = RunVelkor("-O1 pic.bmp", dir.path());
+  EXPECT_EQ(again.status, 1);
+  EXPECT_NE(again.err.find("-y"), std::string::npos) << again.err;
+  EXPECT_EQ(RunVelkor("-O1 -y pic.bmp", dir.path()).status, 0);
+}
+
+// The default keeps the chunks that change how an image looks and drops
+// the rest; -k ALL keeps text too; -k none keeps nothing.
+TEST(Cli, ChunkKeepLists) {
+  oracle::TempDir dir;
+  CopySuiteFile("ct1n0g04.png", dir.path());  // tEXt chunks
+  CopySuiteFile("g04n2c08.png", dir.path());  // gAMA
+  auto types = [&](const fs::path& p) {
+    std::vector<oracle::Chunk> chunks;
+    EXPECT_TRUE(oracle::ListChunks(oracle::ReadFile(p), chunks));
+    std::string all;
+    for (const auto& c : chunks) all += c.type + " ";
+    return all;
+  };
+  ASSERT_EQ(RunVelkor("-O1 -o a.png g04n2c08.png", dir.path()).status, 0);
+  EXPECT_NE(types(dir.path() / "a.png").find("gAMA"), std::string::npos);
+  ASSERT_EQ(RunVelkor("-O1 -k none -o b.png g04n2c08.png", dir.path()).status, 0);
+  EXPECT_EQ(types(dir.path() / "b.png").find("gAMA"), std::string::npos);
+  ASSERT_EQ(RunVelkor("-O1 -o c.png ct1n0g04.png", dir.path()).status, 0);
+  EXPECT_EQ(types(dir.path() / "c.png").find("tEXt"), std::string::npos);
+  ASSERT_EQ(RunVelkor("-O1 -k ALL -o d.png ct1n0g04.png", dir.path()).status, 0);
+  EXPECT_NE(types(dir.path() / "d.png").find("tEXt"), std::string::npos);
+}
+
+// -O2 never does worse than -O1: it runs -O1's run among its own.
+TEST(Cli, EffortTwoIsNeverLargerThanEffortOne) {
+  oracle::TempDir dir;
+  for (const char* name : {"basn3p08.png", "tp1n3p08.png", "basn0g04.png"}) {
+    CopySuiteFile(name, dir.path());
+    ASSERT_EQ(RunVelkor(std::string("-O1 -o one.png ") + name, dir.path()).status, 0);
+    ASSERT_EQ(RunVelkor(std::string("-O2 -o two.png ") + name, dir.path()).status, 0);
+    EXPECT_LE(fs::file_size(dir.path() / "two.png"), fs::file_size(dir.path() / "one.png")) << name;
+    EXPECT_EQ(DecodeFile(dir.path() / "two.png"), DecodeFile(dir.path() / name)) << name;
+    fs::remove(dir.path() / "one.png");
+    fs::remove(dir.path() / "two.png");
+  }
+}
+
+// A run killed in the middle leaves the input intact.
+TEST(Cli, KilledRunLeavesInputIntact) {
+  oracle::TempDir dir;
+  const fs::path input = dir.path() / "big.png";
+  fs::copy_file(oracle::SourceDir() / "samples" / "tango-icon-address-book-new-128-rsvg-convert.png", input);
+  const auto bytes = oracle::ReadFile(input);
+  for (int delayMs : {50, 300}) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ::chdir(dir.path().c_str());
+      const int devnull = ::open("/dev/null", O_WRONLY);
+      ::dup2(devnull, 1);
+      ::dup2(devnull, 2);
+      ::execl(VELKOR_CLI, VELKOR_CLI, "-O3", "big.png", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    const auto after = oracle::ReadFile(input);
+    if (after != bytes) {
+      // The run got to finish its write: the file must then be a whole,
+      // valid PNG with the same pixels.
+      oracle::Image a, b;
+      ASSERT_TRUE(oracle::DecodePng(after, a));
+      ASSERT_TRUE(oracle::DecodePng(bytes, b));
+      EXPECT_EQ(a, b);
+    }
+  }
+}
+
+namespace {
+
+// Starts velkor on args in dir, sends SIGINT count times after delayMs, and
+// returns the exit status.
+int InterruptVelkor(const fs::path& dir, const std::vector<std::string>& args, int count, int delayMs) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    ::chdir(dir.c_str());
+    const int devnull = ::open("/dev/null", O_WRONLY);
+    ::dup2(devnull, 1);
+    ::dup2(devnull, 2);
+    std::vector<char*> argv{const_cast<char*>(VELKOR_CLI)};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(VELKOR_CLI, argv.data());
+    _exit(127);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+  for (int i = 0; i < count; ++i) {
+    ::kill(pid, SIGINT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+// First Ctrl-C finishes after the current pass and writes a valid file;
+// a second cancels and keeps the original.
+TEST(Cli, InterruptFinishesThenCancels) {
+  oracle::TempDir dir;
+  const std::string script =
+      "from PIL import Image\n"
+      "import random\n"
+      "random.seed(3)\n"
+      "w, h = 700, 500\n"
+      "im = Image.new('RGB', (w, h))\n"
+      "im.putdata([((x * y) % 251, random.randrange(64), (x ^ y) & 255) for y in range(h) for x in range(w)])\n"
+      "im.save(r'" + (dir.path() / "a.png").string() + "')\n"
+      "im.save(r'" + (dir.path() / "b.png").string() + "')\n";
+  ASSERT_EQ(oracle::RunPython(script), 0);
+  const oracle::Image expected = DecodeFile(dir.path() / "a.png");
+  const auto originalB = oracle::ReadFile(dir.path() / "b.png");
+
+  EXPECT_EQ(InterruptVelkor(dir.path(), {"-O1", "--force", "a.png"}, 1, 400), 0);
+  EXPECT_EQ(DecodeFile(dir.path() / "a.png"), expected);
+
+  const int status = InterruptVelkor(dir.path(), {"-O1", "--force", "b.png"}, 2, 400);
+  if (status == 1) {
+    EXPECT_EQ(oracle::ReadFile(dir.path() / "b.png"), originalB) << "a cancelled file keeps its original";
+  } else {
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(DecodeFile(dir.path() / "b.png"), expected);
+  }
+  for (const auto& entry : fs::directory_iterator(dir.path())) {
+    EXPECT_EQ(entry.path().filename().string().find(".velkor-"), std::string::npos) << "temporary file left";
+  }
+}
