@@ -1,0 +1,389 @@
+// Whole runs of the engine, checked by libpng and zlib: every colour type and
+// bit depth the analysis can choose, forced colour types, palettes given and
+// kept, and multi-block streams over PngSuite.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <set>
+
+#include "tests/support/Oracles.h"
+#include "tests/engine/ColourTestSupport.h"
+
+using namespace colourtest;
+
+namespace {
+
+struct RunOptions {
+  int colortype = -1;
+  int bitdepth = 0;
+  int filter = -1;
+  int numblocks = 0;
+  double splitthreshold = 256.0;
+  uint32_t bkgd = 0;
+  const std::vector<uint32_t>* pal = nullptr;
+  int keeppal = 0;
+  int strategy = 0;
+};
+
+struct RunResult {
+  int length = kEncodeFailed;
+  std::vector<uint8_t> png;
+  int outcolortype = -1;
+  int outbitdepth = 0;
+  int outpalcount = 0;
+  std::vector<uint32_t> outpal;
+  std::string lastMessage;
+};
+
+RunResult Encode(const oracle::Image& image, const RunOptions& options) {
+  TheCapture() = Capture{};
+  std::vector<uint32_t> pixels = image.pixels;
+  std::vector<uint32_t> pal = options.pal ? *options.pal : std::vector<uint32_t>();
+  EncodeJob job;
+  std::memset(&job, 0, sizeof job);
+  job.pixels = pixels.data();
+  job.stride = image.width * 4;
+  job.width = image.width;
+  job.height = image.height;
+  job.pal = pal.empty() ? nullptr : pal.data();
+  job.palcount = int(pal.size());
+  job.filter = options.filter;
+  job.colortype = options.colortype;
+  job.bitdepth = options.bitdepth;
+  job.keeppal = options.keeppal;
+  job.bkgd = options.bkgd;
+  job.numblocks = options.numblocks;
+  job.splitthreshold = options.splitthreshold;
+  job.strategy = options.strategy;
+  job.print = CapturePrint;
+
+  RunResult r;
+  r.length = OptimizePng(&job);
+  if (r.length != kEncodeFailed && job.kbuf) r.png.assign(job.kbuf, job.kbuf + r.length);
+  FreeEncodeBuffer(job.kbuf);
+  r.outcolortype = job.outcolortype;
+  r.outbitdepth = job.outbitdepth;
+  r.outpalcount = job.outpalcount;
+  if (job.outpal) r.outpal.assign(job.outpal, job.outpal + std::max(0, std::min(job.outpalcount, 256)));
+  // The reason for a failure is the last text printed.
+  if (r.length == kEncodeFailed && !TheCapture().pieces.empty()) r.lastMessage = TheCapture().pieces.back();
+  return r;
+}
+
+// What the file's IHDR says.
+struct Header {
+  int bitdepth = 0;
+  int colortype = -1;
+};
+
+Header ReadHeader(const std::vector<uint8_t>& png) {
+  std::vector<oracle::Chunk> chunks;
+  Header h;
+  if (!oracle::ListChunks(png, chunks) || chunks.empty() || chunks[0].type != "IHDR") return h;
+  h.bitdepth = chunks[0].data[8];
+  h.colortype = chunks[0].data[9];
+  return h;
+}
+
+// The decoded file shows exactly the input's pixels.
+void ExpectRoundTrip(const oracle::Image& image, const RunResult& r, const std::string& what) {
+  ASSERT_NE(r.length, kEncodeFailed) << what << ": " << r.lastMessage;
+  oracle::Image decoded;
+  std::string error;
+  ASSERT_TRUE(oracle::DecodePng(r.png, decoded, &error)) << what << ": " << error;
+  ASSERT_EQ(decoded.width, image.width) << what;
+  ASSERT_EQ(decoded.height, image.height) << what;
+  for (size_t i = 0; i < image.pixels.size(); ++i) {
+    ASSERT_EQ(decoded.pixels[i], image.pixels[i]) << what << " pixel " << i;
+  }
+  const Header h = ReadHeader(r.png);
+  EXPECT_EQ(h.colortype, r.outcolortype) << what;
+  EXPECT_EQ(h.bitdepth, r.outbitdepth) << what;
+}
+
+oracle::Image MakeImage(int width, int height, uint32_t (*pixel)(int x, int y)) {
+  oracle::Image image;
+  image.width = width;
+  image.height = height;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) image.pixels.push_back(pixel(x, y));
+  }
+  return image;
+}
+
+// The colour type and depth the rules choose, worked out plainly from the
+// pixel values: distinct values, greyness, and whether one transparent
+// colour could stand for all the transparency.
+struct Expected {
+  int colortype;
+  int bitdepth;
+  int palcount;
+};
+
+Expected ExpectedChoice(const oracle::Image& image, uint32_t bkgd = 0) {
+  std::set<uint32_t> values(image.pixels.begin(), image.pixels.end());
+  bool grey = true;
+  for (uint32_t v : values) grey &= ((v >> 16) & 0xFF) == ((v >> 8) & 0xFF) && ((v >> 8) & 0xFF) == (v & 0xFF);
+  std::set<uint32_t> translucent, transparentRgb, opaqueRgb;
+  for (uint32_t v : values) {
+    if ((v >> 24) != 0xFF) translucent.insert(v);
+    if ((v >> 24) == 0) transparentRgb.insert(v & 0xFFFFFF);
+    else opaqueRgb.insert(v & 0xFFFFFF);
+  }
+  bool fullAlpha = false;
+  if (!translucent.empty()) {
+    const uint32_t key = *translucent.begin();
+    fullAlpha = translucent.size() > 1 || (key >> 24) != 0 || opaqueRgb.count(key & 0xFFFFFF) > 0;
+  }
+  bool tooMany = values.size() > 256;
+  if (bkgd) {
+    grey &= ((bkgd >> 16) & 0xFF) == ((bkgd >> 8) & 0xFF) && ((bkgd >> 8) & 0xFF) == (bkgd & 0xFF);
+    bool present = false;
+    for (uint32_t v : values) present |= ((v ^ bkgd) & 0xFFFFFF) == 0;
+    tooMany |= values.size() == 256 && !present;
+  }
+  int colortype;
+  if (!fullAlpha && grey && !tooMany) colortype = values.size() < 128 ? 3 : 0;
+  else if (!tooMany) colortype = 3;
+  else if (fullAlpha && grey) colortype = 4;
+  else if (!fullAlpha) colortype = 2;
+  else colortype = 6;
+
+  if (colortype == 0) {
+    int depth = 1;
+    for (uint32_t v : values) {
+      const int level = v & 0xFF;
+      int d = 8;
+      if (level % 255 == 0) d = 1;
+      else if (level % 85 == 0) d = 2;
+      else if (level % 17 == 0) d = 4;
+      depth = std::max(depth, d);
+    }
+    return {0, depth, 1 << depth};
+  }
+  if (colortype == 3) {
+    int needed = int(values.size());
+    if (bkgd) {
+      bool present = false;
+      for (uint32_t v : values) present |= ((v ^ bkgd) & 0xFFFFFF) == 0;
+      needed += present ? 0 : 1;
+    }
+    int depth = needed <= 2 ? 1 : needed <= 4 ? 2 : needed <= 16 ? 4 : 8;
+    return {3, depth, int(values.size())};
+  }
+  return {colortype, 8, 0};
+}
+
+struct Synthetic {
+  const char* name;
+  oracle::Image image;
+  Expected expected;
+};
+
+std::vector<Synthetic> SyntheticImages() {
+  return {
+      {"grey depth 1", MakeImage(300, 40, [](int x, int y) { return Grey(((x * 7 + y * 3) % 11 < 4) * 255); }),
+       {3, 1, 2}},
+      {"grey 200 levels", MakeImage(40, 50, [](int x, int y) { return Grey((x + 40 * y) % 200); }), {0, 8, 256}},
+      {"grey 4-bit levels with key",
+       MakeImage(300, 40, [](int x, int y) {
+         return (x + y) % 13 == 0 ? Grey(0x33, 0) : Grey(((x / 3 + y) % 16) * 17);
+       }),
+       {3, 8, 17}},
+      {"grey 160 levels with key",
+       MakeImage(40, 40, [](int x, int y) { return (x * y) % 17 == 5 ? Grey(200, 0) : Grey((x + 40 * y) % 160); }),
+       {0, 8, 256}},
+      {"grey 160 levels, key level also opaque",
+       MakeImage(40, 40, [](int x, int y) { return (x + y) % 9 == 0 ? Grey(64, 0) : Grey(((x + 40 * y) % 160)); }),
+       {3, 8, 161}},
+      {"rgb many colours", MakeImage(64, 20, [](int x, int y) { return Rgb(x * 4, y * 12, (x ^ y) & 0xFF); }),
+       {2, 8, 0}},
+      {"rgb with key",
+       MakeImage(64, 20, [](int x, int y) { return (x % 7 == 3) ? Rgb(1, 2, 3, 0) : Rgb(x * 4, y * 12, 9); }),
+       {2, 8, 0}},
+      {"grey+alpha", MakeImage(30, 30, [](int x, int y) { return Grey((x * 9) & 0xFF, (y * 8) & 0xFF); }),
+       {4, 8, 0}},
+      {"rgb+alpha", MakeImage(30, 30, [](int x, int y) { return Rgb(x * 8, y * 8, x + y, (x * y) & 0xFF); }),
+       {6, 8, 0}},
+      {"palette depth 2", MakeImage(33, 9, [](int x, int y) { return (x + y) % 3 == 0 ? Rgb(9, 0, 0) : Rgb(0, (x + y) % 3, 200); }),
+       {3, 2, 3}},
+      {"palette depth 4 with alpha",
+       MakeImage(17, 17, [](int x, int y) {
+         return Rgb((x % 4) * 60, (y % 3) * 90, 5, (x % 4 == 0 && y % 3 == 0) ? 128 : 255);
+       }),
+       {3, 4, 12}},
+      {"palette depth 8", MakeImage(25, 10, [](int x, int y) { return Rgb(x * 5, y, 77); }), {3, 8, 250}},
+  };
+}
+
+TEST(EngineRoundTrip, AutomaticChoiceAtEveryTypeAndDepth) {
+  for (const Synthetic& s : SyntheticImages()) {
+    const Expected e = ExpectedChoice(s.image);
+    EXPECT_EQ(e.colortype, s.expected.colortype) << s.name << " (test's own expectation)";
+    const RunResult r = Encode(s.image, {});
+    ExpectRoundTrip(s.image, r, s.name);
+    EXPECT_EQ(r.outcolortype, s.expected.colortype) << s.name;
+    EXPECT_EQ(r.outbitdepth, s.expected.bitdepth) << s.name;
+    EXPECT_EQ(r.outpalcount, s.expected.palcount) << s.name;
+  }
+}
+
+TEST(EngineRoundTrip, ForcedColourTypesFitOrSayWhy) {
+  for (const Synthetic& s : SyntheticImages()) {
+    for (int colortype : {0, 2, 3, 4, 6}) {
+      const std::string what = std::string(s.name) + " /c" + std::to_string(colortype);
+      RunOptions options;
+      options.colortype = colortype;
+      const RunResult r = Encode(s.image, options);
+      if (r.length == kEncodeFailed) {
+        EXPECT_NE(r.lastMessage.find("instead"), std::string::npos) << what << ": " << r.lastMessage;
+        EXPECT_NE(colortype, 6) << what;
+        continue;
+      }
+      ExpectRoundTrip(s.image, r, what);
+      EXPECT_EQ(r.outcolortype, colortype) << what;
+    }
+  }
+}
+
+TEST(EngineRoundTrip, GreyDepthsWhenForced) {
+  const oracle::Image levels =
+      MakeImage(37, 5, [](int x, int y) { return Grey(((x + y) % 4) * 85); });
+  for (int depth : {2, 4, 8}) {
+    RunOptions options;
+    options.colortype = 0;
+    options.bitdepth = depth;
+    const RunResult r = Encode(levels, options);
+    ExpectRoundTrip(levels, r, "grey /d" + std::to_string(depth));
+    EXPECT_EQ(r.outbitdepth, depth);
+  }
+  // A transparent level takes its place on the 2-bit ramp.
+  const oracle::Image keyed = MakeImage(37, 5, [](int x, int y) {
+    return (x + y) % 4 == 2 ? Grey(170, 0) : Grey(((x + y) % 4) * 85);
+  });
+  RunOptions grey;
+  grey.colortype = 0;
+  const RunResult k = Encode(keyed, grey);
+  ExpectRoundTrip(keyed, k, "grey /d2 with key");
+  EXPECT_EQ(k.outbitdepth, 2);
+  EXPECT_EQ(k.outpal[2], 0x00AAAAAAu);
+
+  RunOptions tooSmall;
+  tooSmall.colortype = 0;
+  tooSmall.bitdepth = 1;
+  EXPECT_EQ(Encode(levels, tooSmall).lastMessage, "\rImage doesn't fit in selected bitdepth");
+}
+
+TEST(EngineRoundTrip, PaletteWithForeignBackground) {
+  const oracle::Image sixteen = MakeImage(16, 4, [](int x, int) { return Rgb(x * 16, 3, 3); });
+  RunOptions options;
+  options.bkgd = 0xFF00FF00;
+  const RunResult r = Encode(sixteen, options);
+  ExpectRoundTrip(sixteen, r, "16 colours + bKGD");
+  EXPECT_EQ(r.outbitdepth, 8);
+  EXPECT_EQ(r.outpalcount, 16);
+  std::vector<oracle::Chunk> chunks;
+  ASSERT_TRUE(oracle::ListChunks(r.png, chunks));
+  bool sawBkgd = false;
+  for (const auto& c : chunks) {
+    if (c.type == "PLTE") {
+      EXPECT_EQ(c.data.size(), 17u * 3);
+    }
+    if (c.type == "bKGD") {
+      sawBkgd = true;
+      ASSERT_EQ(c.data.size(), 1u);
+      EXPECT_EQ(c.data[0], 16);
+    }
+  }
+  EXPECT_TRUE(sawBkgd);
+}
+
+TEST(EngineRoundTrip, GivenPalettes) {
+  std::vector<uint32_t> given;
+  for (int i = 0; i < 256; ++i) given.push_back(Rgb(i, 255 - i, 40, i % 50 == 7 ? 0 : 255));
+  const oracle::Image image = MakeImage(40, 6, [](int x, int y) {
+    const int i = ((x * 7 + y) % 40) * 6 + 1;  // 40 entries used: 1, 7, 13, ...
+    return Rgb(i, 255 - i, 40, i % 50 == 7 ? 0 : 255);
+  });
+  const RunResult compacted = Encode(image, {.pal = &given});
+  ExpectRoundTrip(image, compacted, "given palette");
+  EXPECT_EQ(compacted.outpalcount, 40);
+  // Entries 7 and 157 carry transparency and lead; the rest keep the given
+  // order among the opaque ones up to the alpha-first exchanges.
+  ASSERT_EQ(compacted.outpal.size(), 40u);
+  EXPECT_EQ(compacted.outpal[0], given[7]);
+  EXPECT_EQ(compacted.outpal[1], given[157]);
+
+  const RunResult kept = Encode(image, {.pal = &given, .keeppal = 1});
+  ExpectRoundTrip(image, kept, "kept palette");
+  EXPECT_EQ(kept.outpalcount, 256);
+  EXPECT_EQ(kept.outpal, given);
+
+  std::vector<uint32_t> lacking(given.begin(), given.begin() + 100);
+  for (int keeppal : {0, 1}) {
+    const RunResult refused = Encode(image, {.pal = &lacking, .keeppal = keeppal});
+    EXPECT_EQ(refused.length, kEncodeFailed);
+    EXPECT_EQ(refused.lastMessage, "\rImage has colors not in the given palette; try /c2 or /c6 instead");
+  }
+}
+
+TEST(EngineRoundTrip, PaletteReorderBetweenPassesKeepsPixels) {
+  // Filter None at depth 8 with a generated palette: the reorder may run
+  // between passes; the written palette must still index the right colours.
+  const oracle::Image image = MakeImage(64, 64, [](int x, int y) {
+    const int v = ((x / 4) * 13 + (y / 3) * 7 + (x * y) % 5) % 60;
+    return Rgb(v * 4, 255 - v * 3, v, v < 3 ? 0 : 255);
+  });
+  for (int numblocks : {0, 3}) {
+    const RunResult r = Encode(image, {.filter = 0, .numblocks = numblocks});
+    ExpectRoundTrip(image, r, "reorder, numblocks " + std::to_string(numblocks));
+    EXPECT_EQ(r.outcolortype, 3);
+    EXPECT_EQ(r.outbitdepth, 8);
+  }
+}
+
+std::vector<std::filesystem::path> PngSuiteFiles() {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(oracle::DataDir() / "pngsuite")) {
+    if (entry.path().extension() == ".png") files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+TEST(EngineRoundTrip, PngSuiteAutomaticChoices) {
+  int tried = 0;
+  for (const auto& file : PngSuiteFiles()) {
+    oracle::Image image;
+    if (!oracle::DecodePng(oracle::ReadFile(file), image)) continue;  // the deliberately broken files
+    ++tried;
+    const std::string what = file.filename().string();
+    const RunResult r = Encode(image, {});
+    ExpectRoundTrip(image, r, what);
+    const Expected e = ExpectedChoice(image);
+    EXPECT_EQ(r.outcolortype, e.colortype) << what;
+    EXPECT_EQ(r.outbitdepth, e.bitdepth) << what;
+    if (e.colortype == 3) {
+      EXPECT_EQ(r.outpalcount, e.palcount) << what;
+    }
+  }
+  EXPECT_GT(tried, 150);
+}
+
+TEST(EngineRoundTrip, PngSuiteMultiBlockStreams) {
+  for (const auto& file : PngSuiteFiles()) {
+    oracle::Image image;
+    if (!oracle::DecodePng(oracle::ReadFile(file), image)) continue;
+    const std::string what = file.filename().string();
+    for (const RunOptions& options :
+         {RunOptions{.numblocks = 5, .strategy = 1}, RunOptions{.filter = 0, .splitthreshold = 8.0}}) {
+      const RunResult r = Encode(image, options);
+      ExpectRoundTrip(image, r, what);
+      std::vector<uint8_t> raw;
+      EXPECT_TRUE(oracle::InflateIdat(r.png, raw)) << what;
+    }
+  }
+}
+
+}  // namespace
