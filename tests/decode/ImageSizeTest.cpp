@@ -155,7 +155,7 @@ TEST(ImageSize, ShortOrUnknownDataGivesNothing) {
 // cannot be, so a TGA whose ID length equals another format's first byte is
 // still a TGA, and data passing an earlier test never reaches the TGA test.
 TEST(FormatDetect, TgaComesLast) {
-  for (int first : {0x00, 0x89, 0xFF, 'G', 0x19, 'B', 0x0A, 'D'}) {
+  for (int first : {0x00, 0x89, 0xFF, 0x47, 0x19, 0x42, 0x0A, 0x44}) {
     const Bytes tga = Tga(4, 4, 2, 24, static_cast<uint8_t>(first));
     EXPECT_EQ(DetectFormat(tga.data(), tga.size()), ImageFormat::Tga) << first;
   }
