@@ -1,0 +1,303 @@
+// The pass loop seen from outside: how many passes run and why they stop,
+// the size lines, progress and pass numbering, the split report, and the
+// state fingerprint (checked against a bitwise CRC-32).
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <regex>
+
+#include "EngineRunSupport.h"
+#include "engine/EngineContext.h"
+#include "engine/PassLoop.h"
+#include "engine/PngWriter.h"
+#include "engine/Progress.h"
+#include "support/DeflateTrace.h"
+
+namespace {
+
+using namespace spinetest;
+
+// The sizes of all "Out:%8d" pieces (compressed passes and stored).
+std::vector<int> PrintedSizes() {
+  std::vector<int> sizes;
+  for (const std::string& p : TheRecorder().pieces) {
+    if (p.rfind("Out:", 0) == 0 && p.size() >= 12 && p[4] != '\n') sizes.push_back(std::stoi(p.substr(4, 8)));
+  }
+  return sizes;
+}
+
+Image Photo(int w, int h) {
+  return MakeImage(w, h, [](int x, int y) {
+    const uint32_t r = uint32_t(128 + 100 * std::sin(x * 0.21) + (Noise(x, y) & 7));
+    const uint32_t g = uint32_t((x * y) / 7) & 0xFF;
+    return 0xFF000000u | (r & 0xFF) << 16 | g << 8 | uint32_t(y * 9 & 0xFF);
+  });
+}
+
+TEST(PassLoop, FirstPassThatSavesNothingIsTheOnlyPass) {
+  // Every byte value once (85 RGB pixels of bytes 1..255, the filter byte 0)
+  // under the literals-only start code: the new code only trades literal
+  // 128's ninth bit for literal 255's, which saves 0 bits.
+  Image img = MakeImage(85, 1, [](int x, int) {
+    return 0xFF000000u | uint32_t(3 * x + 1) << 16 | uint32_t(3 * x + 2) << 8 | uint32_t(3 * x + 3);
+  });
+  EncodeJob job = DefaultJob(img);
+  job.colortype = 2;
+  job.filter = 0;
+  job.strategy = 3;
+  job.splitthreshold = 0.0;
+  RunResult run = RunJob(job);
+  ASSERT_NE(run.result, kEncodeFailed);
+  EXPECT_EQ(job.pass, 1);
+  EXPECT_EQ(TheRecorder().PollCount(0), 0);
+  EXPECT_EQ(PrintedSizes(), std::vector<int>{run.result});
+  EXPECT_EQ(TheRecorder().Count(" bytes               "), 1);
+}
+
+TEST(PassLoop, EarlyEscapeDeliversTheFirstPass) {
+  Image img = Photo(40, 30);
+  EncodeJob job = DefaultJob(img);
+  TheRecorder().answer = [](int code) { return code == 0 ? 1 : 0; };
+  RunResult run = RunJob(job);
+  TheRecorder().answer = nullptr;
+  ASSERT_NE(run.result, kEncodeFailed);
+  EXPECT_EQ(TheRecorder().PollCount(0), 1);
+  EXPECT_EQ(TheRecorder().Count("\nEarly ESC! "), 1);
+  EXPECT_EQ(PrintedSizes(), std::vector<int>{run.result});
+  EXPECT_EQ(job.pass, 1);
+  Image decoded;
+  ASSERT_TRUE(oracle::DecodePng(run.png, decoded));
+  EXPECT_TRUE(decoded == img);
+}
+
+TEST(PassLoop, ResultIsTheBestPassAndPollZeroFollowsEveryJudgedPass) {
+  for (int strategy : {0, 1, 2, 3}) {
+    Image img = Photo(48, 32);
+    EncodeJob job = DefaultJob(img);
+    job.strategy = strategy;
+    RunResult run = RunJob(job);
+    ASSERT_NE(run.result, kEncodeFailed);
+    const std::vector<int> sizes = PrintedSizes();
+    ASSERT_FALSE(sizes.empty());
+    EXPECT_EQ(run.result, sizes.back());
+    EXPECT_EQ(run.result, *std::min_element(sizes.begin(), sizes.end())) << "strategy " << strategy;
+    EXPECT_EQ(job.pass, int(sizes.size()));
+    // poll(0) comes after every judged pass that did not stop the loop.
+    EXPECT_EQ(TheRecorder().PollCount(0), int(sizes.size()) - 1);
+    EXPECT_LE(job.pass, 1024);
+  }
+}
+
+TEST(PassLoop, SizeLinesShowTheExpectedSize) {
+  Image img = Photo(64, 40);
+  EncodeJob job = DefaultJob(img);
+  RunResult run = RunJob(job);
+  ASSERT_NE(run.result, kEncodeFailed);
+  const auto& p = TheRecorder().pieces;
+  const std::regex out("Out:[ 0-9]{8}"), gain(" {0,6}-[0-9]+"), expected("\\.[0-9]=[ 0-9]{7}\\.[0-9]");
+  int lines = 0;
+  for (size_t i = 0; i < p.size(); ++i) {
+    if (!std::regex_match(p[i], out)) continue;
+    ++lines;
+    EXPECT_EQ(p[i - 1], "\r");
+    ASSERT_LT(i + 1, p.size());
+    const int size = std::stoi(p[i].substr(4));
+    if (p[i + 1] == " bytes               ") continue;
+    ASSERT_TRUE(std::regex_match(p[i + 1], gain)) << p[i + 1];
+    ASSERT_EQ(p[i + 1].size(), 7u);
+    ASSERT_TRUE(std::regex_match(p[i + 2], expected)) << p[i + 2];
+    // whole saved bytes plus the expected size make the size (less one
+    // when the two fractions carried over a byte).
+    const int saved = -std::stoi(p[i + 1]);
+    const int next = std::stoi(p[i + 2].substr(3, 7));
+    EXPECT_TRUE(saved + next == size || saved + next == size - 1) << saved << " + " << next << " vs " << size;
+  }
+  EXPECT_EQ(lines, job.pass);
+  // The last line of a converged run reports no further gain.
+  EXPECT_EQ(p.back(), " bytes               ");
+}
+
+TEST(PassLoop, PassNumbersWithAndWithoutTheSplitPrePass) {
+  Image img = Photo(30, 20);
+  for (bool split : {false, true}) {
+    EncodeJob job = DefaultJob(img);
+    job.colortype = 6;
+    job.splitthreshold = split ? 256.0 : 0.0;
+    std::vector<int> seen;
+    TheRecorder().onPoll = [&](int code) {
+      if (code == 1) seen.push_back(job.pass);
+    };
+    RunResult run = RunJob(job);
+    TheRecorder().onPoll = nullptr;
+    ASSERT_NE(run.result, kEncodeFailed);
+    ASSERT_GE(seen.size(), 40u);
+    if (split) {
+      EXPECT_EQ(std::vector<int>(seen.begin(), seen.begin() + 20), std::vector<int>(20, -1));
+      EXPECT_EQ(std::vector<int>(seen.begin() + 20, seen.begin() + 40), std::vector<int>(20, 0));
+    } else {
+      EXPECT_EQ(std::vector<int>(seen.begin(), seen.begin() + 20), std::vector<int>(20, 0));
+      EXPECT_EQ(seen[20], 1);
+    }
+  }
+}
+
+TEST(PassLoop, RowPercentagesAreReportedOnceEach) {
+  Image img = Photo(8, 7);
+  EncodeJob job = DefaultJob(img);
+  job.colortype = 6;
+  job.splitthreshold = 0.0;
+  std::vector<int> percentAtPoll;
+  TheRecorder().answer = [](int code) { return code == 0 ? 1 : 0; };
+  TheRecorder().onPoll = [&](int code) {
+    if (code == 1) percentAtPoll.push_back(job.percent);
+  };
+  RunResult run = RunJob(job);
+  TheRecorder().answer = nullptr;
+  TheRecorder().onPoll = nullptr;
+  ASSERT_NE(run.result, kEncodeFailed);
+  std::vector<std::string> progress;
+  for (const std::string& p : TheRecorder().pieces) {
+    if (p.find("% \r") != std::string::npos) progress.push_back(p);
+  }
+  EXPECT_EQ(progress, (std::vector<std::string>{" 0% \r", "14% \r", "28% \r", "42% \r", "57% \r", "71% \r", "85% \r"}));
+  EXPECT_EQ(percentAtPoll, (std::vector<int>{0, 14, 28, 42, 57, 71, 85}));
+
+  Image line = Photo(50, 1);
+  job = DefaultJob(line);
+  job.colortype = 6;
+  run = RunJob(job);
+  progress.clear();
+  for (const std::string& p : TheRecorder().pieces) {
+    if (p.find("% \r") != std::string::npos) progress.push_back(p);
+  }
+  EXPECT_EQ(progress, std::vector<std::string>(size_t(job.pass) + 1, " 0% \r"));  // pre-pass and every pass
+}
+
+TEST(PassLoop, ReciprocalPercentageStaysWithinOneOfTheExactValue) {
+  EngineContext ctx;
+  for (int h : {1, 2, 3, 7, 99, 100, 101, 1000, 4097, 65535, 100000, 1 << 20, 30000000}) {
+    PreparePercent(ctx, h);
+    int last = -1;
+    const int step = h > 100000 ? 7 : 1;
+    for (int y = 0; y < h; y += step) {
+      const int p = RowPercent(ctx, y);
+      const int64_t exact = 100 * int64_t(y) / h;
+      ASSERT_LE(std::abs(p - exact), 1) << "h " << h << " y " << y;
+      ASSERT_GE(p, last);
+      last = p;
+    }
+    EXPECT_EQ(RowPercent(ctx, 0), 0);
+  }
+}
+
+TEST(PassLoop, VerboseReportsBlockBoundaries) {
+  // Three stretches of different statistics.
+  Image img = MakeImage(32, 48, [](int x, int y) {
+    if (y < 16) return 0xFF000000u | uint32_t(x & 3);
+    if (y < 32) return Noise(x, y);
+    return 0xFF000000u | 0x010101u * uint32_t((x * 8) & 0xFF);
+  });
+  EncodeJob job = DefaultJob(img);
+  job.colortype = 6;
+  job.filter = 0;
+  job.numblocks = 3;
+  job.verbose = 1;
+  RunResult run = RunJob(job);
+  ASSERT_NE(run.result, kEncodeFailed) << TheRecorder().Text();
+  const auto& p = TheRecorder().pieces;
+  const auto head = std::find(p.begin(), p.end(), "Out:\nBlock boundaries: ");
+  ASSERT_NE(head, p.end());
+  ASSERT_LT(head + 7, p.end());
+  EXPECT_EQ(head[2], ",");
+  EXPECT_EQ(head[4], " (3 block");
+  EXPECT_EQ(head[5], "s");
+  EXPECT_EQ(head[6], ")\n\n");
+  const long first = std::stol(head[1], nullptr, 16), second = std::stol(head[3], nullptr, 16);
+  EXPECT_LT(first, second);
+
+  // The stream has three blocks ending there, BFINAL on the last only.
+  std::vector<oracle::Chunk> chunks;
+  ASSERT_TRUE(oracle::ListChunks(run.png, chunks));
+  std::vector<oracle::TracedBlock> blocks;
+  std::vector<uint8_t> out;
+  std::string error;
+  ASSERT_TRUE(oracle::TraceZlib(FindChunk(chunks, "IDAT")->data.data(), FindChunk(chunks, "IDAT")->data.size(), blocks,
+                                out, &error))
+      << error;
+  ASSERT_EQ(blocks.size(), 3u);
+  long covered = 0;
+  std::vector<long> ends;
+  for (const auto& b : blocks) {
+    EXPECT_EQ(b.type, 2);
+    for (const auto& t : b.tokens) covered += t.length;
+    ends.push_back(covered);
+  }
+  EXPECT_FALSE(blocks[0].final);
+  EXPECT_FALSE(blocks[1].final);
+  EXPECT_TRUE(blocks[2].final);
+  EXPECT_EQ(ends[0], first);
+  EXPECT_EQ(ends[1], second);
+  EXPECT_EQ(ends[2], long(out.size()));
+  EXPECT_EQ(p.back().rfind("Took ", 0), 0u);
+}
+
+TEST(PassLoop, VerboseWithOneBlockAndWithoutSplitting) {
+  Image img = Photo(10, 10);
+  EncodeJob job = DefaultJob(img);
+  job.colortype = 6;
+  job.verbose = 1;
+  job.splitthreshold = 1e12;
+  RunResult run = RunJob(job);
+  ASSERT_NE(run.result, kEncodeFailed);
+  std::string text = TheRecorder().Text();
+  EXPECT_NE(text.find("Out:\nBlock boundaries: none (1 block)\n\n"), std::string::npos) << text;
+
+  job = DefaultJob(img);
+  job.colortype = 6;
+  job.verbose = 1;
+  job.splitthreshold = 0.0;
+  run = RunJob(job);
+  text = TheRecorder().Text();
+  EXPECT_EQ(text.find("Block boundaries"), std::string::npos);
+  EXPECT_EQ(text.rfind(" /c6 /f5\n\r", 0), 0u) << text;
+  // Verbose size lines have no "\r" of their own and end with a newline.
+  const auto& p = TheRecorder().pieces;
+  const std::regex out("Out:[ 0-9]{8}");
+  int lines = 0;
+  for (size_t i = 1; i + 3 < p.size(); ++i) {
+    if (!std::regex_match(p[i], out)) continue;
+    ++lines;
+    EXPECT_NE(p[i - 1], "\r");
+    EXPECT_TRUE(p[i + 2] == "\n" || p[i + 3] == "\n");
+  }
+  EXPECT_EQ(lines, job.pass);
+}
+
+// The CRC-32 register of PNG computed bit by bit, without a final inversion.
+uint32_t BitwiseCrcRegister(const std::vector<uint8_t>& bytes) {
+  uint32_t reg = 0xFFFFFFFF;
+  for (uint8_t b : bytes) {
+    reg ^= b;
+    for (int k = 0; k < 8; ++k) reg = (reg >> 1) ^ (0xEDB88320u & (0u - (reg & 1)));
+  }
+  return reg;
+}
+
+TEST(PassLoop, FingerprintIsTheCrcOfThePairedLengthsBackwards) {
+  EngineContext ctx;
+  BuildCrcTable(ctx);
+  ctx.deflate.numBlocks = 2;
+  for (int i = 0; i < 640; ++i) ctx.snapshot[i] = uint8_t(Noise(i, 3) % 16);
+  for (int i = 0; i < 256; ++i) ctx.palette[i] = Noise(i, 5);
+  std::vector<uint8_t> bytes;
+  for (int i = 638; i >= 0; i -= 2) bytes.push_back(uint8_t(16 * ctx.snapshot[i + 1] + ctx.snapshot[i]));
+  ctx.colortype = 6;
+  EXPECT_EQ(PassFingerprint(ctx), BitwiseCrcRegister(bytes));
+  const auto* pal = reinterpret_cast<const uint8_t*>(ctx.palette);
+  for (int k = 1023; k >= 0; --k) bytes.push_back(pal[k]);  // little-endian words: B, G, R, A
+  ctx.colortype = 3;
+  EXPECT_EQ(PassFingerprint(ctx), BitwiseCrcRegister(bytes));
+}
+
+}  // namespace
