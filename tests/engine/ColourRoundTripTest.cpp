@@ -37,15 +37,9 @@ struct RunResult {
 };
 
 RunResult Encode(const oracle::Image& image, const RunOptions& options) {
-  TheCapture() = Capture{};
-  std::vector<uint32_t> pixels = image.pixels;
+  oracle::Image pixels = image;
   std::vector<uint32_t> pal = options.pal ? *options.pal : std::vector<uint32_t>();
-  EncodeJob job;
-  std::memset(&job, 0, sizeof job);
-  job.pixels = pixels.data();
-  job.stride = image.width * 4;
-  job.width = image.width;
-  job.height = image.height;
+  EncodeJob job = spinetest::DefaultJob(pixels);
   job.pal = pal.empty() ? nullptr : pal.data();
   job.palcount = int(pal.size());
   job.filter = options.filter;
@@ -56,18 +50,18 @@ RunResult Encode(const oracle::Image& image, const RunOptions& options) {
   job.numblocks = options.numblocks;
   job.splitthreshold = options.splitthreshold;
   job.strategy = options.strategy;
-  job.print = CapturePrint;
 
+  const spinetest::RunResult run = spinetest::RunJob(job);
   RunResult r;
-  r.length = OptimizePng(&job);
-  if (r.length != kEncodeFailed && job.kbuf) r.png.assign(job.kbuf, job.kbuf + r.length);
-  FreeEncodeBuffer(job.kbuf);
+  r.length = run.result;
+  r.png = run.png;
   r.outcolortype = job.outcolortype;
   r.outbitdepth = job.outbitdepth;
   r.outpalcount = job.outpalcount;
   if (job.outpal) r.outpal.assign(job.outpal, job.outpal + std::max(0, std::min(job.outpalcount, 256)));
   // The reason for a failure is the last text printed.
-  if (r.length == kEncodeFailed && !TheCapture().pieces.empty()) r.lastMessage = TheCapture().pieces.back();
+  const auto& pieces = spinetest::TheRecorder().pieces;
+  if (r.length == kEncodeFailed && !pieces.empty()) r.lastMessage = pieces.back();
   return r;
 }
 
@@ -102,15 +96,7 @@ void ExpectRoundTrip(const oracle::Image& image, const RunResult& r, const std::
   EXPECT_EQ(h.bitdepth, r.outbitdepth) << what;
 }
 
-oracle::Image MakeImage(int width, int height, uint32_t (*pixel)(int x, int y)) {
-  oracle::Image image;
-  image.width = width;
-  image.height = height;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) image.pixels.push_back(pixel(x, y));
-  }
-  return image;
-}
+using spinetest::MakeImage;
 
 // The colour type and depth the rules choose, worked out plainly from the
 // pixel values: distinct values, greyness, and whether one transparent

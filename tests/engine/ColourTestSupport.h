@@ -1,48 +1,18 @@
 // An engine context wired for unit tests of the analysis, palette and
 // splitter stages: a zeroed job over a caller's pixels, the messages the
-// stage prints captured piece by piece, and a poll that counts its calls and
-// can be told to answer "stop".
+// stage prints captured piece by piece, and a poll that is recorded and can
+// be told to answer "stop" at a given call.
 #pragma once
 
-#include <cstdarg>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/EngineContext.h"
+#include "tests/engine/EngineRunSupport.h"
 
 namespace colourtest {
-
-// The callbacks are plain function pointers, so the capture they fill lives
-// here; a test suite runs one test at a time.
-struct Capture {
-  std::vector<std::string> pieces;
-  int polls = 0;
-  int stopAtPoll = -1;  // answer non-zero at this call (0-based), -1 never
-};
-
-inline Capture& TheCapture() {
-  static Capture capture;
-  return capture;
-}
-
-inline int CapturePrint(const char* format, ...) {
-  char text[512];
-  va_list args;
-  va_start(args, format);
-  vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  TheCapture().pieces.emplace_back(text);
-  return 0;
-}
-
-inline int CountingPoll(int code) {
-  Capture& c = TheCapture();
-  if (code != 1) return 0;
-  return c.polls++ == c.stopAtPoll ? 1 : 0;
-}
 
 // Width x height image of 0xAARRGGBB pixels, rows packed.
 struct Pixels {
@@ -64,7 +34,7 @@ struct Pixels {
 class StageHarness {
  public:
   explicit StageHarness(Pixels pixels) : m_pixels(std::move(pixels)), m_ctx(new EngineContext) {
-    TheCapture() = Capture{};
+    spinetest::TheRecorder() = spinetest::Recorder{};
     m_job.pixels = m_pixels.px.data();
     m_job.width = m_pixels.width;
     m_job.height = m_pixels.height;
@@ -72,16 +42,21 @@ class StageHarness {
     m_job.filter = -1;
     m_job.colortype = -1;
     m_ctx->job = &m_job;
-    m_ctx->print = CapturePrint;
-    m_ctx->poll = CountingPoll;
+    m_ctx->print = spinetest::RecordPrint;
+    m_ctx->poll = spinetest::RecordPoll;
     SyncWorkingCopies();
   }
 
   EncodeJob& job() { return m_job; }
   EngineContext& ctx() { return *m_ctx; }
-  const std::vector<std::string>& pieces() const { return TheCapture().pieces; }
-  int polls() const { return TheCapture().polls; }
-  void StopAtPoll(int call) { TheCapture().stopAtPoll = call; }
+  const std::vector<std::string>& pieces() const { return spinetest::TheRecorder().pieces; }
+  int polls() const { return spinetest::TheRecorder().PollCount(1); }
+  // Answers non-zero at the given poll(1) call, counted from 0.
+  void StopAtPoll(int call) {
+    spinetest::TheRecorder().answer = [call](int code) {
+      return code == 1 && spinetest::TheRecorder().PollCount(1) - 1 == call ? 1 : 0;
+    };
+  }
 
   // The driver's stage 1 (working copies of the job's choices) and stage 4
   // (the input palette copied into the engine palette).
