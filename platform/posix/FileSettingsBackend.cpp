@@ -54,8 +54,9 @@ std::optional<std::vector<uint8_t>> ReadSmallFile(const fs::path& path) {
   if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
   if (info.st_size < 0 || static_cast<uint64_t>(info.st_size) > kMaxSettingsFileSize) return std::nullopt;
 
-  // Read one byte past the limit so a file that grew after fstat is caught.
-  std::vector<uint8_t> bytes(kMaxSettingsFileSize + 1);
+  // Read one byte past the size so a file that grew after fstat, which no
+  // writer of ours does (they rename), is caught.
+  std::vector<uint8_t> bytes(static_cast<size_t>(info.st_size) + 1);
   size_t filled = 0;
   while (filled < bytes.size()) {
     const ssize_t got = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
@@ -64,7 +65,7 @@ std::optional<std::vector<uint8_t>> ReadSmallFile(const fs::path& path) {
     if (got == 0) break;
     filled += static_cast<size_t>(got);
   }
-  if (filled > kMaxSettingsFileSize) return std::nullopt;
+  if (filled == bytes.size()) return std::nullopt;
   bytes.resize(filled);
   return bytes;
 }
