@@ -102,6 +102,7 @@ using spinetest::MakeImage;
 // pixel values: distinct values, greyness, and whether one transparent
 // colour could stand for all the transparency.
 struct Expected {
+  bool fullAlpha, grey, tooMany;
   int colortype;
   int bitdepth;
   int palcount;
@@ -146,7 +147,7 @@ Expected ExpectedChoice(const oracle::Image& image, uint32_t bkgd = 0) {
       else if (level % 17 == 0) d = 4;
       depth = std::max(depth, d);
     }
-    return {0, depth, 1 << depth};
+    return {fullAlpha, grey, tooMany, 0, depth, 1 << depth};
   }
   if (colortype == 3) {
     int needed = int(values.size());
@@ -156,15 +157,17 @@ Expected ExpectedChoice(const oracle::Image& image, uint32_t bkgd = 0) {
       needed += present ? 0 : 1;
     }
     int depth = needed <= 2 ? 1 : needed <= 4 ? 2 : needed <= 16 ? 4 : 8;
-    return {3, depth, int(values.size())};
+    return {fullAlpha, grey, tooMany, 3, depth, int(values.size())};
   }
-  return {colortype, 8, 0};
+  return {fullAlpha, grey, tooMany, colortype, 8, 0};
 }
 
 struct Synthetic {
   const char* name;
   oracle::Image image;
-  Expected expected;
+  struct {
+    int colortype, bitdepth, palcount;
+  } expected;
 };
 
 std::vector<Synthetic> SyntheticImages() {
@@ -215,22 +218,38 @@ TEST(EngineRoundTrip, AutomaticChoiceAtEveryTypeAndDepth) {
   }
 }
 
-TEST(EngineRoundTrip, ForcedColourTypesFitOrSayWhy) {
-  for (const Synthetic& s : SyntheticImages()) {
-    for (int colortype : {0, 2, 3, 4, 6}) {
-      const std::string what = std::string(s.name) + " /c" + std::to_string(colortype);
-      RunOptions options;
-      options.colortype = colortype;
-      const RunResult r = Encode(s.image, options);
-      if (r.length == kEncodeFailed) {
-        EXPECT_NE(r.lastMessage.find("instead"), std::string::npos) << what << ": " << r.lastMessage;
-        EXPECT_NE(colortype, 6) << what;
-        continue;
-      }
-      ExpectRoundTrip(s.image, r, what);
-      EXPECT_EQ(r.outcolortype, colortype) << what;
-    }
+// The last piece a forced colour type that cannot hold the image prints,
+// or "" when it fits.
+std::string ExpectedRefusal(const Expected& e, int colortype) {
+  const char* names[] = {"/c0 (Gray)", "", "/c2 (RGB)", "/c3 (Pal)", "/c4 (Gray+Alpha)", "", "/c6 (RGB+Alpha)"};
+  const std::string instead = std::string("try ") + names[e.colortype] + " instead";
+  switch (colortype) {
+    case 0: return e.fullAlpha || !e.grey || e.tooMany ? instead : "";
+    case 2: return e.fullAlpha ? "\rImage requires full alpha; " + instead : "";
+    case 3: return e.tooMany ? "\rImage doesn't fit into 256 color entries; " + instead : "";
+    case 4: return !e.grey ? "\rImage is not grayscale; " + instead : "";
+    default: return "";
   }
+}
+
+void ExpectForcedTypes(const oracle::Image& image, const std::string& name) {
+  const Expected e = ExpectedChoice(image);
+  for (int colortype : {0, 2, 3, 4, 6}) {
+    const std::string what = name + " /c" + std::to_string(colortype);
+    const RunResult r = Encode(image, {.colortype = colortype, .strategy = 2});
+    const std::string refusal = ExpectedRefusal(e, colortype);
+    if (!refusal.empty()) {
+      EXPECT_EQ(r.length, kEncodeFailed) << what;
+      EXPECT_EQ(r.lastMessage, refusal) << what;
+      continue;
+    }
+    ExpectRoundTrip(image, r, what);
+    EXPECT_EQ(r.outcolortype, colortype) << what;
+  }
+}
+
+TEST(EngineRoundTrip, ForcedColourTypesFitOrSayWhy) {
+  for (const Synthetic& s : SyntheticImages()) ExpectForcedTypes(s.image, s.name);
 }
 
 TEST(EngineRoundTrip, GreyDepthsWhenForced) {
@@ -329,10 +348,13 @@ TEST(EngineRoundTrip, PaletteReorderBetweenPassesKeepsPixels) {
   }
 }
 
+// PngSuite and the README's sample images.
 std::vector<std::filesystem::path> PngSuiteFiles() {
   std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::directory_iterator(oracle::DataDir() / "pngsuite")) {
-    if (entry.path().extension() == ".png") files.push_back(entry.path());
+  for (const auto& folder : {oracle::DataDir() / "pngsuite", oracle::SourceDir() / "samples"}) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      if (entry.path().extension() == ".png") files.push_back(entry.path());
+    }
   }
   std::sort(files.begin(), files.end());
   return files;
@@ -353,6 +375,7 @@ TEST(EngineRoundTrip, PngSuiteAutomaticChoices) {
     if (e.colortype == 3) {
       EXPECT_EQ(r.outpalcount, e.palcount) << what;
     }
+    ExpectForcedTypes(image, what);
   }
   EXPECT_GT(tried, 150);
 }
