@@ -56,9 +56,9 @@ int32_t ArchiveIndex::Field(int32_t entry, FieldIndex field) const {
 
 ArchiveMember ArchiveIndex::MemberAt(int32_t entry) const {
   const auto* base = reinterpret_cast<const char*>(m_block.data());
-  return {base + Field(entry, kArchiveName), base + entry + 4 * kFieldCount,
-          static_cast<uint32_t>(Field(entry, kLocalHeader)), static_cast<uint32_t>(Field(entry, kCompressedSize)),
-          static_cast<uint32_t>(Field(entry, kSize))};
+  return {base + Field(entry, kFieldArchiveName), base + entry + 4 * kFieldCount,
+          static_cast<uint32_t>(Field(entry, kFieldLocalHeader)),
+          static_cast<uint32_t>(Field(entry, kFieldCompressedSize)), static_cast<uint32_t>(Field(entry, kFieldSize))};
 }
 
 bool ArchiveIndex::Append(const void* bytes, size_t size, int32_t& offset) {
@@ -157,7 +157,7 @@ int ArchiveIndex::Add(const char* fileName) {
 }
 
 bool ArchiveIndex::Find(const char* name, ArchiveMember& member) const {
-  for (int32_t at = m_buckets[NameHash(name) % kBuckets]; at >= 0; at = Field(at, kNextInBucket)) {
+  for (int32_t at = m_buckets[NameHash(name) % kBuckets]; at >= 0; at = Field(at, kFieldNextInBucket)) {
     const ArchiveMember candidate = MemberAt(at);
     if (NamesEqual(candidate.name, name)) {
       member = candidate;

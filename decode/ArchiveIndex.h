@@ -40,13 +40,21 @@ class ArchiveIndex {
   // Every member, most recently registered first.
   template <class Visit>
   void ForEach(Visit visit) const {
-    for (int32_t at = m_lastEntry; at >= 0; at = Field(at, kPreviousEntry)) visit(MemberAt(at));
+    for (int32_t at = m_lastEntry; at >= 0; at = Field(at, kFieldPreviousEntry)) visit(MemberAt(at));
   }
 
  private:
   static constexpr int kBuckets = 256;
   // Entry fields, 32 bits each, then the name.
-  enum FieldIndex { kNextInBucket, kPreviousEntry, kArchiveName, kLocalHeader, kCompressedSize, kSize, kFieldCount };
+  enum FieldIndex {
+    kFieldNextInBucket,
+    kFieldPreviousEntry,
+    kFieldArchiveName,
+    kFieldLocalHeader,
+    kFieldCompressedSize,
+    kFieldSize,
+    kFieldCount
+  };
 
   int32_t Field(int32_t entry, FieldIndex field) const;
   ArchiveMember MemberAt(int32_t entry) const;
