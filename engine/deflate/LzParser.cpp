@@ -51,8 +51,10 @@ void Commit(EngineContext& ctx, ParserState& ps) {
   }
   ps.committed = end;
 
+  // A loop, not a test: a block that ends where it starts (never made by
+  // the splitter, but cheap to survive) is closed here too.
   DeflateState& d = ctx.deflate;
-  if (d.blockIndex < d.numBlocks && end == d.blocks[d.blockIndex].end) {
+  while (d.blockIndex < d.numBlocks && end == d.blocks[d.blockIndex].end) {
     EndBlock(ctx);
     ResetCostRing(ps, end);
     UpdateRelaxLimit(ctx, ps);
@@ -67,7 +69,7 @@ void SkipTo(ParserState& ps, int strategy, int32_t end) {
     InsertIntoChain(ps, q);
     if (strategy < 3) {
       UpdateRunCounter(ps, q);
-      ps.listCount[q & kWindowMask] = 0;
+      ps.lists[q & kWindowMask].count = 0;
       ps.prevListCount = 0;
     }
   }
@@ -109,7 +111,7 @@ void DeflateInit(EngineContext& ctx) {
   std::fill(ps.hashHead, ps.hashHead + kHashSize, int16_t(0));
   std::fill(ps.chain, ps.chain + kWindow, int16_t(0));
   if (ctx.job->strategy < 3) {
-    std::fill(ps.listCount, ps.listCount + kWindow, 0);
+    for (MatchList& list : ps.lists) list.count = 0;
     ps.prevListCount = -1;
     ps.poolFill = 0;
     ps.prevListEnd = 0;

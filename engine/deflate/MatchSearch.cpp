@@ -68,9 +68,9 @@ class PositionSearch {
     // At 32768 the candidate's slot is p's own (its list is being rebuilt),
     // and any further distance would leave the window anyway.
     if (distance >= kWindow) return kNoCandidate;
-    const int slot = (m_p - distance) & kWindowMask;
-    if (m_ps.listCount[slot] <= length - kMinMatch) return kNoCandidate;
-    const int next = distance + m_ps.pool[m_ps.listStart[slot] + uint32_t(length - kMinMatch)];
+    const MatchList& list = m_ps.lists[(m_p - distance) & kWindowMask];
+    if (list.count <= length - kMinMatch) return kNoCandidate;
+    const int next = distance + m_ps.pool[list.start + uint32_t(length - kMinMatch)];
     return next > kWindow ? kNoCandidate : next;
   }
 
@@ -184,8 +184,8 @@ void SearchPosition(ParserState& ps, const CodeTables& tables, int strategy, int
 
   if (ps.poolFill > kPoolWrapAt) ps.poolFill = 0;
   const uint32_t start = ps.poolFill;
-  const int slot = p & kWindowMask;
-  ps.listStart[slot] = start;
+  MatchList& list = ps.lists[p & kWindowMask];
+  list.start = start;
 
   PositionSearch search(ps, tables, p, costP);
   const int distance = search.NearestCandidate();
@@ -200,9 +200,9 @@ void SearchPosition(ParserState& ps, const CodeTables& tables, int strategy, int
   if (count <= ps.prevListCount &&
       std::equal(ps.pool + start, ps.pool + start + count, ps.pool + ps.prevListEnd - count)) {
     ps.poolFill = ps.prevListEnd;
-    ps.listStart[slot] = ps.prevListEnd - uint32_t(count);
+    list.start = ps.prevListEnd - uint32_t(count);
   }
-  ps.listCount[slot] = count;
+  list.count = count;
   ps.prevListEnd = ps.poolFill;
   ps.prevListCount = count;
 

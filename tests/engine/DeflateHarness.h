@@ -41,6 +41,9 @@ class DeflateHarness {
     for (int k = 0; k < m_ctx.deflate.numBlocks; ++k) SetStartCode(m_ctx.deflate.blocks[k].lengths);
   }
 
+  // The code block k is written with in the next pass (320 entries).
+  int32_t* BlockLengths(int k) { return m_ctx.deflate.blocks[k].lengths; }
+
   // One compression pass; the lengths it computes are used by the next.
   // True when the stream decodes and inflates back to data.
   bool Pass(const std::vector<uint8_t>& data) {
