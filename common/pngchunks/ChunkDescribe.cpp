@@ -35,7 +35,7 @@ void PutFormatted(char* text, size_t size, const char* format, Args... args) {
 }
 
 // The bytes from `from` up to the first zero byte or the end of the data.
-std::string_view ZeroTerminated(const uint8_t* data, uint32_t length, uint32_t from) {
+std::string_view ZeroTerminated(const uint8_t* data, uint32_t length, size_t from) {
   if (from >= length) return {};
   const char* start = reinterpret_cast<const char*>(data + from);
   const std::string_view rest(start, length - from);
@@ -89,7 +89,7 @@ void DescribeText(const uint8_t* data, uint32_t length, char* text, size_t size)
   const std::string_view keyword = ZeroTerminated(data, length, 0);
   std::string out(keyword);
   out += '=';
-  out += ZeroTerminated(data, length, static_cast<uint32_t>(keyword.size()) + 1);
+  out += ZeroTerminated(data, length, keyword.size() + 1);
   PutText(text, size, out);
 }
 

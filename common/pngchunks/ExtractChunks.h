@@ -30,7 +30,8 @@ constexpr int kMaxExtractedChunks = 256;
 
 // Fills from the PNG bytes `png` of `size` bytes:
 //  - job.chunkpre/chunkmid/chunkpost/chunkcount and job.chunks (which must
-//    have room for kMaxExtractedChunks pointers, or be null to keep nothing);
+//    have room for kMaxExtractedChunks pointers, or be null to keep nothing;
+//    allocate it with AllocateChunkArray, as ChunkList::Flatten frees it);
 //    the kept pointers point into `png`;
 //  - job.bkgd: 0xFF000000 | 0xRRGGBB when the file has a usable bKGD and is
 //    at most 8 bits deep, else 0;
