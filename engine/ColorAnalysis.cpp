@@ -76,13 +76,16 @@ bool CheckKey(EngineContext& ctx) {
   return ok;
 }
 
+// Leaves the key as none, or as the one alpha-0 colour that can stand for
+// all the transparency.  When a full alpha channel is needed no key is kept:
+// a stale candidate would otherwise reach the writers of tRNS.
 bool ResolveTransparency(EngineContext& ctx) {
-  if (ctx.key >= 0xFF000000) {
-    ctx.key = kNoKey;
-    return true;
+  if (ctx.key < 0x01000000) {
+    if (!CheckKey(ctx)) return false;
+  } else if (ctx.key < 0xFF000000) {
+    ctx.analysisFlags |= kNeedsAlpha;
   }
-  if (ctx.key < 0x01000000) return CheckKey(ctx);
-  ctx.analysisFlags |= kNeedsAlpha;
+  if (ctx.key >= 0xFF000000 || (ctx.analysisFlags & kNeedsAlpha)) ctx.key = kNoKey;
   return true;
 }
 

@@ -173,19 +173,19 @@ TEST(ScanColors, TransparencyCases) {
   const Case cases[] = {
       {"opaque only", {Grey(1), Grey(2)}, 0, 0xFFFFFFFF},
       {"transparent red in grey", {Grey(1), Rgb(255, 0, 0, 0)}, kNotGrey, 0x00FF0000},
-      {"semi-transparent", {Grey(1), Grey(2, 128)}, kNeedsAlpha, 0x80020202},
-      {"two transparent colours", {Grey(1, 0), Grey(2, 0), Grey(9)}, kNeedsAlpha, 0x00010101},
-      {"key colour also half opaque", {Grey(1, 0), Grey(1, 200)}, kNeedsAlpha, 0x00010101},
-      {"key colour also opaque", {Grey(9), Grey(1, 0), Grey(1)}, kNeedsAlpha, 0x00010101},
-      {"key plus a semi-transparent", {Grey(1, 0), Grey(2), Grey(3, 254)}, kNeedsAlpha, 0x00010101},
+      {"only transparent", {Grey(7, 0), Grey(7, 0)}, 0, 0x00070707},
+      {"semi-transparent", {Grey(1), Grey(2, 128)}, kNeedsAlpha, 0xFFFFFFFF},
+      {"two transparent colours", {Grey(1, 0), Grey(2, 0), Grey(9)}, kNeedsAlpha, 0xFFFFFFFF},
+      {"key colour also half opaque", {Grey(1, 0), Grey(1, 200)}, kNeedsAlpha, 0xFFFFFFFF},
+      {"key colour also opaque", {Grey(9), Grey(1, 0), Grey(1)}, kNeedsAlpha, 0xFFFFFFFF},
+      {"key plus a semi-transparent", {Grey(1, 0), Grey(2), Grey(3, 254)}, kNeedsAlpha, 0xFFFFFFFF},
   };
   for (const Case& c : cases) {
     StageHarness h(Pixels::FromList(c.px, int(c.px.size())));
     const Analysed a = Analyse(h);
     EXPECT_TRUE(a.ok) << c.name;
     EXPECT_EQ(a.flags, c.flags) << c.name;
-    // The key is kept as the smallest pixel unless every pixel is opaque;
-    // it matters to the writer only when no flag 1 is set.
+    // A key stands only where it can replace the alpha channel.
     EXPECT_EQ(h.ctx().key, c.key) << c.name;
   }
 }
