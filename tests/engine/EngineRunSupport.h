@@ -130,19 +130,25 @@ inline RunResult RunJob(EncodeJob& job) {
 
 // A raw chunk record as the chunk model hands it over.
 inline std::vector<uint8_t> RawChunk(const std::string& type, const std::vector<uint8_t>& data) {
-  std::vector<uint8_t> c;
   const uint32_t n = uint32_t(data.size());
-  c = {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)};
-  c.insert(c.end(), type.begin(), type.end());
-  c.insert(c.end(), data.begin(), data.end());
+  std::vector<uint8_t> c(12 + data.size());
+  c[0] = uint8_t(n >> 24);
+  c[1] = uint8_t(n >> 16);
+  c[2] = uint8_t(n >> 8);
+  c[3] = uint8_t(n);
+  for (size_t i = 0; i < 4 && i < type.size(); ++i) c[4 + i] = uint8_t(type[i]);
+  for (size_t i = 0; i < data.size(); ++i) c[8 + i] = data[i];
   // A correct CRC, so that the oracle's check of the output judges the writer.
   uint32_t crc = 0xFFFFFFFF;
-  for (size_t i = 4; i < c.size(); ++i) {
+  for (size_t i = 4; i < 8 + data.size(); ++i) {
     crc ^= c[i];
     for (int k = 0; k < 8; ++k) crc = (crc & 1) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
   }
   crc ^= 0xFFFFFFFF;
-  c.insert(c.end(), {uint8_t(crc >> 24), uint8_t(crc >> 16), uint8_t(crc >> 8), uint8_t(crc)});
+  c[8 + n] = uint8_t(crc >> 24);
+  c[9 + n] = uint8_t(crc >> 16);
+  c[10 + n] = uint8_t(crc >> 8);
+  c[11 + n] = uint8_t(crc);
   return c;
 }
 
