@@ -12,11 +12,14 @@ namespace {
 
 enum class ColourModel { Grey, YCbCr, Rgb, Cmyk, Ycck };
 
+// The same precedence as libjpeg, so files with conflicting markers look the
+// same here as elsewhere: JFIF means YCbCr, then the Adobe transform flag
+// decides, then component ids 'R', 'G', 'B' mean RGB.
 ColourModel ChooseModel(const Frame& frame, const ColourHints& hints) {
   if (frame.componentCount == 1) return ColourModel::Grey;
-  if (frame.componentCount == 4) return hints.adobe && hints.adobeTransform == 2 ? ColourModel::Ycck : ColourModel::Cmyk;
-  if (hints.adobe) return hints.adobeTransform == 0 ? ColourModel::Rgb : ColourModel::YCbCr;
+  if (frame.componentCount == 4) return hints.adobe && hints.adobeTransform != 0 ? ColourModel::Ycck : ColourModel::Cmyk;
   if (hints.jfif) return ColourModel::YCbCr;
+  if (hints.adobe) return hints.adobeTransform == 0 ? ColourModel::Rgb : ColourModel::YCbCr;
   const auto& c = frame.components;
   if (c[0].id == 'R' && c[1].id == 'G' && c[2].id == 'B') return ColourModel::Rgb;
   return ColourModel::YCbCr;
@@ -72,11 +75,11 @@ uint32_t ToArgb(ColourModel model, bool adobeInverted, const uint8_t* s) {
   return 0xFF000000u | (uint32_t{r} << 16) | (uint32_t{g} << 8) | b;
 }
 
-// The component's samples, one byte each, rows of stride * 8 samples.
+// The component's samples, one byte each, in rows of blocksWide * 8.
+// Every component has its store once any scan has been decoded.
 std::vector<uint8_t> InverseTransform(Component& comp) {
   const int planeStride = comp.blocksWide * 8;
   std::vector<uint8_t> plane(static_cast<size_t>(planeStride) * comp.blocksHigh * 8);
-  if (comp.coefficients.empty()) return plane;
   for (int by = 0; by < comp.blocksHigh; ++by) {
     for (int bx = 0; bx < comp.blocksWide; ++bx) {
       uint8_t* out = plane.data() + static_cast<size_t>(by) * 8 * planeStride + static_cast<size_t>(bx) * 8;
