@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 
+#include "tests/support/DeflateBlocks.h"
 #include "tests/support/Oracles.h"
 #include "tests/engine/ColourTestSupport.h"
 
@@ -24,6 +25,7 @@ struct RunOptions {
   const std::vector<uint32_t>* pal = nullptr;
   int keeppal = 0;
   int strategy = 0;
+  int verbose = 0;
 };
 
 struct RunResult {
@@ -50,6 +52,7 @@ RunResult Encode(const oracle::Image& image, const RunOptions& options) {
   job.numblocks = options.numblocks;
   job.splitthreshold = options.splitthreshold;
   job.strategy = options.strategy;
+  job.verbose = options.verbose;
 
   const spinetest::RunResult run = spinetest::RunJob(job);
   RunResult r;
@@ -380,17 +383,75 @@ TEST(EngineRoundTrip, PngSuiteAutomaticChoices) {
   EXPECT_GT(tried, 150);
 }
 
+// The block ends the verbose report printed: "%x" pieces between
+// "Out:\nBlock boundaries: " and " (%d block", or none.
+std::vector<size_t> ReportedBoundaries() {
+  const auto& pieces = spinetest::TheRecorder().pieces;
+  std::vector<size_t> ends;
+  auto it = std::find(pieces.begin(), pieces.end(), "Out:\nBlock boundaries: ");
+  if (it == pieces.end()) return ends;
+  for (++it; it != pieces.end() && it->rfind(" (", 0) != 0; ++it) {
+    if (*it != "," && *it != "none") ends.push_back(std::stoul(*it, nullptr, 16));
+  }
+  return ends;
+}
+
+// The file's deflate blocks, as zlib sees them, end where the splitter cut.
+void ExpectBlocksAsReported(const RunResult& r, const std::string& what) {
+  std::vector<oracle::Chunk> chunks;
+  ASSERT_TRUE(oracle::ListChunks(r.png, chunks)) << what;
+  std::vector<uint8_t> idat;
+  for (const auto& c : chunks) {
+    if (c.type == "IDAT") idat.insert(idat.end(), c.data.begin(), c.data.end());
+  }
+  std::vector<size_t> ends;
+  ASSERT_TRUE(oracle::DeflateBlockEnds(idat, ends)) << what;
+  std::vector<size_t> expected = ReportedBoundaries();
+  std::vector<uint8_t> raw;
+  ASSERT_TRUE(oracle::InflateZlib(idat.data(), idat.size(), raw)) << what;
+  expected.push_back(raw.size());
+  EXPECT_EQ(ends, expected) << what;
+}
+
+TEST(EngineBlocks, StreamBlocksEndWhereStatisticsChange) {
+  // Three bands of 20 rows: dark noise, mid-tone noise, a smooth ramp.  With
+  // filter None each row is 1 + 64 * 3 bytes.
+  const oracle::Image bands = MakeImage(64, 60, [](int x, int y) {
+    const uint32_t n = spinetest::Noise(x, y);
+    if (y < 20) return Rgb(n & 3, (n >> 2) & 3, (n >> 4) & 3);
+    if (y < 40) return Rgb(100 + (n & 63), 100 + ((n >> 6) & 63), 100 + ((n >> 12) & 63));
+    return Rgb(x * 4, 255 - x * 4, y);
+  });
+  const int row = 1 + 64 * 3;
+  for (const RunOptions& options : {RunOptions{.filter = 0, .numblocks = 3, .verbose = 1},
+                                    RunOptions{.filter = 0, .verbose = 1}}) {
+    const RunResult r = Encode(bands, options);
+    ExpectRoundTrip(bands, r, "bands");
+    ExpectBlocksAsReported(r, "bands");
+    const std::vector<size_t> cuts = ReportedBoundaries();
+    ASSERT_GE(cuts.size(), 2u);
+    if (options.numblocks == 3) {
+      ASSERT_EQ(cuts.size(), 2u);
+    }
+    auto near = [&](size_t at) {
+      return std::any_of(cuts.begin(), cuts.end(), [&](size_t c) { return c + row > at && c < at + row; });
+    };
+    EXPECT_TRUE(near(20 * row)) << cuts[0];
+    EXPECT_TRUE(near(40 * row)) << cuts[1];
+  }
+}
+
 TEST(EngineRoundTrip, PngSuiteMultiBlockStreams) {
   for (const auto& file : PngSuiteFiles()) {
     oracle::Image image;
     if (!oracle::DecodePng(oracle::ReadFile(file), image)) continue;
     const std::string what = file.filename().string();
     for (const RunOptions& options :
-         {RunOptions{.numblocks = 5, .strategy = 1}, RunOptions{.filter = 0, .splitthreshold = 8.0}}) {
+         {RunOptions{.numblocks = 5, .strategy = 1, .verbose = 1},
+          RunOptions{.filter = 0, .splitthreshold = 8.0, .verbose = 1}}) {
       const RunResult r = Encode(image, options);
       ExpectRoundTrip(image, r, what);
-      std::vector<uint8_t> raw;
-      EXPECT_TRUE(oracle::InflateIdat(r.png, raw)) << what;
+      ExpectBlocksAsReported(r, what);
     }
   }
 }
