@@ -42,7 +42,6 @@ class ByteReader {
   // Sequential reading for pixel streams: the cursor stops at the end.
   uint64_t Position() const { return m_pos; }
   void Seek(uint64_t offset) { m_pos = offset < m_size ? offset : m_size; }
-  bool AtEnd() const { return m_pos >= m_size; }
   bool Next(uint8_t& byte) {
     if (m_pos >= m_size) return false;
     byte = m_data[m_pos++];

@@ -2,7 +2,8 @@
 // drops pixels outside the frame; these answer the questions a decoder asks
 // before it loops: which image columns and rows can land in the frame at all
 // (so a huge header size with a small frame costs nothing), and where a
-// covered frame pixel lives when a decoder must change one byte of it.
+// covered frame pixel lives when a decoder fills an area or changes one byte
+// of a pixel.
 #pragma once
 
 #include <algorithm>
@@ -43,15 +44,4 @@ inline uint32_t* FramePixel(const DecodeFrame& frame, int64_t col, int64_t row) 
   auto* line = reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(frame.pixels) +
                                            static_cast<ptrdiff_t>(fy) * frame.stride);
   return line + fx;
-}
-
-// Fills the image rectangle (left, top, width, height) with one colour,
-// clipped to the frame.
-inline void FillRect(const DecodeFrame& frame, int64_t left, int64_t top, int64_t width,
-                     int64_t height, uint32_t argb) {
-  const VisibleSpan cols = VisibleColumns(frame, width, left);
-  const VisibleSpan rows = VisibleRows(frame, height, top);
-  for (int64_t r = rows.begin; r < rows.end; ++r) {
-    for (int64_t c = cols.begin; c < cols.end; ++c) *FramePixel(frame, left + c, top + r) = argb;
-  }
 }

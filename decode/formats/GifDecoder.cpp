@@ -7,6 +7,8 @@
 // extension blocks, image descriptor) must be present, else the file is
 // rejected with -1.  Image data that ends early or is corrupt ends the
 // picture: the render succeeds with the pixels drawn so far.
+#include <algorithm>
+
 #include "decode/DecodeFrame.h"
 #include "decode/formats/ByteReader.h"
 #include "decode/formats/ColourTable.h"
