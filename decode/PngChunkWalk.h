@@ -39,7 +39,7 @@ int WalkPngChunks(const uint8_t* data, size_t size, PngImageInfo& info);
 
 // Hands the inflater the data of the consecutive IDAT chunks starting at
 // firstIdat, each clipped to the bytes that are really there.
-class IdatInput : public InflateInput {
+class IdatInput final : public InflateInput {
  public:
   IdatInput(const uint8_t* data, size_t size, size_t firstIdat)
       : m_data(data), m_size(size), m_next(firstIdat) {}

@@ -30,7 +30,7 @@ long long FileLength(FILE* file) {
 
 // The compressed bytes of a deflated member, read from the archive in
 // buffer-sized spans and never past the member's end.
-class MemberInput : public InflateInput {
+class MemberInput final : public InflateInput {
  public:
   void Reset(FILE* file, long long offset, long long size) {
     m_file = file;

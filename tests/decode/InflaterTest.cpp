@@ -12,7 +12,7 @@
 namespace {
 
 // Feeds a buffer to the inflater in spans of the given sizes (cycled).
-class SpanInput : public InflateInput {
+class SpanInput final : public InflateInput {
  public:
   SpanInput(const std::vector<uint8_t>& data, std::vector<size_t> spans) : m_data(data), m_spans(std::move(spans)) {}
   bool Next(const uint8_t*& data, size_t& size) override {
