@@ -33,13 +33,23 @@ size_t PackedRowBytes(int pixels, int samplesPerPixel, int bitDepth) {
   return (static_cast<size_t>(pixels) * samplesPerPixel * bitDepth + 7) / 8;
 }
 
+// The Paeth predictor in the form that compiles to conditional moves:
+// |p - a| = |b - c|, |p - b| = |a - c|, |p - c| = |a + b - 2c|, with the same
+// tie order (a, then b, then c) as the PNG definition.
 uint8_t Paeth(int a, int b, int c) {
-  const int p = a + b - c;
-  const int pa = std::abs(p - a);
-  const int pb = std::abs(p - b);
-  const int pc = std::abs(p - c);
-  if (pa <= pb && pa <= pc) return static_cast<uint8_t>(a);
-  return static_cast<uint8_t>(pb <= pc ? b : c);
+  const int towardB = b - c;
+  const int towardA = a - c;
+  const int pa = std::abs(towardB);
+  const int pb = std::abs(towardA);
+  const int pc = std::abs(towardA + towardB);
+  int best = a;
+  int bestDistance = pa;
+  if (pb < bestDistance) {
+    bestDistance = pb;
+    best = b;
+  }
+  if (pc < bestDistance) best = c;
+  return static_cast<uint8_t>(best);
 }
 
 // First index i >= 0 with start + i * step >= 0, and first index with
