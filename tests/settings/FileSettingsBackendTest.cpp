@@ -16,12 +16,13 @@
 #include <vector>
 
 #include "tests/support/Oracles.h"
+#include "tests/settings/SettingsTestSupport.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace settings_test;
 
-std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+namespace fs = std::filesystem;
 
 std::set<std::string> FolderListing(const fs::path& folder) {
   std::set<std::string> names;
@@ -56,7 +57,7 @@ TEST_F(FileSettingsBackendTest, ValuesOfEachTypeSurviveInTheirOwnFiles) {
   const Case cases[] = {
       {"Save Dialog", SettingsType::Number, std::vector<uint8_t>{0xF8, 0x03, 0, 0}},
       {"Advanced Options", SettingsType::Binary, std::vector<uint8_t>(48, 0xA5)},
-      {"KeepChunks", SettingsType::String, Bytes(std::string("gAMA,") + '\0')},
+      {"KeepChunks", SettingsType::String, StringBytes("gAMA,")},
   };
   for (const auto& c : cases) ASSERT_TRUE(m_backend.Write(c.name, c.type, c.data)) << c.name;
 
@@ -84,7 +85,7 @@ TEST_F(FileSettingsBackendTest, WriteReplacesTheWholeValue) {
 
 TEST_F(FileSettingsBackendTest, RemoveDeletesAndForgivesAbsence) {
   EXPECT_TRUE(m_backend.Remove("KeepChunks")) << "no folder yet";
-  ASSERT_TRUE(m_backend.Write("KeepChunks", SettingsType::String, Bytes(std::string("ALL,") + '\0')));
+  ASSERT_TRUE(m_backend.Write("KeepChunks", SettingsType::String, StringBytes("ALL,")));
   ASSERT_TRUE(m_backend.Write("Strategy", SettingsType::Number, std::vector<uint8_t>{1, 0, 0, 0}));
   EXPECT_TRUE(m_backend.Remove("KeepChunks"));
   EXPECT_FALSE(m_backend.Read(SettingsRoot::CurrentUser, "KeepChunks").has_value());
@@ -93,7 +94,7 @@ TEST_F(FileSettingsBackendTest, RemoveDeletesAndForgivesAbsence) {
 }
 
 TEST_F(FileSettingsBackendTest, FileCutOffAtAnyLengthReadsAsAbsent) {
-  ASSERT_TRUE(m_backend.Write("KeepChunks", SettingsType::String, Bytes(std::string("iCCP,gAMA,") + '\0')));
+  ASSERT_TRUE(m_backend.Write("KeepChunks", SettingsType::String, StringBytes("iCCP,gAMA,")));
   const fs::path path = UserFolder() / "KeepChunks";
   const auto whole = oracle::ReadFile(path);
   for (size_t length = 0; length < whole.size(); ++length) {
@@ -210,7 +211,7 @@ TEST_F(FileSettingsBackendTest, ReadOnlyFolderKeepsTheOldValue) {
 }
 
 TEST_F(FileSettingsBackendTest, MachineValuesComeFromTheFirstSoundFolder) {
-  const auto path = [](std::string_view text) { return Bytes(std::string(text) + '\0'); };
+  const auto path = [](std::string_view text) { return StringBytes(text); };
   const fs::path first = FileSettingsBackend::ModuleFolder(MachineRoot(1));
   const fs::path second = FileSettingsBackend::ModuleFolder(MachineRoot(2));
 

@@ -5,15 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/settings/SettingsTestSupport.h"
+
 namespace {
 
-using Entries = std::vector<std::string>;
+using namespace settings_test;
 
-KeepList ListOf(const Entries& entries) {
-  KeepList list;
-  for (const auto& entry : entries) list.Append(entry);
-  return list;
-}
+using Entries = std::vector<std::string>;
 
 TEST(KeepList, ParsesRememberedText) {
   struct Case {

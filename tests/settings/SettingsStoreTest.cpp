@@ -11,23 +11,13 @@
 #include "tests/support/Oracles.h"
 #include "common/VELKORPSUI/SettingsPacking.h"
 #include "platform/posix/FileSettingsBackend.h"
+#include "tests/settings/SettingsTestSupport.h"
 
 namespace {
 
+using namespace settings_test;
+
 namespace fs = std::filesystem;
-
-std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
-std::vector<uint8_t> StringBytes(std::string_view text) {
-  auto bytes = Bytes(text);
-  bytes.push_back(0);
-  return bytes;
-}
-
-KeepList ListOf(std::initializer_list<const char*> entries) {
-  KeepList list;
-  for (const char* entry : entries) list.Append(entry);
-  return list;
-}
 
 class SettingsStoreTest : public ::testing::Test {
  protected:

@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/settings/SettingsTestSupport.h"
+
 namespace {
 
-std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+using namespace settings_test;
 
 void AppendLittleEndian(std::vector<uint8_t>& out, uint32_t value, int width) {
   for (int i = 0; i < width; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
@@ -50,7 +52,7 @@ TEST(SettingsValueFile, DecodesHandMadeFilesOfEachType) {
   };
   const Case cases[] = {
       {"Save Dialog", 4, {0xF8, 0x03, 0, 0}},
-      {"KeepChunks", 1, Bytes(std::string("ALL,") + '\0')},
+      {"KeepChunks", 1, StringBytes("ALL,")},
       {"KeepChunks", 1, {0}},
       {"Advanced Options", 3, std::vector<uint8_t>(48, 0x5A)},
       {"Advanced Options", 3, {}},
@@ -114,7 +116,7 @@ TEST(SettingsValueFile, RefusesMalformedFilesEvenWithAGoodChecksum) {
 }
 
 TEST(SettingsValueFile, EveryTruncationAndEveryBitFlipIsRefused) {
-  const auto file = *EncodeSettingsValue("KeepChunks", SettingsType::String, Bytes(std::string("gAMA,sRGB,") + '\0'));
+  const auto file = *EncodeSettingsValue("KeepChunks", SettingsType::String, StringBytes("gAMA,sRGB,"));
   ASSERT_TRUE(DecodeSettingsValue("KeepChunks", file).has_value());
   for (size_t length = 0; length < file.size(); ++length) {
     EXPECT_FALSE(DecodeSettingsValue("KeepChunks", std::span(file).first(length)).has_value()) << length;
