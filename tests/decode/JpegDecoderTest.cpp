@@ -189,6 +189,13 @@ oracle::JpegWriteOptions RgbSpace(oracle::JpegWriteOptions o) {
   o.rgbColourSpace = true;
   return o;
 }
+oracle::JpegWriteOptions Cmyk(bool ycck) {
+  oracle::JpegWriteOptions o;
+  o.components = 4;
+  o.ycck = ycck;
+  o.h[0] = o.v[0] = o.h[3] = o.v[3] = 2;  // chroma at half rate, black at full
+  return o;
+}
 
 const LibjpegCase kLibjpegCases[] = {
     {"restartEveryMcu420", 70, 50, WithRestart(Sampled(2, 2, 1, 1), 1)},
@@ -203,6 +210,8 @@ const LibjpegCase kLibjpegCases[] = {
     {"sampling41Progressive", 53, 37, WithRestart(Sampled(4, 1, 1, 1), 0, true)},
     {"chromaAboveLuma", 53, 37, Sampled(1, 1, 2, 2)},
     {"rgbColourSpace", 40, 24, RgbSpace(Sampled(1, 1, 1, 1))},
+    {"adobeCmyk", 40, 24, Cmyk(false)},
+    {"adobeYcck", 40, 24, Cmyk(true)},
 };
 
 class LibjpegFile : public ::testing::TestWithParam<LibjpegCase> {};

@@ -71,9 +71,10 @@ std::vector<uint8_t> WriteJpegWithLibjpeg(const std::vector<uint8_t>& rgb, int w
   cinfo.image_width = static_cast<JDIMENSION>(width);
   cinfo.image_height = static_cast<JDIMENSION>(height);
   cinfo.input_components = options.components;
-  cinfo.in_color_space = options.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+  cinfo.in_color_space = options.components == 1 ? JCS_GRAYSCALE : options.components == 4 ? JCS_CMYK : JCS_RGB;
   lib.setDefaults(&cinfo);
   if (options.components == 3 && options.rgbColourSpace) lib.setColorspace(&cinfo, JCS_RGB);
+  if (options.components == 4 && options.ycck) lib.setColorspace(&cinfo, JCS_YCCK);
   lib.setQuality(&cinfo, options.quality, TRUE);
   for (int c = 0; c < options.components; ++c) {
     cinfo.comp_info[c].h_samp_factor = options.h[c];
@@ -86,7 +87,9 @@ std::vector<uint8_t> WriteJpegWithLibjpeg(const std::vector<uint8_t>& rgb, int w
   std::vector<uint8_t> row(static_cast<size_t>(width) * options.components);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
-      for (int c = 0; c < options.components; ++c) row[x * options.components + c] = rgb[(y * width + x) * 3 + c];
+      const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+      const uint8_t channels[4] = {p[0], p[1], p[2], static_cast<uint8_t>(p[0] ^ p[1])};
+      for (int c = 0; c < options.components; ++c) row[x * options.components + c] = channels[c];
     }
     JSAMPROW rows[1] = {row.data()};
     lib.writeScanlines(&cinfo, rows, 1);

@@ -11,10 +11,11 @@ namespace oracle {
 
 struct JpegWriteOptions {
   int quality = 90;
-  int components = 3;             // 1 grey, 3 colour
-  bool rgbColourSpace = false;    // store R, G, B instead of YCbCr
-  int h[3] = {1, 1, 1};           // sampling factors per component
-  int v[3] = {1, 1, 1};
+  int components = 3;             // 1 grey, 3 colour, 4 CMYK
+  bool rgbColourSpace = false;    // 3 components: store R, G, B instead of YCbCr
+  bool ycck = false;              // 4 components: store YCCK instead of CMYK
+  int h[4] = {1, 1, 1, 1};        // sampling factors per component
+  int v[4] = {1, 1, 1, 1};
   bool progressive = false;
   unsigned restartInterval = 0;   // MCUs per interval, 0 for none
   bool optimizeHuffman = false;
@@ -22,8 +23,10 @@ struct JpegWriteOptions {
 
 bool LibjpegAvailable();
 
-// Encodes width x height pixels given as R, G, B bytes (grey files take
-// the R byte).  Empty when libjpeg cannot be loaded.
+// Encodes width x height pixels given as R, G, B bytes.  Grey files take
+// the R byte; CMYK files take R, G, B and R xor G as their four channels
+// (libjpeg marks them Adobe, so 255 means no ink).  Empty when libjpeg
+// cannot be loaded.
 std::vector<uint8_t> WriteJpegWithLibjpeg(const std::vector<uint8_t>& rgb, int width, int height,
                                           const JpegWriteOptions& options);
 
