@@ -49,6 +49,11 @@ bool LoadSourceImage(const std::filesystem::path& path, const std::string& keepL
   }
   image.isPng = image.bytes.size() >= 8 && std::memcmp(image.bytes.data(), kPngSignature, 8) == 0;
 
+  // Converting 16-bit samples to the engine's 8 would lose data: refuse.
+  if (image.isPng && size > 24 && image.bytes[24] == 16 && std::memcmp(&image.bytes[12], "IHDR", 4) == 0) {
+    error = "16-bit samples are not supported (the engine writes at most 8 bits per sample)";
+    return false;
+  }
   int width = 0, height = 0;
   ImageGetSize(image.bytes.data(), size, &width, &height);
   if (width <= 0 || height <= 0) {

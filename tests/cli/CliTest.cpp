@@ -304,3 +304,15 @@ TEST(Cli, InterruptFinishesThenCancels) {
     EXPECT_EQ(entry.path().filename().string().find(".velkor-"), std::string::npos) << "temporary file left";
   }
 }
+
+// 16-bit samples would lose their low bytes in the engine's 8-bit output:
+// such files are refused and left as they are.
+TEST(Cli, SixteenBitInputIsRefusedAndKept) {
+  oracle::TempDir dir;
+  const fs::path input = CopySuiteFile("basn2c16.png", dir.path());
+  const auto bytes = oracle::ReadFile(input);
+  const CommandResult r = RunVelkor("-O1 basn2c16.png", dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("basn2c16.png: 16-bit samples are not supported"), std::string::npos) << r.err;
+  EXPECT_EQ(oracle::ReadFile(input), bytes);
+}
