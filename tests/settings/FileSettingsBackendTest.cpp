@@ -162,15 +162,6 @@ TEST_F(FileSettingsBackendTest, NamesThatAreNotOneFileNameAreRefused) {
   EXPECT_FALSE(fs::exists(m_home.path() / "escape"));
 }
 
-TEST_F(FileSettingsBackendTest, RefusedPayloadsLeaveTheOldValue) {
-  ASSERT_TRUE(m_backend.Write("Strategy", SettingsType::Number, std::vector<uint8_t>{1, 0, 0, 0}));
-  EXPECT_FALSE(m_backend.Write("Strategy", SettingsType::Number, std::vector<uint8_t>{1, 0, 0}));
-  EXPECT_FALSE(m_backend.Write("Strategy", SettingsType::String, Bytes("no zero")));
-  const auto value = m_backend.Read(SettingsRoot::CurrentUser, "Strategy");
-  ASSERT_TRUE(value.has_value());
-  EXPECT_EQ(value->data, (std::vector<uint8_t>{1, 0, 0, 0}));
-}
-
 // A write that runs out of space must fail cleanly: old value intact, no
 // temporary file left.  The file size limit makes write() fail as a full
 // disk would.
