@@ -108,8 +108,8 @@ void ProcessPosition(EngineContext& ctx, ParserState& ps, int strategy) {
 void DeflateInit(EngineContext& ctx) {
   ParserState& ps = *ctx.parser;
   ResetCostRing(ps, 0);
-  std::fill(ps.hashHead, ps.hashHead + kHashSize, int16_t(0));
-  std::fill(ps.chain, ps.chain + kWindow, int16_t(0));
+  std::fill(ps.hashHead, ps.hashHead + kHashSize, kNoPosition);
+  std::fill(ps.chain, ps.chain + kWindow, kNoPosition);
   if (ctx.job->strategy < 3) {
     for (MatchList& list : ps.lists) list.count = 0;
     ps.prevListCount = -1;

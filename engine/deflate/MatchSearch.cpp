@@ -29,20 +29,17 @@ class PositionSearch {
       : m_ps(ps), m_tables(tables), m_p(p), m_costP(costP), m_runLength(ps.runEnd - p),
         m_listStart(ps.poolFill) {}
 
-  // Nearest earlier position with the same first three bytes, 0 for none.
-  // Distances must grow strictly along the chain: a stale link (a slot
-  // reused since) ends the walk.
+  // Nearest earlier position in the window with the same first three
+  // bytes, as a distance; 0 for none.  A link that leaves the window ends the
+  // walk: its slot may have been reused by a newer position since.
   int NearestCandidate() const {
     const uint32_t head = RingWord(m_ps, m_p) & 0xFFFFFF;
-    int slot = m_ps.hashHead[HashAt(m_ps, m_p)];
-    int previous = 0;
-    for (;;) {
-      const int distance = ((m_p - slot - 1) & kWindowMask) + 1;
-      if (distance <= previous || distance > m_p) return 0;
-      if ((RingWord(m_ps, m_p - distance) & 0xFFFFFF) == head) return distance;
-      previous = distance;
-      slot = m_ps.chain[slot & kWindowMask];
+    const int32_t oldest = std::max(m_p - kWindow, 0);
+    for (int32_t candidate = m_ps.hashHead[HashAt(m_ps, m_p)]; candidate >= oldest;
+         candidate = m_ps.chain[candidate & kWindowMask]) {
+      if ((RingWord(m_ps, candidate) & 0xFFFFFF) == head) return m_p - candidate;
     }
+    return 0;
   }
 
   void SearchNearest(int distance);

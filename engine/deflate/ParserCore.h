@@ -24,17 +24,16 @@ inline uint32_t RingWord(const ParserState& ps, int32_t pos) {
 }
 
 // Depends only on the first three bytes, so positions that can match share
-// a chain.
+// a chain; a multiplicative hash spreads the 2^24 strings over the heads.
 inline int HashAt(const ParserState& ps, int32_t pos) {
-  const uint32_t v = RingWord(ps, pos);
-  return int(((v >> 12) - v) & (kHashSize - 1));
+  const uint32_t v = RingWord(ps, pos) & 0xFFFFFF;
+  return int((v * 0x9E3779B1u) >> 16);
 }
 
 inline void InsertIntoChain(ParserState& ps, int32_t pos) {
-  const int slot = pos & kWindowMask;
   const int h = HashAt(ps, pos);
-  ps.chain[slot] = ps.hashHead[h];
-  ps.hashHead[h] = int16_t(slot);
+  ps.chain[pos & kWindowMask] = ps.hashHead[h];
+  ps.hashHead[h] = pos;
 }
 
 // Counts the identical bytes before each position (capped), so that a

@@ -7,10 +7,14 @@
 // Input ring: the last 65,536 bytes by position, followed by a copy of its
 // first 4 bytes so that a 32-bit load at any ring index stays inside.
 //
-// Hash chains: heads by the hash of the first three bytes, and one backward
-// link per window slot (position mod 32768).  Slots are signed 16-bit and
-// every distance derived from them is taken mod 32768 and checked for strict
-// growth along the chain, so stale links end a walk instead of looping.
+// Hash chains: heads by a hash of the first three bytes, and one backward
+// link per window slot (position mod 32768) to the previous position with
+// the same hash; -1 marks "none".  Heads and links hold whole positions, so a
+// walk stops as soon as it leaves the window: a link older than that can
+// only lead into other strings' chains, never to a match.  The answer of a
+// walk is thus the nearest position in the window whose first three bytes
+// equal ours, whatever the hash; the hash is wide (65,536 heads) so that a
+// walk rarely meets other three-byte strings on its way.
 //
 // Match lists: for each searched position, entry j is the distance at which
 // the search first reached length j + 3.  The search at a later position
@@ -31,7 +35,8 @@ namespace deflate {
 constexpr int kRingSize = 65536;
 constexpr int kRingMask = kRingSize - 1;
 constexpr int kWindowMask = 32767;
-constexpr int kHashSize = 4096;
+constexpr int kHashSize = 65536;
+constexpr int32_t kNoPosition = -1;
 constexpr uint32_t kPoolSize = 8388608;
 constexpr uint32_t kPoolWrapAt = 8388352;  // a list never runs past the pool's end
 constexpr int kCostRingSize = 512;
@@ -60,8 +65,8 @@ struct MatchList {
 struct ParserState {
   uint8_t ring[kRingSize + 4];
   uint16_t runCount[kRingSize];  // identical bytes just before each position
-  int16_t hashHead[kHashSize];
-  int16_t chain[kWindow];
+  int32_t hashHead[kHashSize];
+  int32_t chain[kWindow];
   MatchList lists[kWindow];
   uint16_t pool[kPoolSize];
   int32_t cost[kCostRingSize];
