@@ -1,6 +1,7 @@
 // The archive index and the member streams on arbitrary bytes: the input is
-// written to a temporary file, registered as a ZIP archive, and every member
+// written to an in-memory file, registered as a ZIP archive, and every member
 // it yields is opened, read, seeked and read again.
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -13,25 +14,27 @@
 
 namespace {
 
-const std::string& ArchivePath() {
-  static const std::string path = [] {
-    char name[] = "/tmp/velkor-fuzz-zip-XXXXXX";
-    const int fd = mkstemp(name);
+// An anonymous in-memory file, reachable by name through /proc, so no file
+// is left behind however the fuzzer ends.
+struct MemoryFile {
+  int fd;
+  std::string path;
+  MemoryFile() : fd(memfd_create("velkor-fuzz-zip", 0)), path("/proc/self/fd/" + std::to_string(fd)) {
     if (fd < 0) std::abort();
-    close(fd);
-    return std::string(name);
-  }();
-  return path;
+  }
+};
+
+const MemoryFile& Archive() {
+  static const MemoryFile file;
+  return file;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string& path = ArchivePath();
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return 0;
-  std::fwrite(data, 1, size, file);
-  std::fclose(file);
+  const MemoryFile& archive = Archive();
+  if (ftruncate(archive.fd, 0) != 0 || pwrite(archive.fd, data, size, 0) != static_cast<ssize_t>(size)) return 0;
+  const std::string& path = archive.path;
 
   StreamContext streams;
   if (streams.AddArchive(path.c_str()) != 0) return 0;
