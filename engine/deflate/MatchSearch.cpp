@@ -71,19 +71,53 @@ class PositionSearch {
     return next > kWindow ? kNoCandidate : next;
   }
 
-  bool HasEntry(int length) const { return m_ps.poolFill - m_listStart > uint32_t(length - kMinMatch); }
-  void Append(int distance) { m_ps.pool[m_ps.poolFill++] = uint16_t(distance); }
-  void Relax(int length, int distance) { deflate::Relax(m_ps, m_tables, m_p, m_costP, length, distance); }
+  // The first length from `from` on at which the candidate stops matching
+  // (or 258): every length up to it is offered with the same distance.
+  int MatchEnd(int from, int distance) const {
+    int end = from;
+    while (end < kMaxMatch && Extends(end, distance)) ++end;
+    return end;
+  }
 
-  void Record(int length, int distance) {
-    const int32_t cost = m_ps.distanceCodeCost[Code(distance)];
-    if (!HasEntry(length)) {
-      Append(distance);
-      m_ps.cheapestAtLength[length] = cost;
-    } else if (cost < m_ps.cheapestAtLength[length]) {
-      m_ps.cheapestAtLength[length] = cost;
+  // Offers lengths from..to at one distance.  The distance's cost is looked
+  // up once; only the length code's cost varies along the run.
+  void RelaxRange(int from, int to, int distance) {
+    const int last = std::min(to, m_ps.relaxLimit - m_p);
+    const int32_t base = m_costP + m_ps.distanceCodeCost[Code(distance)];
+    const int32_t* lengthCost = m_ps.lengthCost;
+    int32_t* cost = m_ps.cost;
+    int reached = 0;
+    for (int length = from; length <= last; ++length) {
+      const int32_t c = base + lengthCost[length];
+      int32_t& slot = cost[(m_p + length) & kCostRingMask];
+      if (c < slot) {
+        slot = c;
+        m_ps.path[(m_p + length) & kPathRingMask] = {uint16_t(length), uint16_t(distance)};
+        reached = length;
+      }
     }
-    Relax(length, distance);
+    if (reached && m_p + reached > m_ps.furthest) m_ps.furthest = m_p + reached;
+  }
+
+  // Nearest-distance lists get one entry per new length.
+  void AppendRange(int from, int to, int distance) {
+    uint16_t* out = m_ps.pool + m_ps.poolFill;
+    std::fill(out, out + (to - from + 1), uint16_t(distance));
+    m_ps.poolFill += uint32_t(to - from + 1);
+  }
+
+  // For "Xtreme!": lengths reached for the first time get this distance as
+  // their list entry; every length keeps the cheapest distance cost seen.
+  void RecordRange(int from, int to, int distance) {
+    const int32_t cost = m_ps.distanceCodeCost[Code(distance)];
+    const int firstNew = std::max(from, kMinMatch + int(m_ps.poolFill - m_listStart));
+    for (int length = from; length < firstNew && length <= to; ++length)
+      m_ps.cheapestAtLength[length] = std::min(m_ps.cheapestAtLength[length], cost);
+    if (firstNew <= to) {
+      AppendRange(firstNew, to, distance);
+      std::fill(m_ps.cheapestAtLength + firstNew, m_ps.cheapestAtLength + to + 1, cost);
+    }
+    RelaxRange(from, to, distance);
   }
 
   ParserState& m_ps;
@@ -97,13 +131,15 @@ class PositionSearch {
 void PositionSearch::SearchNearest(int distance) {
   int length = kMinMatch;
   for (;;) {
-    Append(distance);
-    Relax(length, distance);
-    if (length == kMaxMatch) return;
-    while (!Extends(length, distance)) {
+    const int end = MatchEnd(length, distance);
+    AppendRange(length, end, distance);
+    RelaxRange(length, end, distance);
+    if (end == kMaxMatch) return;
+    length = end;
+    do {  // the candidate stopped matching at this length
       distance = ListedNext(length, RunStart(length, distance));
       if (distance == kNoCandidate) return;
-    }
+    } while (!Extends(length, distance));
     ++length;
   }
 }
@@ -112,7 +148,9 @@ void PositionSearch::SearchCheaper(int distance) {
   const uint8_t* nextCheaper = m_ps.nextCheaper;
   int length = kMinMatch;
   for (;;) {
-    Record(length, distance);
+    const int end = MatchEnd(length, distance);
+    RecordRange(length, end, distance);
+    length = end;
     if (length == kMaxMatch) {
       // Full length: only a farther candidate with a cheaper code can help.
       if (nextCheaper[Code(distance)] == kDistanceCodes) return;
@@ -125,11 +163,7 @@ void PositionSearch::SearchCheaper(int distance) {
     const int cheaperCode = nextCheaper[Code(distance)];
     int32_t target = 0;
     bool extended = false;
-    for (;;) {
-      if (Extends(length, distance)) {
-        extended = true;
-        break;
-      }
+    for (;;) {  // the candidate stopped matching at this length
       const int next = ListedNext(length, RunStart(length, distance));
       if (next == kNoCandidate) {
         if (cheaperCode == kDistanceCodes) return;
@@ -144,6 +178,10 @@ void PositionSearch::SearchCheaper(int distance) {
         break;
       }
       distance = next;  // no cheaper than the anchor: just extend it
+      if (Extends(length, distance)) {
+        extended = true;
+        break;
+      }
     }
     if (extended) {
       ++length;

@@ -1,5 +1,5 @@
 // Small hot-path helpers shared by the parser's driver and its match search:
-// ring reads, the three-byte hash, and relaxing one step of the path.
+// ring reads, the three-byte hash, the hash chains and the run counters.
 #pragma once
 
 #include <cstdint>
@@ -47,22 +47,6 @@ inline void UpdateRunCounter(ParserState& ps, int32_t pos) {
     ps.lastByte = b;
   }
   ps.runCount[pos & kRingMask] = uint16_t(ps.runCounter);
-}
-
-// Offers the match (length, distance) from position p, reached at cost
-// costP.  Only a strictly cheaper arrival replaces the one already recorded,
-// and nothing beyond the relax limit (block end or end of data) is taken.
-inline void Relax(ParserState& ps, const CodeTables& tables, int32_t p, int32_t costP, int length,
-                  int distance) {
-  const int32_t target = p + length;
-  if (target > ps.relaxLimit) return;
-  const int32_t cost = costP + ps.lengthCost[length] + ps.distanceCodeCost[tables.DistanceCode(distance)];
-  int32_t& slot = ps.cost[target & kCostRingMask];
-  if (cost < slot) {
-    slot = cost;
-    ps.path[target & kPathRingMask] = {uint16_t(length), uint16_t(distance)};
-    if (target > ps.furthest) ps.furthest = target;
-  }
 }
 
 // Searches position p (strategies 0..2): updates its run counter, builds
