@@ -156,6 +156,17 @@ TEST(LzParser, HuffmanOnlyWritesLiteralsAndCodesEverySeenByte) {
   for (uint8_t b : data) EXPECT_GT(block.litLenLengths[b], 0) << int(b);
 }
 
+TEST(LzParser, BlocksWithoutMatchesDescribeTheDistanceCodesMintreecodesAsks) {
+  const std::vector<uint8_t> data = Text(2000);
+  const std::vector<int> expected[3] = {{0}, {1}, {1, 1}};
+  for (int mintreecodes = 0; mintreecodes < 3; ++mintreecodes) {
+    DeflateHarness h(3, mintreecodes);
+    ASSERT_TRUE(h.Pass(data)) << h.error;
+    ASSERT_TRUE(h.Pass(data)) << h.error;  // written with the lengths of pass 1
+    EXPECT_EQ(h.blocks.at(0).distanceLengths, expected[mintreecodes]) << "mintreecodes " << mintreecodes;
+  }
+}
+
 TEST(LzParser, DistanceOf32768IsUsedAnd32769Never) {
   for (int strategy : {0, 1, 2}) {
     SCOPED_TRACE(strategy);
