@@ -111,40 +111,6 @@ void Restore(EngineContext& ctx) {
   ctx.finalPass = true;
 }
 
-enum class Verdict { Continue, Stop };
-
-Verdict JudgePass(EngineContext& ctx) {
-  const int pass = ctx.job->pass;
-  const int64_t size = ctx.outPos;
-  if (ctx.finalPass) return Verdict::Stop;
-  if (ctx.deflate.savedBits < 1) {
-    if (size <= ctx.bestSize) return Verdict::Stop;
-    Restore(ctx);
-  }
-  if (!ctx.finalPass) {
-    if (pass >= 1024) return Verdict::Stop;
-    ctx.sizeHistory[pass] = size;
-    if (size < ctx.bestSize) {
-      ctx.bestSize = size;
-      std::memcpy(ctx.bestSnapshot.data(), ctx.snapshot.data(), size_t(ctx.deflate.numBlocks) * kSymbols);
-      std::memcpy(ctx.bestPalette, ctx.palette, sizeof ctx.bestPalette);
-    }
-    const uint32_t fingerprint = PassFingerprint(ctx);
-    ctx.fingerprints[pass] = fingerprint;
-    for (int j = pass - 1; j >= 0; --j) {
-      if (ctx.fingerprints[j] != fingerprint || ctx.sizeHistory[j] != size) continue;
-      if (size <= ctx.bestSize) return Verdict::Stop;
-      Restore(ctx);
-      break;
-    }
-  }
-  if (ctx.poll(0) != 0) {
-    ctx.print("\nEarly ESC! ");
-    return Verdict::Stop;
-  }
-  return Verdict::Continue;
-}
-
 }  // namespace
 
 uint32_t PassFingerprint(const EngineContext& ctx) {
@@ -157,6 +123,38 @@ uint32_t PassFingerprint(const EngineContext& ctx) {
     for (int k = 1023; k >= 0; --k) reg = CrcByte(ctx, reg, uint8_t(ctx.palette[k / 4] >> (8 * (k % 4))));
   }
   return reg;
+}
+
+PassVerdict JudgePass(EngineContext& ctx) {
+  const int pass = ctx.job->pass;
+  const int64_t size = ctx.outPos;
+  if (ctx.finalPass) return PassVerdict::Stop;
+  if (ctx.deflate.savedBits < 1) {
+    if (size <= ctx.bestSize) return PassVerdict::Stop;
+    Restore(ctx);
+  }
+  if (!ctx.finalPass) {
+    if (pass >= 1024) return PassVerdict::Stop;
+    ctx.sizeHistory[pass] = size;
+    if (size < ctx.bestSize) {
+      ctx.bestSize = size;
+      std::memcpy(ctx.bestSnapshot.data(), ctx.snapshot.data(), size_t(ctx.deflate.numBlocks) * kSymbols);
+      std::memcpy(ctx.bestPalette, ctx.palette, sizeof ctx.bestPalette);
+    }
+    const uint32_t fingerprint = PassFingerprint(ctx);
+    ctx.fingerprints[pass] = fingerprint;
+    for (int j = pass - 1; j >= 0; --j) {
+      if (ctx.fingerprints[j] != fingerprint || ctx.sizeHistory[j] != size) continue;
+      if (size <= ctx.bestSize) return PassVerdict::Stop;
+      Restore(ctx);
+      break;
+    }
+  }
+  if (ctx.poll(0) != 0) {
+    ctx.print("\nEarly ESC! ");
+    return PassVerdict::Stop;
+  }
+  return PassVerdict::Continue;
 }
 
 bool SetUpPasses(EngineContext& ctx) {
@@ -193,6 +191,6 @@ bool RunPassLoop(EngineContext& ctx) {
     if (!EncodeImagePass(ctx)) return false;
     PublishPass(job, job.pass + 1);
     if (job.pass < 1) continue;
-    if (JudgePass(ctx) == Verdict::Stop) return true;
+    if (JudgePass(ctx) == PassVerdict::Stop) return true;
   }
 }

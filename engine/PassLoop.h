@@ -23,3 +23,10 @@ bool RunPassLoop(EngineContext& ctx);
 
 // The fingerprint of the current snapshot (and palette for colour type 3).
 uint32_t PassFingerprint(const EngineContext& ctx);
+
+// Judges the pass just ended (its size is the output position, its gain the
+// saved bits): records it, keeps the best tables, and decides whether
+// another pass runs.  A pass worse than the best that cannot lead anywhere
+// new restores the best tables and asks for one final pass.
+enum class PassVerdict { Continue, Stop };
+PassVerdict JudgePass(EngineContext& ctx);

@@ -301,3 +301,140 @@ TEST(PassLoop, FingerprintIsTheCrcOfThePairedLengthsBackwards) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace spinetest;
+
+// A context as the loop leaves it after a pass: one block whose snapshot
+// holds the lengths the pass started from and whose lengths are the new ones.
+struct JudgeSetup {
+  EngineContext ctx;
+  EncodeJob job{};
+
+  JudgeSetup() {
+    TheRecorder() = Recorder{};
+    job.print = RecordPrint;
+    job.poll = RecordPoll;
+    ctx.job = &job;
+    ctx.print = RecordPrint;
+    ctx.poll = RecordPoll;
+    BuildCrcTable(ctx);
+    ctx.colortype = 6;
+    ctx.deflate.numBlocks = 1;
+    for (int i = 0; i < 320; ++i) {
+      ctx.snapshot[i] = uint8_t(i % 9);
+      ctx.bestSnapshot[i] = uint8_t(i % 5);
+      ctx.deflate.blocks[0].lengths[i] = 7;
+    }
+    for (int i = 0; i < 256; ++i) {
+      ctx.palette[i] = 0xFF000000u + uint32_t(i);
+      ctx.bestPalette[i] = 0x80000000u + uint32_t(i);
+    }
+  }
+
+  void Pass(int pass, int64_t size, int32_t saved, int64_t best) {
+    job.pass = pass;
+    ctx.outPos = size;
+    ctx.deflate.savedBits = saved;
+    ctx.bestSize = best;
+  }
+
+  bool Restored() const { return ctx.deflate.blocks[0].lengths[7] == 2 && ctx.palette[3] == 0x80000003u; }
+};
+
+TEST(JudgePass, StopsAfterTheFinalPass) {
+  JudgeSetup s;
+  s.Pass(3, 900, 50, 800);
+  s.ctx.finalPass = true;
+  EXPECT_EQ(JudgePass(s.ctx), PassVerdict::Stop);
+  EXPECT_TRUE(TheRecorder().polls.empty());
+}
+
+TEST(JudgePass, NoGainStopsOnTheBestOrRestoresIt) {
+  JudgeSetup s;
+  s.Pass(2, 800, 0, 800);
+  EXPECT_EQ(JudgePass(s.ctx), PassVerdict::Stop);
+  EXPECT_FALSE(s.ctx.finalPass);
+  EXPECT_TRUE(TheRecorder().polls.empty());
+
+  JudgeSetup worse;
+  worse.Pass(2, 801, -3, 800);
+  EXPECT_EQ(JudgePass(worse.ctx), PassVerdict::Continue);
+  EXPECT_TRUE(worse.ctx.finalPass);
+  EXPECT_TRUE(worse.Restored());
+  EXPECT_EQ(worse.ctx.sizeHistory[2], 0);  // a restored pass is not recorded
+  EXPECT_EQ(TheRecorder().polls, std::vector<int>{0});
+}
+
+TEST(JudgePass, AtTheCapTheLoopStops) {
+  JudgeSetup s;
+  s.Pass(1024, 700, 40, 800);
+  EXPECT_EQ(JudgePass(s.ctx), PassVerdict::Stop);
+  EXPECT_TRUE(TheRecorder().polls.empty());
+}
+
+TEST(JudgePass, ABetterPassBecomesTheBest) {
+  JudgeSetup s;
+  s.Pass(1, 700, 40, 2147483647);
+  EXPECT_EQ(JudgePass(s.ctx), PassVerdict::Continue);
+  EXPECT_EQ(s.ctx.bestSize, 700);
+  EXPECT_EQ(s.ctx.bestSnapshot[7], 7);  // copied from the snapshot (7 % 9)
+  EXPECT_EQ(s.ctx.bestPalette[3], 0xFF000003u);
+  EXPECT_EQ(s.ctx.sizeHistory[1], 700);
+  EXPECT_EQ(s.ctx.fingerprints[1], PassFingerprint(s.ctx));
+  EXPECT_FALSE(s.ctx.finalPass);
+  EXPECT_EQ(TheRecorder().polls, std::vector<int>{0});
+}
+
+TEST(JudgePass, ARepeatedStateStopsOrRestores) {
+  // Same fingerprint and size as pass 2, and worse than the best: restore.
+  JudgeSetup s;
+  s.Pass(5, 900, 12, 800);
+  s.ctx.fingerprints[2] = PassFingerprint(s.ctx);
+  s.ctx.sizeHistory[2] = 900;
+  EXPECT_EQ(JudgePass(s.ctx), PassVerdict::Continue);
+  EXPECT_TRUE(s.ctx.finalPass);
+  EXPECT_TRUE(s.Restored());
+
+  // The same repeat on the best size: stop.
+  JudgeSetup best;
+  best.Pass(5, 800, 12, 800);
+  best.ctx.fingerprints[3] = PassFingerprint(best.ctx);
+  best.ctx.sizeHistory[3] = 800;
+  EXPECT_EQ(JudgePass(best.ctx), PassVerdict::Stop);
+
+  // Same tables, another size: not a repeat.
+  JudgeSetup other;
+  other.Pass(5, 900, 12, 800);
+  other.ctx.fingerprints[2] = PassFingerprint(other.ctx);
+  other.ctx.sizeHistory[2] = 901;
+  EXPECT_EQ(JudgePass(other.ctx), PassVerdict::Continue);
+  EXPECT_FALSE(other.ctx.finalPass);
+}
+
+TEST(JudgePass, PollZeroFinishesEarly) {
+  JudgeSetup s;
+  TheRecorder().answer = [](int code) { return code == 0 ? 1 : 0; };
+  s.Pass(1, 700, 40, 2147483647);
+  EXPECT_EQ(JudgePass(s.ctx), PassVerdict::Stop);
+  TheRecorder().answer = nullptr;
+  EXPECT_EQ(TheRecorder().pieces, std::vector<std::string>{"\nEarly ESC! "});
+  EXPECT_EQ(s.ctx.bestSize, 700);
+}
+
+TEST(PassLoop, BlockRequestsAboveTheCapAreLowered) {
+  Image img = MakeImage(64, 64, [](int x, int y) { return Noise(x, y); });
+  EncodeJob job = DefaultJob(img);
+  job.colortype = 6;
+  job.numblocks = 5000;
+  job.strategy = 3;
+  RunResult run = RunJob(job);
+  ASSERT_NE(run.result, kEncodeFailed);
+  EXPECT_EQ(job.numblocks, 1024);
+  Image decoded;
+  ASSERT_TRUE(oracle::DecodePng(run.png, decoded));
+  EXPECT_TRUE(decoded == img);
+}
+
+}  // namespace
