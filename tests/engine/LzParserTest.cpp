@@ -104,38 +104,41 @@ void UseCheapFarDistanceCode(DeflateHarness& h) {
   lengths[288 + 6] = 1;
 }
 
-TEST(LzParser, XtremeAlsoTriesFartherDistancesWithCheaperCodes) {
-  // At position 12 "xyz" lies at distance 3 (code 2, 6 bits) and at
-  // distance 12 (code 6, 3 bits).  Only "Xtreme!" looks past the nearest.
-  const std::string s = "xyz" "123456" "xyz" "xyz";
+struct XtremeAndIntense {
+  std::vector<DeflateToken> xtreme, intense;
+};
+
+// One pass of "Xtreme!" and one of "Intense" under that code.
+XtremeAndIntense ParseWithCheapFarCode(const std::string& s) {
   const std::vector<uint8_t> data(s.begin(), s.end());
   DeflateHarness xtreme(0), intense(1);
   UseCheapFarDistanceCode(xtreme);
   UseCheapFarDistanceCode(intense);
-  ASSERT_TRUE(xtreme.Pass(data)) << xtreme.error;
-  ASSERT_TRUE(intense.Pass(data)) << intense.error;
+  EXPECT_TRUE(xtreme.Pass(data)) << xtreme.error;
+  EXPECT_TRUE(intense.Pass(data)) << intense.error;
+  return {xtreme.AllTokens(), intense.AllTokens()};
+}
+
+TEST(LzParser, XtremeAlsoTriesFartherDistancesWithCheaperCodes) {
+  // At position 12 "xyz" lies at distance 3 (code 2, 6 bits) and at
+  // distance 12 (code 6, 3 bits).  Only "Xtreme!" looks past the nearest.
+  const XtremeAndIntense parses = ParseWithCheapFarCode("xyz" "123456" "xyz" "xyz");
   std::vector<DeflateToken> expected;
   for (char c : std::string("xyz123456")) expected.push_back({1, c});
   expected.push_back({3, 9});
   expected.push_back({3, 12});
-  EXPECT_EQ(xtreme.AllTokens(), expected);
+  EXPECT_EQ(parses.xtreme, expected);
   expected.back() = {3, 3};
-  EXPECT_EQ(intense.AllTokens(), expected);
+  EXPECT_EQ(parses.intense, expected);
 }
 
 TEST(LzParser, XtremeStepsBackOverARunToTheCheaperCodesFirstDistance) {
   // At position 21 "aaa" is p's whole run; the nearest candidate (distance
   // 4) lies at the end of a 20-byte run, so every distance 4..21 matches and
   // "Xtreme!" takes distance 9, the first of the cheap code 6.
-  const std::string s = std::string(20, 'a') + "B" + "aaa" + "C";
-  const std::vector<uint8_t> data(s.begin(), s.end());
-  DeflateHarness xtreme(0), intense(1);
-  UseCheapFarDistanceCode(xtreme);
-  UseCheapFarDistanceCode(intense);
-  ASSERT_TRUE(xtreme.Pass(data)) << xtreme.error;
-  ASSERT_TRUE(intense.Pass(data)) << intense.error;
-  const std::vector<DeflateToken> x = xtreme.AllTokens();
-  const std::vector<DeflateToken> i = intense.AllTokens();
+  const XtremeAndIntense parses = ParseWithCheapFarCode(std::string(20, 'a') + "B" + "aaa" + "C");
+  const std::vector<DeflateToken>& x = parses.xtreme;
+  const std::vector<DeflateToken>& i = parses.intense;
   ASSERT_GE(x.size(), 2u);
   ASSERT_GE(i.size(), 2u);
   EXPECT_EQ(x[x.size() - 2], (DeflateToken{3, 9}));
