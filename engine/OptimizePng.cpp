@@ -101,6 +101,9 @@ void PublishChoice(EngineContext& ctx) {
 
 int OptimizePngInContext(EngineContext& ctx, EncodeJob* gpo) {
   StartRun(ctx, gpo);
+  // An image without pixels (or without its pixel rows) has no PNG; writing
+  // one anyway would report a broken file as a success.
+  if (gpo->width < 1 || gpo->height < 1 || gpo->pixels == nullptr) return Fail(ctx);
   if (!Analyse(ctx)) return Fail(ctx);
   ReportChoice(ctx);
   PublishChoice(ctx);

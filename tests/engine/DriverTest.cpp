@@ -230,3 +230,21 @@ TEST(Driver, EntryRunsOneJobAtATime) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Driver, ImagesWithoutPixelsAreRefused) {
+  using namespace spinetest;
+  Image img = MakeImage(3, 3, [](int x, int y) { return Noise(x, y); });
+  for (int field = 0; field < 3; ++field) {
+    EncodeJob job = DefaultJob(img);
+    if (field == 0) job.width = 0;
+    if (field == 1) job.height = -2;
+    if (field == 2) job.pixels = nullptr;
+    RunResult run = RunJob(job);
+    EXPECT_EQ(run.result, kEncodeFailed) << "case " << field;
+    EXPECT_EQ(job.kbuf, nullptr);
+  }
+}
+
+}  // namespace
