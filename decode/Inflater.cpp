@@ -95,6 +95,42 @@ bool Inflater::HuffmanCode::Build(const uint8_t* lengths, int n, unsigned fastBi
   return true;
 }
 
+// Forced inline: these run once or twice for every symbol decoded.
+[[gnu::always_inline]] inline uint32_t Inflater::TakeBits(unsigned n) {
+  const uint32_t value = static_cast<uint32_t>(m_bits & ((uint64_t{1} << n) - 1));
+  m_bits >>= n;
+  m_bitCount -= n;
+  return value;
+}
+
+[[gnu::always_inline]] inline bool Inflater::DecodeSymbol(const HuffmanCode& code, unsigned fastBits,
+                                                         int& symbol) {
+  const uint16_t entry = code.fast[m_bits & ((1u << fastBits) - 1)];
+  if (entry & 15) {
+    symbol = entry >> 4;
+    TakeBits(entry & 15);
+    return true;
+  }
+  // Canonical walk: the code words of each length are consecutive numbers,
+  // so one comparison per length finds the symbol.
+  int value = 0;
+  int first = 0;
+  int index = 0;
+  for (unsigned len = 1; len <= kMaxCodeBits; ++len) {
+    value |= static_cast<int>((m_bits >> (len - 1)) & 1);
+    const int count = code.count[len];
+    if (value - first < count) {
+      symbol = code.symbols[index + value - first];
+      TakeBits(len);
+      return true;
+    }
+    index += count;
+    first = (first + count) << 1;
+    value <<= 1;
+  }
+  return false;
+}
+
 void Inflater::Start(InflateInput* input, bool zlibHeader) {
   m_input = input;
   m_in = m_inEnd = nullptr;
@@ -145,40 +181,6 @@ void Inflater::Refill() {
       m_bitCount += 8;
     }
   }
-}
-
-uint32_t Inflater::TakeBits(unsigned n) {
-  const uint32_t value = static_cast<uint32_t>(m_bits & ((uint64_t{1} << n) - 1));
-  m_bits >>= n;
-  m_bitCount -= n;
-  return value;
-}
-
-bool Inflater::DecodeSymbol(const HuffmanCode& code, unsigned fastBits, int& symbol) {
-  const uint16_t entry = code.fast[m_bits & ((1u << fastBits) - 1)];
-  if (entry & 15) {
-    symbol = entry >> 4;
-    TakeBits(entry & 15);
-    return true;
-  }
-  // Canonical walk: the code words of each length are consecutive numbers,
-  // so one comparison per length finds the symbol.
-  int value = 0;
-  int first = 0;
-  int index = 0;
-  for (unsigned len = 1; len <= kMaxCodeBits; ++len) {
-    value |= static_cast<int>((m_bits >> (len - 1)) & 1);
-    const int count = code.count[len];
-    if (value - first < count) {
-      symbol = code.symbols[index + value - first];
-      TakeBits(len);
-      return true;
-    }
-    index += count;
-    first = (first + count) << 1;
-    value <<= 1;
-  }
-  return false;
 }
 
 bool Inflater::BeginBlock() {

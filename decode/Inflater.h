@@ -42,6 +42,11 @@ class Inflater {
 
   enum class Status { Ok, End, Error };
 
+  // User-provided on purpose: value-initialisation (make_unique) would
+  // otherwise zero the 32 KB window before every decode, which Start makes
+  // unnecessary.
+  Inflater() {}
+
   // zlibHeader: the stream starts with the two-byte zlib header, which is
   // read and ignored.
   void Start(InflateInput* input, bool zlibHeader);
