@@ -50,6 +50,10 @@ void Commit(EngineContext& ctx, ParserState& ps) {
     else EmitMatch(ctx, step.length, step.value);
   }
   ps.committed = end;
+  // Every later cost grows from this one alone (nothing reaches past it yet),
+  // so restarting it at the bottom of the range changes no comparison and
+  // keeps the 32-bit costs of a long block from overflowing.
+  ps.cost[end & kCostRingMask] = kBlockStartCost;
 
   // A loop, not a test: a block that ends where it starts (never made by
   // the splitter, but cheap to survive) is closed here too.
