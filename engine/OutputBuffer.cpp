@@ -7,19 +7,17 @@
 namespace {
 
 constexpr int64_t kFixedOverhead = 2111;  // signature, IHDR, IDAT frame, zlib, bKGD, IEND
-constexpr int64_t kMaxStoredBlock = 65535;
 
 int64_t KeptChunkBytes(const EncodeJob& job) {
   int64_t total = 0;
   for (int i = 0; i < job.chunkcount; ++i) {
-    const uint8_t* c = job.chunks[i];
-    total += int64_t((uint32_t(c[0]) << 24) | (uint32_t(c[1]) << 16) | (uint32_t(c[2]) << 8) | c[3]) + 12;
+    total += int64_t(KeptChunkLength(job.chunks[i])) + 12;
   }
   return total;
 }
 
 // Block headers beyond the first that a stored row of this length needs.
-int64_t ExtraStoredBlockBytes(int64_t rowLength) { return 5 * ((rowLength - 1) / kMaxStoredBlock); }
+int64_t ExtraStoredBlockBytes(int64_t rowLength) { return 5 * ((rowLength - 1) / kMaxStoredBlockBytes); }
 
 }  // namespace
 

@@ -7,10 +7,6 @@
 
 namespace {
 
-uint32_t ReadBigEndian32(const uint8_t* p) {
-  return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-}
-
 void StoreBigEndian32(uint8_t* p, uint32_t v) {
   p[0] = uint8_t(v >> 24);
   p[1] = uint8_t(v >> 16);
@@ -31,7 +27,7 @@ void WriteChunk(EngineContext& ctx, const char* type, const uint8_t* data, uint3
   PutBigEndian32(ctx, crc ^ 0xFFFFFFFF);
 }
 
-void CopyChunk(EngineContext& ctx, const uint8_t* chunk) { PutBytes(ctx, chunk, size_t(ReadBigEndian32(chunk)) + 12); }
+void CopyChunk(EngineContext& ctx, const uint8_t* chunk) { PutBytes(ctx, chunk, size_t(KeptChunkLength(chunk)) + 12); }
 
 void WriteSignatureAndIhdr(EngineContext& ctx, int width, int height, int colortype, int bitdepth) {
   uint8_t staging[33] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
@@ -48,7 +44,7 @@ void WriteSignatureAndIhdr(EngineContext& ctx, int width, int height, int colort
 // channels now, so its bytes are redistributed: missing green and blue take
 // red's value, a missing alpha (or grey's alpha) takes the first byte.
 void WriteRewrittenSbit(EngineContext& ctx, const uint8_t* chunk, int colortype) {
-  const uint32_t length = ReadBigEndian32(chunk);
+  const uint32_t length = KeptChunkLength(chunk);
   if (length == 0) return;  // nothing to redistribute; an empty sBIT is invalid anyway
   uint8_t b[4] = {};
   for (uint32_t i = 0; i < 4 && i < length; ++i) b[i] = chunk[8 + i];

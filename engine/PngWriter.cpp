@@ -53,8 +53,7 @@ void WriteTrailer(EngineContext& ctx) {
   const EncodeJob& job = *ctx.job;
   for (int i = job.chunkpost; i < job.chunkcount; ++i) {
     const uint8_t* chunk = job.chunks[i];
-    const uint32_t length = (uint32_t(chunk[0]) << 24) | (uint32_t(chunk[1]) << 16) | (uint32_t(chunk[2]) << 8) | chunk[3];
-    PutBytes(ctx, chunk, size_t(length) + 12);
+    PutBytes(ctx, chunk, size_t(KeptChunkLength(chunk)) + 12);
   }
   WriteIend(ctx);
 }

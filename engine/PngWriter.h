@@ -29,6 +29,12 @@ inline void PutByte(EngineContext& ctx, uint8_t b) {
 }
 
 void PutBytes(EngineContext& ctx, const uint8_t* bytes, size_t n);
+
+// Data length of a kept chunk record, read big-endian from its first bytes;
+// the record is that many bytes plus 12 (length, type and CRC).
+inline uint32_t KeptChunkLength(const uint8_t* chunk) {
+  return (uint32_t(chunk[0]) << 24) | (uint32_t(chunk[1]) << 16) | (uint32_t(chunk[2]) << 8) | chunk[3];
+}
 void PutBigEndian32(EngineContext& ctx, uint32_t v);
 
 // Signature, IHDR, the kept chunks before PLTE, PLTE, tRNS, bKGD and the kept
@@ -46,6 +52,10 @@ bool StreamStart(EngineContext& ctx, int width, int height, int colortype, int b
 // Closes a compressed pass after the stream's Adler-32: IDAT CRC and length,
 // the kept chunks after IDAT, IEND; releases the line buffer.
 void StreamEnd(EngineContext& ctx);
+
+// A stored deflate block holds at most this many bytes; a longer stored row
+// continues in further blocks of 5 header bytes each.
+constexpr int64_t kMaxStoredBlockBytes = 65535;
 
 // Bytes of one row of the stored file, filter byte included.
 int64_t StoredRowLength(int colortype, int width, int bitdepth);

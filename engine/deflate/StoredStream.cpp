@@ -13,8 +13,6 @@ namespace deflate {
 
 namespace {
 
-constexpr int64_t kMaxStoredBlock = 65535;
-
 // Sends the bytes of one row, opening a new stored block whenever the
 // current one is full.  BFINAL goes only on the block that ends the last row.
 class StoredRowWriter {
@@ -32,7 +30,7 @@ class StoredRowWriter {
 
  private:
   void OpenBlock() {
-    const int64_t n = m_rowLeft < kMaxStoredBlock ? m_rowLeft : kMaxStoredBlock;
+    const int64_t n = m_rowLeft < kMaxStoredBlockBytes ? m_rowLeft : kMaxStoredBlockBytes;
     const bool final = m_lastRow && n == m_rowLeft;
     PutByte(m_ctx, final ? 1 : 0);  // BFINAL, BTYPE 00, no padding bits
     PutByte(m_ctx, uint8_t(n));
