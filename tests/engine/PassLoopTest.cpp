@@ -12,6 +12,7 @@
 #include "engine/PassLoop.h"
 #include "engine/PngWriter.h"
 #include "engine/Progress.h"
+#include "engine/deflate/BlockSplitter.h"
 #include "support/DeflateTrace.h"
 
 namespace {
@@ -435,6 +436,62 @@ TEST(PassLoop, BlockRequestsAboveTheCapAreLowered) {
   Image decoded;
   ASSERT_TRUE(oracle::DecodePng(run.png, decoded));
   EXPECT_TRUE(decoded == img);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace spinetest;
+
+// The block ends the verbose report printed, in order.
+std::vector<int> ReportedBoundaries() {
+  const auto& p = TheRecorder().pieces;
+  std::vector<int> ends;
+  auto it = std::find(p.begin(), p.end(), "Out:\nBlock boundaries: ");
+  if (it == p.end()) return ends;
+  for (++it; it != p.end() && it->rfind(" (", 0) != 0; ++it) {
+    if (*it != "," && *it != "none") ends.push_back(int(std::stol(*it, nullptr, 16)));
+  }
+  return ends;
+}
+
+TEST(SplitPrePass, AnalysesEveryRowFilteredAsTheFirstRow) {
+  // Filter Up: in the pre-pass every row is filtered against a row of zeros,
+  // so the analysed stream holds the raw samples, not the row differences.
+  Image img = MakeImage(24, 30, [](int x, int y) {
+    if (y < 10) return 0xFF000000u | uint32_t(x * 10) << 16 | uint32_t(y);
+    if (y < 20) return Noise(x, y);
+    return 0x80000000u | uint32_t(y * 3);
+  });
+  EncodeJob job = DefaultJob(img);
+  job.colortype = 6;
+  job.filter = 2;
+  job.numblocks = 4;
+  job.verbose = 1;
+  RunResult run = RunJob(job);
+  ASSERT_NE(run.result, kEncodeFailed);
+  const std::vector<int> reported = ReportedBoundaries();
+
+  std::vector<uint8_t> stream;
+  for (int y = 0; y < img.height; ++y) {
+    stream.push_back(2);
+    for (int x = 0; x < img.width; ++x) {
+      const uint32_t v = img.pixels[size_t(y) * img.width + x];
+      stream.insert(stream.end(), {uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v), uint8_t(v >> 24)});
+    }
+  }
+  EngineContext ctx;
+  EncodeJob analysis{};
+  analysis.numblocks = 4;
+  ctx.job = &analysis;
+  ctx.print = RecordPrint;
+  ctx.poll = RecordPoll;
+  ASSERT_EQ(deflate::SplitBlocks(ctx, stream.data(), 0, int(stream.size())), 0);
+  std::vector<int> expected;
+  for (int b = 0; b + 1 < ctx.deflate.numBlocks; ++b) expected.push_back(ctx.deflate.blocks[b].end);
+  ASSERT_EQ(expected.size(), 3u);
+  EXPECT_EQ(reported, expected);
 }
 
 }  // namespace
