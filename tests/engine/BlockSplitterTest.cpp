@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "engine/deflate/BlockSplitter.h"
 #include "tests/engine/ColourTestSupport.h"
@@ -258,6 +259,155 @@ TEST(SplitBlocks, StopRequestFails) {
       SplitHarness s;
       s.h.StopAtPoll(stopAt);
       EXPECT_EQ(s.Split(bytes, numblocks, 256.0), -1) << numblocks << " " << stopAt;
+    }
+  }
+}
+
+
+// A second, deliberately plain transcription of the cut search and of both
+// splitting modes, written from the description of the procedure rather
+// than from the engine's code.  The engine must agree with it to the last
+// bit of every gain: the cut positions decide the file's bytes, and a
+// reordered floating-point expression moves them.
+namespace plain {
+
+double F(double k) {
+  const double b = 0.19823983692603997;
+  const double a = 0.03160502036941208;
+  return ((k * (k + 1) + a) * (k + 0.5)) / ((k * (k + 1) + b) * (k * (k + 1)));
+}
+
+int FindSplit(const uint8_t* bytes, int n, double* gain) {
+  if (n < 2) return 0;
+  std::vector<int> total(256, 0), left(256, 0);
+  std::vector<double> L(256), R(256), S(256);
+  for (int i = 0; i < n; ++i) total[bytes[i]] += 1;
+  for (int b = 0; b < 256; ++b) {
+    L[b] = 0;
+    R[b] = total[b] > 0 ? std::log(double(total[b])) : 0;
+    S[b] = double(total[b]) * R[b];
+  }
+  double TL = 0, TR = std::log(double(n - 1)), T = double(n) * std::log(double(n));
+  double sum = 0, best = 1e32;
+  int result = 0;
+  for (int i = 0; i <= n - 2; ++i) {
+    const int b = bytes[i];
+    const int k = i + 1;
+    const double old = S[b] - T;
+    left[b] += 1;
+    const int l = left[b];
+    L[b] += F(l);
+    const int r = total[b] - l;
+    if (r > 0) R[b] -= F(r);
+    S[b] = double(r) * R[b] + double(l) * L[b];
+    const int m = n - k;
+    T = double(m) * TR + double(k) * TL;
+    TL += F(k);
+    TR -= F(m);
+    sum = (old + sum) - (S[b] - T);
+    if (sum < best) {
+      best = sum;
+      result = k;
+    }
+  }
+  *gain = best * (-0.125 / std::log(2.0));
+  return result;
+}
+
+struct Block {
+  int start, end, splitpos, parent;
+  double gain;
+};
+
+void Cut(const std::vector<uint8_t>& bytes, Block& b) {
+  const int r = FindSplit(bytes.data() + b.start, b.end - b.start, &b.gain);
+  b.splitpos = b.start + r;
+}
+
+std::vector<int> SplitEnds(const std::vector<uint8_t>& bytes, int numblocks, double threshold) {
+  std::vector<Block> t = {{0, int(bytes.size()), 0, -1, 0}};
+  if (numblocks > 1024) numblocks = 1024;
+  if (numblocks >= 2) {
+    Cut(bytes, t[0]);
+    while (int(t.size()) < numblocks) {
+      int c = 0;
+      for (int b = int(t.size()) - 1; b >= 0; --b) {
+        if (t[b].gain > t[c].gain) c = b;
+      }
+      if (t[c].end - t[c].start < 2) break;
+      t.push_back({t[c].splitpos, t[c].end, t[c].splitpos, c, 0});
+      Cut(bytes, t.back());
+      t[c].end = t[c].splitpos;
+      Cut(bytes, t[c]);
+    }
+  } else if (numblocks <= 0 && threshold > 0) {
+    for (size_t i = 0; i < t.size() && t.size() < 1024; ++i) {
+      int j = int(i);
+      for (int tries = 0; tries < 2 && j != -1 && t.size() < 1024; ++tries) {
+        Block& bj = t[j];
+        double g = 0;
+        const int r = FindSplit(bytes.data() + bj.start, bj.end - bj.start, &g);
+        if (r > 0 && g > threshold) {
+          const Block added = {bj.start + r, bj.end, bj.start + r, j, 0};
+          t[j].end = bj.start + r;
+          t.push_back(added);
+        }
+        j = t[j].parent;
+      }
+    }
+  }
+  std::vector<int> ends;
+  for (const Block& b : t) ends.push_back(b.end);
+  std::sort(ends.begin(), ends.end());
+  return ends;
+}
+
+}  // namespace plain
+
+// Streams whose statistics drift, jump, repeat and tie, so that gains are
+// close together and the choice among blocks is not obvious.
+std::vector<std::vector<uint8_t>> AwkwardStreams() {
+  std::vector<std::vector<uint8_t>> out = {
+      Stream({{1000, 0, 16}, {900, 8, 16}, {1100, 0, 16}, {700, 100, 3}, {1300, 0, 256}}, 7),
+      Stream({{5000, 0, 2}, {5000, 0, 3}, {5000, 0, 2}}, 11),
+      Stream({{70000, 0, 40}, {70000, 30, 40}}, 3),  // several polls per scan
+      ManyRuns(40),
+      std::vector<uint8_t>(500, 9),  // one value: every cut ties
+      {1, 2},
+      {4, 4, 4, 5},
+  };
+  std::vector<uint8_t> ramp;
+  for (int i = 0; i < 6000; ++i) ramp.push_back(uint8_t((i / 37) ^ (i % 5)));
+  out.push_back(ramp);
+  return out;
+}
+
+TEST(FindSplit, EveryGainBitMatchesAPlainTranscription) {
+  for (const auto& bytes : AwkwardStreams()) {
+    const int n = int(bytes.size());
+    for (int from : {0, 1, n / 3}) {
+      SplitHarness s;
+      double gain = -7, expectedGain = -7;
+      const int cut = deflate::FindSplit(s.ctx(), bytes.data() + from, n - from, &gain);
+      const int expected = plain::FindSplit(bytes.data() + from, n - from, &expectedGain);
+      EXPECT_EQ(cut, expected) << n << " from " << from;
+      EXPECT_EQ(std::memcmp(&gain, &expectedGain, sizeof gain), 0) << n << " " << gain << " " << expectedGain;
+    }
+  }
+}
+
+TEST(SplitBlocks, BoundariesMatchAPlainTranscriptionInBothModes) {
+  struct Mode {
+    int numblocks;
+    double threshold;
+  };
+  const Mode modes[] = {{2, 0}, {3, 0}, {7, 0}, {40, 0}, {0, 1.0}, {0, 16.0}, {0, 256.0}, {-3, 64.0}};
+  for (const auto& bytes : AwkwardStreams()) {
+    for (const Mode& m : modes) {
+      SplitHarness s;
+      ASSERT_EQ(s.Split(bytes, m.numblocks, m.threshold), 0);
+      EXPECT_EQ(s.Ends(), plain::SplitEnds(bytes, m.numblocks, m.threshold))
+          << bytes.size() << " numblocks " << m.numblocks << " threshold " << m.threshold;
     }
   }
 }
