@@ -456,4 +456,36 @@ TEST(EngineRoundTrip, PngSuiteMultiBlockStreams) {
   }
 }
 
+
+// Grey and palette images at every bit depth from the one the analysis
+// picks up to 8, with a background colour taken from the image (no extra
+// entry) and one foreign to it (an extra palette entry, or a grey level the
+// ramp must hold), each decoded by libpng.
+TEST(EngineRoundTrip, PngSuiteAtEveryDepthAboveTheChosenOne) {
+  int tried = 0;
+  for (const auto& file : PngSuiteFiles()) {
+    oracle::Image image;
+    if (!oracle::DecodePng(oracle::ReadFile(file), image)) continue;
+    const Expected e = ExpectedChoice(image);
+    if (e.colortype != 0 && e.colortype != 3) continue;
+    const uint32_t inImage = 0xFF000000u | (image.pixels[0] & 0xFFFFFF);
+    const uint32_t foreign = e.colortype == 0 ? 0xFF000000u | 0x5A5A5Au : 0xFF123456u;
+    for (uint32_t bkgd : {0u, inImage, foreign}) {
+      const Expected withBackground = ExpectedChoice(image, bkgd);
+      if (withBackground.colortype != e.colortype) continue;
+      // A grey background is a level the ramp must hold too.
+      const int lowest = e.colortype == 0 && bkgd == foreign ? 8 : withBackground.bitdepth;
+      for (int depth = lowest; depth <= 8; depth *= 2) {
+        const std::string what = file.filename().string() + " /d" + std::to_string(depth) + " bkgd " +
+                                 std::to_string(bkgd);
+        const RunResult r = Encode(image, {.colortype = e.colortype, .bitdepth = depth, .bkgd = bkgd, .strategy = 2});
+        ++tried;
+        ExpectRoundTrip(image, r, what);
+        EXPECT_EQ(r.outbitdepth, depth) << what;
+      }
+    }
+  }
+  EXPECT_GT(tried, 100);
+}
+
 }  // namespace
