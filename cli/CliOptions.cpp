@@ -46,9 +46,13 @@ const std::map<std::string, ValueOption>& ValueOptions() {
                  return ParseInt(v, 0, 4, o.strategy);
                }}},
       {"-b", {"--split-threshold", [](CliOptions& o, const std::string& v) {
+                 o.splitGiven = true;
                  return ParseDouble(v, o.splitthreshold);
                }}},
-      {"-n", {"--blocks", [](CliOptions& o, const std::string& v) { return ParseInt(v, 0, 1 << 20, o.numblocks); }}},
+      {"-n", {"--blocks", [](CliOptions& o, const std::string& v) {
+                 o.splitGiven = true;
+                 return ParseInt(v, 0, 1 << 20, o.numblocks);
+               }}},
       {"-k", {"--keep", [](CliOptions& o, const std::string& v) {
                  o.keep = v;
                  return !v.empty();
@@ -163,8 +167,9 @@ std::string CliUsage() {
       "                          as gAMA,sRGB (default iCCP,gAMA,cHRM,sRGB)\n"
       "      --passes=N          stop after N compression passes\n"
       "  -O1                     one engine run with the given options\n"
-      "  -O2                     also try palette vs. true colour and filter None vs.\n"
-      "                          adaptive, keep the smallest (default)\n"
+      "  -O2                     also try palette vs. true colour, filter None vs.\n"
+      "                          adaptive and one block vs. split, keep the smallest\n"
+      "                          (default)\n"
       "  -O3                     -O2 plus --trials runs from random start tables\n"
       "      --trials=N          random-table runs for -O3 (default 4)\n"
       "  -j, --jobs=N            runs at once (default: number of cores)\n"

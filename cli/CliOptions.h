@@ -35,6 +35,7 @@ struct CliOptions {
   bool filterGiven = false;
   bool strategyGiven = false;
   bool randomGiven = false;
+  bool splitGiven = false;     // -b or -n
 };
 
 // Parses argv; false with a one-line reason in error on bad usage.

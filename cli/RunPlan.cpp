@@ -73,6 +73,11 @@ bool PlanRuns(EngineContext& ctx, const SourceImage& image, const CliOptions& o,
       AddWithFilters(runs, trueColor, o.filterGiven, 0);
     }
   }
+  if (!o.splitGiven && base.splitthreshold > 0.0) {
+    RunSettings oneBlock = base;
+    oneBlock.splitthreshold = 0.0;
+    runs.push_back(oneBlock);
+  }
   if (o.effort >= 3 && !o.randomGiven && base.strategy < 3) {
     for (int i = 0; i < o.trials; ++i) {
       RunSettings random = runs[i % runs.size()];
@@ -88,6 +93,11 @@ std::string DescribeRun(const RunSettings& run) {
   text += run.filter < 0 ? " f auto" : " f" + std::to_string(run.filter);
   if (run.bitdepth > 0) text += " d" + std::to_string(run.bitdepth);
   text += " s" + std::to_string(run.strategy);
+  if (run.numblocks > 0) {
+    text += " n" + std::to_string(run.numblocks);
+  } else if (run.splitthreshold <= 0.0) {
+    text += " one block";
+  }
   if (run.randomtables) text += " random tables";
   return text;
 }

@@ -4,7 +4,10 @@
 // runs what a user would otherwise try by hand and keeps the smallest file:
 // for an image that fits a palette, the smallest true-colour type as well
 // (a small icon with many colours is often smaller as RGBA than with a long
-// PLTE and tRNS), and filter None as well as adaptive.  -O3 adds runs from
+// PLTE and tRNS), filter None as well as adaptive, and the whole stream as
+// one block as well as split where its statistics change (the split's
+// estimate is an order-0 guess and loses on many screenshots and icons).
+// -O3 adds runs from
 // random start tables.  Choices the user made explicitly are never varied.
 #pragma once
 
