@@ -19,7 +19,8 @@ struct ParserStateDeleter {
 using ParserStatePtr = std::unique_ptr<ParserState, ParserStateDeleter>;
 
 // Allocates the parser's fixed arrays (about 18 MB); once per run context.
-ParserStatePtr CreateParserState();
+// Only tests pass a smaller pool of match-list entries (at least 1024).
+ParserStatePtr CreateParserState(uint32_t poolEntries = 8388608);
 
 void DeflateInit(EngineContext& ctx);
 void PrepareBlock(EngineContext& ctx, int block);

@@ -78,6 +78,12 @@ class DeflateHarness {
   // Bits of the symbols of a traced dynamic block under its own code.
   static int64_t DataBits(const oracle::TracedBlock& block, const std::vector<oracle::DeflateToken>& tokens);
 
+  // The zlib stream of the last pass: after the length field and "IDAT",
+  // before the chunk's CRC and the IEND chunk the writer closes with.
+  std::vector<uint8_t> ZlibStream() const {
+    return std::vector<uint8_t>(m_buffer.begin() + 8, m_buffer.begin() + m_ctx.outPos - 16);
+  }
+
   EngineContext& ctx() { return m_ctx; }
   int32_t savedBits() const { return m_ctx.deflate.savedBits; }
   int64_t streamBytes() const { return m_ctx.outPos; }
