@@ -61,6 +61,10 @@ struct EngineContext {
   int64_t sizeHistory[1024] = {};
   uint32_t fingerprints[1024] = {};
   bool finalPass = false;
+  // Set when the pass under way wrote a symbol whose code length is 0: the
+  // symbol went out as no bits at all, so that pass's file is corrupt and
+  // must never stand as the result.
+  bool passInvalid = false;
   uint32_t randomState = 0;           // generator behind randomtables
 
   // Output stream.  The position is counted in 64 bits so that a pass that

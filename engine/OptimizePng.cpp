@@ -46,6 +46,7 @@ void StartRun(EngineContext& ctx, EncodeJob* gpo) {
   ctx.deflate.savedBits = 0;
   ctx.sink = EngineContext::ByteSink::Deflate;
   ctx.finalPass = false;
+  ctx.passInvalid = false;
   ctx.bestSize = 2147483647;
   for (int64_t& s : ctx.sizeHistory) s = 0;
   for (uint32_t& f : ctx.fingerprints) f = 0;
@@ -119,7 +120,9 @@ int OptimizePngInContext(EngineContext& ctx, EncodeJob* gpo) {
     if (!SetUpPasses(ctx)) return Fail(ctx);
     if (!RunPassLoop(ctx)) return Fail(ctx);
   }
-  if (stored || ctx.outPos > ctx.sizeEstimate) {
+  // A loop that could only end on a corrupt pass (see JudgePass) leaves the
+  // stored file as the one sound result.
+  if (stored || ctx.outPos > ctx.sizeEstimate || ctx.passInvalid) {
     if (!CheckPassFormat(ctx)) return Fail(ctx);
     if (!PrepareStoredBuffer(ctx)) return Fail(ctx);
     if (!WriteStoredFile(ctx)) return Fail(ctx);

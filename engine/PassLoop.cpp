@@ -125,18 +125,34 @@ uint32_t PassFingerprint(const EngineContext& ctx) {
   return reg;
 }
 
+namespace {
+
+// The loop would end on a pass whose file is corrupt (a symbol without a
+// code word was written): run the best pass once more instead, or, when no
+// sound pass exists yet, stop and let the driver write the stored file.
+PassVerdict RestoreInsteadOfStopping(EngineContext& ctx) {
+  if (ctx.bestSize == 2147483647) return PassVerdict::Stop;
+  Restore(ctx);
+  return PassVerdict::Continue;
+}
+
+}  // namespace
+
 PassVerdict JudgePass(EngineContext& ctx) {
   const int pass = ctx.job->pass;
   const int64_t size = ctx.outPos;
+  // A corrupt pass never counts as good enough to end on, and never becomes
+  // the best; sound passes are judged exactly as without this guard.
+  const bool sound = !ctx.passInvalid;
   if (ctx.finalPass) return PassVerdict::Stop;
   if (ctx.deflate.savedBits < 1) {
-    if (size <= ctx.bestSize) return PassVerdict::Stop;
-    Restore(ctx);
+    if (sound && size <= ctx.bestSize) return PassVerdict::Stop;
+    if (RestoreInsteadOfStopping(ctx) == PassVerdict::Stop) return PassVerdict::Stop;
   }
   if (!ctx.finalPass) {
-    if (pass >= 1024) return PassVerdict::Stop;
+    if (pass >= 1024) return sound ? PassVerdict::Stop : RestoreInsteadOfStopping(ctx);
     ctx.sizeHistory[pass] = size;
-    if (size < ctx.bestSize) {
+    if (sound && size < ctx.bestSize) {
       ctx.bestSize = size;
       std::memcpy(ctx.bestSnapshot.data(), ctx.snapshot.data(), size_t(ctx.deflate.numBlocks) * kSymbols);
       std::memcpy(ctx.bestPalette, ctx.palette, sizeof ctx.bestPalette);
@@ -145,14 +161,15 @@ PassVerdict JudgePass(EngineContext& ctx) {
     ctx.fingerprints[pass] = fingerprint;
     for (int j = pass - 1; j >= 0; --j) {
       if (ctx.fingerprints[j] != fingerprint || ctx.sizeHistory[j] != size) continue;
-      if (size <= ctx.bestSize) return PassVerdict::Stop;
-      Restore(ctx);
+      if (sound && size <= ctx.bestSize) return PassVerdict::Stop;
+      if (RestoreInsteadOfStopping(ctx) == PassVerdict::Stop) return PassVerdict::Stop;
       break;
     }
   }
   if (ctx.poll(0) != 0) {
     ctx.print("\nEarly ESC! ");
-    return PassVerdict::Stop;
+    if (sound) return PassVerdict::Stop;
+    return ctx.finalPass ? PassVerdict::Continue : RestoreInsteadOfStopping(ctx);
   }
   return PassVerdict::Continue;
 }

@@ -17,7 +17,11 @@ void WriteBlockHeader(EngineContext& ctx) {
   WriteTreeHeader(ctx, d.blocks[d.blockIndex].lengths);
 }
 
+// A symbol without a code word (length 0) cannot be written; the pass goes
+// on so that it is still measured, but is marked so that the pass loop never
+// delivers its file.
 inline void WriteSymbol(EngineContext& ctx, BlockState& block, int symbol) {
+  if (block.lengths[symbol] == 0) ctx.passInvalid = true;
   ++block.counts[symbol];
   PutBits(ctx, ctx.deflate.codes[symbol], block.lengths[symbol]);
 }
@@ -78,6 +82,7 @@ void DeflateStart(EngineContext& ctx) {
   PutBits(ctx, 0x78, 8);  // CMF: deflate, 32 KB window
   PutBits(ctx, 0x5E, 8);  // FLG: check bits, level "default"
   d.adler = 1;
+  ctx.passInvalid = false;
   DeflateInit(ctx);
   WriteBlockHeader(ctx);
 }

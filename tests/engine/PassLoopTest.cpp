@@ -495,3 +495,57 @@ TEST(SplitPrePass, AnalysesEveryRowFilteredAsTheFirstRow) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace spinetest;
+
+// A corrupt pass (a symbol without a code word was written) is judged as if
+// it were worse than the best: it never becomes the best, and wherever the
+// loop would stop on it, the best tables are restored for a final pass, or
+// the loop stops without a sound pass and the driver writes the stored file.
+TEST(JudgePass, ACorruptPassIsNeverTheOneTheLoopEndsOn) {
+  struct Case {
+    const char* what;
+    int pass;
+    int64_t size;
+    int32_t saved;
+    int64_t best;
+    bool escape;
+    PassVerdict verdict;
+    bool restored;
+  };
+  const Case cases[] = {
+      {"no gain on the best size", 2, 700, 0, 800, false, PassVerdict::Continue, true},
+      {"no gain and no sound pass yet", 1, 700, 0, 2147483647, false, PassVerdict::Stop, false},
+      {"smaller than the best", 2, 700, 40, 800, false, PassVerdict::Continue, false},
+      {"at the pass cap", 1024, 700, 40, 800, false, PassVerdict::Continue, true},
+      {"at the pass cap without a sound pass", 1024, 700, 40, 2147483647, false, PassVerdict::Stop, false},
+      {"early escape", 2, 700, 40, 800, true, PassVerdict::Continue, true},
+      {"early escape without a sound pass", 1, 700, 40, 2147483647, true, PassVerdict::Stop, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    JudgeSetup s;
+    s.Pass(c.pass, c.size, c.saved, c.best);
+    s.ctx.passInvalid = true;
+    if (c.escape) TheRecorder().answer = [](int code) { return code == 0 ? 1 : 0; };
+    EXPECT_EQ(JudgePass(s.ctx), c.verdict);
+    TheRecorder().answer = nullptr;
+    EXPECT_EQ(s.ctx.bestSize, c.best);
+    EXPECT_EQ(s.Restored(), c.restored);
+    EXPECT_EQ(s.ctx.finalPass, c.restored);
+  }
+
+  // A corrupt pass whose tables and size repeat an earlier pass on the best
+  // size: the best is run once more rather than stopping here.
+  JudgeSetup repeat;
+  repeat.Pass(5, 800, 12, 800);
+  repeat.ctx.passInvalid = true;
+  repeat.ctx.fingerprints[3] = PassFingerprint(repeat.ctx);
+  repeat.ctx.sizeHistory[3] = 800;
+  EXPECT_EQ(JudgePass(repeat.ctx), PassVerdict::Continue);
+  EXPECT_TRUE(repeat.Restored());
+}
+
+}  // namespace
