@@ -37,26 +37,10 @@ void NormaliseCounts(BlockState& block, int32_t* counts) {
   }
 }
 
-void PrintSizeLine(EngineContext& ctx) {
-  const EncodeJob& job = *ctx.job;
-  const int64_t size = ctx.outPos;
-  const int32_t saved = ctx.deflate.savedBits;
-  if (!job.verbose) ctx.print("\r");
-  ctx.print("Out:%8d", int(size));
-  if (saved > 0 && !ctx.finalPass) {
-    const int32_t wholeBytes = saved / 8;  // positive, so this rounds down
-    if (wholeBytes == 0) {
-      ctx.print("     -0");
-    } else {
-      ctx.print("%7d", -wholeBytes);
-    }
-    const int64_t expectedBits = size * 8 - saved;
-    ctx.print(".%1d=%7d.%1d", ((saved % 8) * 125) / 100, int(expectedBits / 8), int(((expectedBits % 8) * 125) / 100));
-  } else {
-    ctx.print(" bytes               ");
-  }
-  if (job.verbose) ctx.print("\n");
-}
+// Quotient and remainder by 8 rounded toward minus infinity (remainder
+// 0..7), the arithmetic of a shift and a mask, whatever the sign.
+int64_t FloorDiv8(int64_t v) { return v >= 0 ? v / 8 : -((-v + 7) / 8); }
+int64_t FloorMod8(int64_t v) { return v - 8 * FloorDiv8(v); }
 
 }  // namespace
 
@@ -142,7 +126,29 @@ void DeflateFinish(EngineContext& ctx) {
   const uint32_t a = d.adler;
   PutBits(ctx, (a >> 24) | ((a >> 8) & 0xFF00) | ((a << 8) & 0xFF0000) | (a << 24), 32);
   StreamEnd(ctx);
-  PrintSizeLine(ctx);
+  PrintPassSizeLine(ctx);
+}
+
+void PrintPassSizeLine(EngineContext& ctx) {
+  const EncodeJob& job = *ctx.job;
+  const int64_t size = ctx.outPos;
+  const int32_t saved = ctx.deflate.savedBits;
+  if (!job.verbose) ctx.print("\r");
+  ctx.print("Out:%8d", int(size));
+  if (saved > 0 && !ctx.finalPass) {
+    const int64_t wholeBytes = FloorDiv8(saved);
+    if (wholeBytes == 0) {
+      ctx.print("     -0");
+    } else {
+      ctx.print("%7d", int(-wholeBytes));
+    }
+    const int64_t expectedBits = size * 8 - saved;
+    ctx.print(".%1d=%7d.%1d", int((FloorMod8(saved) * 125) / 100), int(FloorDiv8(expectedBits)),
+              int((FloorMod8(expectedBits) * 125) / 100));
+  } else {
+    ctx.print(" bytes               ");
+  }
+  if (job.verbose) ctx.print("\n");
 }
 
 void PrintStoredSizeLine(EngineContext& ctx) {

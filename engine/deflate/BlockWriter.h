@@ -44,6 +44,11 @@ void EndBlock(EngineContext& ctx);
 // False when the header fails.
 bool StoredStream(EngineContext& ctx);
 
+// The size line of a compressed pass: its size and, while the pass loop
+// goes on, the bits the next pass's code lengths would save and the size
+// expected from them.
+void PrintPassSizeLine(EngineContext& ctx);
+
 // "Out:%8d bytes (stored)" with the line framing of the job's verbosity.
 void PrintStoredSizeLine(EngineContext& ctx);
 

@@ -13,6 +13,7 @@
 #include "engine/PngWriter.h"
 #include "engine/Progress.h"
 #include "engine/deflate/BlockSplitter.h"
+#include "engine/deflate/BlockWriter.h"
 #include "support/DeflateTrace.h"
 
 namespace {
@@ -546,6 +547,48 @@ TEST(JudgePass, ACorruptPassIsNeverTheOneTheLoopEndsOn) {
   repeat.ctx.sizeHistory[3] = 800;
   EXPECT_EQ(JudgePass(repeat.ctx), PassVerdict::Continue);
   EXPECT_TRUE(repeat.Restored());
+}
+
+}  // namespace
+
+namespace {
+
+using namespace spinetest;
+
+// The size line's figures by hand: whole saved bytes (floored), eighths of a
+// byte as 125/100 per bit, and the expected size (size x 8 - saved bits)
+// floored to bytes with its leftover bits, even when that figure is negative.
+TEST(SizeLine, FiguresAreFlooredEighths) {
+  struct Case {
+    int64_t size;
+    int32_t saved;
+    bool finalPass;
+    int verbose;
+    std::vector<std::string> pieces;
+  };
+  const Case cases[] = {
+      {1000, 0, false, 0, {"\r", "Out:    1000", " bytes               "}},
+      {1000, -5, false, 0, {"\r", "Out:    1000", " bytes               "}},
+      {1000, 77, true, 0, {"\r", "Out:    1000", " bytes               "}},
+      {1000, 5, false, 0, {"\r", "Out:    1000", "     -0", ".6=    999.3"}},
+      {1000, 77, false, 1, {"Out:    1000", "     -9", ".6=    990.3", "\n"}},
+      {1000, 8000, false, 0, {"\r", "Out:    1000", "  -1000", ".0=      0.0"}},
+      {10, 100, false, 0, {"\r", "Out:      10", "    -12", ".5=     -3.5"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.saved);
+    EngineContext ctx;
+    EncodeJob job{};
+    job.verbose = c.verbose;
+    TheRecorder() = Recorder{};
+    ctx.job = &job;
+    ctx.print = RecordPrint;
+    ctx.outPos = c.size;
+    ctx.deflate.savedBits = c.saved;
+    ctx.finalPass = c.finalPass;
+    deflate::PrintPassSizeLine(ctx);
+    EXPECT_EQ(TheRecorder().pieces, c.pieces);
+  }
 }
 
 }  // namespace
