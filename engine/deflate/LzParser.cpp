@@ -12,12 +12,7 @@ namespace deflate {
 
 void ParserStateDeleter::operator()(ParserState* state) const { delete state; }
 
-ParserState::ParserState(uint32_t poolEntries)
-    : ring(), runCount(), hashHead(), chain(), lists(),
-      pool(new uint16_t[std::max(poolEntries, kMinPoolSize)]()),
-      poolSize(std::max(poolEntries, kMinPoolSize)), poolWrapAt(poolSize - kPoolHeadroom), cost(), path() {}
-
-ParserStatePtr CreateParserState(uint32_t poolEntries) { return ParserStatePtr(new ParserState(poolEntries)); }
+ParserStatePtr CreateParserState() { return ParserStatePtr(new ParserState()); }
 
 namespace {
 
@@ -124,9 +119,6 @@ void DeflateInit(EngineContext& ctx) {
     ps.prevListCount = -1;
     ps.poolFill = 0;
     ps.prevListEnd = 0;
-    ps.prevListSweep = 0;
-    ps.sweep = 0;
-    ps.lowDirty = 0;
     ps.lastByte = 0;
     ps.runEnd = 0;
     ps.runCounter = -1;

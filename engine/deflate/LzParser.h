@@ -19,8 +19,7 @@ struct ParserStateDeleter {
 using ParserStatePtr = std::unique_ptr<ParserState, ParserStateDeleter>;
 
 // Allocates the parser's fixed arrays (about 18 MB); once per run context.
-// Only tests pass a smaller pool of match-list entries (at least 1024).
-ParserStatePtr CreateParserState(uint32_t poolEntries = 8388608);
+ParserStatePtr CreateParserState();
 
 void DeflateInit(EngineContext& ctx);
 void PrepareBlock(EngineContext& ctx, int block);

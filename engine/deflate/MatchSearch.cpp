@@ -16,7 +16,6 @@
 // the shortest length the cheaper code can improve.
 #include <algorithm>
 
-#include "engine/deflate/MatchListPool.h"
 #include "engine/deflate/ParserCore.h"
 
 namespace deflate {
@@ -68,20 +67,8 @@ class PositionSearch {
     if (distance >= kWindow) return kNoCandidate;
     const MatchList& list = m_ps.lists[(m_p - distance) & kWindowMask];
     if (list.count <= length - kMinMatch) return kNoCandidate;
-    const uint32_t index = list.start + uint32_t(length - kMinMatch);
-    const int next = distance + m_ps.pool[index];
-    if (next > kWindow) return kNoCandidate;
-    if (!ListEntryIntact(m_ps, list, index) && !SharesPrefix(length, next)) return kNoCandidate;
-    return next;
-  }
-
-  // Whether the candidate at distance really equals our first `length`
-  // bytes; the check of a list entry the pool may have overwritten.
-  bool SharesPrefix(int length, int distance) const {
-    if (distance <= 0 || distance > m_p) return false;
-    for (int k = 0; k < length; ++k)
-      if (RingByte(m_ps, m_p + k) != RingByte(m_ps, m_p - distance + k)) return false;
-    return true;
+    const int next = distance + m_ps.pool[list.start + uint32_t(length - kMinMatch)];
+    return next > kWindow ? kNoCandidate : next;
   }
 
   // The first length from `from` on at which the candidate stops matching
@@ -114,7 +101,7 @@ class PositionSearch {
 
   // Nearest-distance lists get one entry per new length.
   void AppendRange(int from, int to, int distance) {
-    uint16_t* out = m_ps.pool.get() + m_ps.poolFill;
+    uint16_t* out = m_ps.pool + m_ps.poolFill;
     std::fill(out, out + (to - from + 1), uint16_t(distance));
     m_ps.poolFill += uint32_t(to - from + 1);
   }
@@ -230,11 +217,10 @@ void SearchPosition(ParserState& ps, const CodeTables& tables, int strategy, int
   if (ps.runEnd < p + 1) ps.runEnd = p + 1;
   while (ps.runEnd < ps.inputTotal && RingByte(ps, ps.runEnd) == b) ++ps.runEnd;
 
-  const OpenedList opened = OpenList(ps);
+  if (ps.poolFill > kPoolWrapAt) ps.poolFill = 0;
+  const uint32_t start = ps.poolFill;
   MatchList& list = ps.lists[p & kWindowMask];
-  // The slot still holds the list of p - 32768 (whose count a leap of
-  // exactly 32768 may read); only the start is p's already.
-  list.start = opened.start;
+  list.start = start;
 
   PositionSearch search(ps, tables, p, costP);
   const int distance = search.NearestCandidate();
@@ -243,7 +229,17 @@ void SearchPosition(ParserState& ps, const CodeTables& tables, int strategy, int
     else search.SearchNearest(distance);
   }
 
-  CloseList(ps, list, opened);
+  // Successive positions often find the same candidates (a list is then the
+  // tail of the previous one); share the pool entries instead of copying.
+  const int32_t count = int32_t(ps.poolFill - start);
+  if (count <= ps.prevListCount &&
+      std::equal(ps.pool + start, ps.pool + start + count, ps.pool + ps.prevListEnd - count)) {
+    ps.poolFill = ps.prevListEnd;
+    list.start = ps.prevListEnd - uint32_t(count);
+  }
+  list.count = count;
+  ps.prevListEnd = ps.poolFill;
+  ps.prevListCount = count;
 
   InsertIntoChain(ps, p);
 }

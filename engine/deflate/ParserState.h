@@ -21,21 +21,12 @@
 // leaps from one candidate to the next candidate that is at least as long by
 // reading the candidate's own list instead of walking the chain.
 //
-// The pool of list entries is filled circularly, so in extreme data (a
-// window's worth of positions each adding hundreds of entries) a lap can
-// overwrite the entries of a list whose position is still in the window.
-// Every list therefore carries the sweep of the pool its entries were
-// written in; an entry from an older sweep, or from the low end of the pool
-// that a discarded list wrote over after the sweep began, is only trusted
-// after its bytes are compared (MatchListPool.h).
-//
 // Cheapest path: cost ring (512 slots of best cost so far, INT32_MAX for
 // unreachable) and path ring (262,144 slots, the last step that improved each
 // position), committed whenever every candidate path meets at one position.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 
 #include "engine/deflate/DeflateTables.h"
 
@@ -47,8 +38,7 @@ constexpr int kWindowMask = 32767;
 constexpr int kHashSize = 65536;
 constexpr int32_t kNoPosition = -1;
 constexpr uint32_t kPoolSize = 8388608;
-constexpr uint32_t kPoolHeadroom = 256;  // a list never runs past the pool's end
-constexpr uint32_t kMinPoolSize = 4 * kPoolHeadroom;
+constexpr uint32_t kPoolWrapAt = 8388352;  // a list never runs past the pool's end
 constexpr int kCostRingSize = 512;
 constexpr int kCostRingMask = kCostRingSize - 1;
 constexpr int kPathRingSize = 262144;
@@ -69,23 +59,16 @@ struct PathStep {
 // by side so that a leap costs one cache miss here, not two.
 struct MatchList {
   uint32_t start;
-  int16_t count;   // longest length reached minus 2; 0 for a skipped position
-  uint16_t sweep;  // pool sweep the entries were written in (mod 65536)
+  int32_t count;  // longest length reached minus 2; 0 for a skipped position
 };
 
 struct ParserState {
-  // poolSize is kPoolSize in the engine; tests pass a small one to make
-  // the pool wrap over lists that are still in the window.
-  explicit ParserState(uint32_t poolEntries = kPoolSize);
-
   uint8_t ring[kRingSize + 4];
   uint16_t runCount[kRingSize];  // identical bytes just before each position
   int32_t hashHead[kHashSize];
   int32_t chain[kWindow];
   MatchList lists[kWindow];
-  std::unique_ptr<uint16_t[]> pool;
-  uint32_t poolSize;
-  uint32_t poolWrapAt;  // fill index above which the next list starts at 0
+  uint16_t pool[kPoolSize];
   int32_t cost[kCostRingSize];
   PathStep path[kPathRingSize];
 
@@ -105,9 +88,6 @@ struct ParserState {
   uint32_t poolFill;
   uint32_t prevListEnd;
   int32_t prevListCount;
-  uint16_t prevListSweep;
-  uint16_t sweep;      // current sweep of the pool, counted from 0 each pass
-  uint32_t lowDirty;   // entries below this index were overwritten in this sweep
 
   // Positions.
   int32_t inputTotal;
