@@ -55,9 +55,9 @@ TEST(BuildPalette, GapSortNeverSwapsEqualUses) {
   // Nine colours used twice each but the seventh, used five times.  The gap
   // sweeps (4, 2, 1) move it forward in two exchanges, each passing over
   // entries of equal use without disturbing them.
-  std::vector<std::pair<uint32_t, int>> spec;
-  for (int i = 0; i < 9; ++i) spec.push_back({Rgb(i, 0, 1), i == 6 ? 5 : 2});
-  StageHarness h(Repeated(spec));
+  std::vector<std::pair<uint32_t, int>> colours;
+  for (int i = 0; i < 9; ++i) colours.push_back({Rgb(i, 0, 1), i == 6 ? 5 : 2});
+  StageHarness h(Repeated(colours));
   ASSERT_TRUE(RunToPalette(h));
   std::vector<uint32_t> expected;
   for (int i : {6, 1, 0, 3, 4, 5, 2, 7, 8}) expected.push_back(Rgb(i, 0, 1));
@@ -293,70 +293,6 @@ TEST(ReorderPalette, RunsOnlyUnderItsConditions) {
     EXPECT_FALSE(ReorderPalette(s.h->ctx())) << c.name;
     EXPECT_EQ(s.Lengths(0), (std::vector<int32_t>{5, 9, 7, 3})) << c.name;
     EXPECT_EQ(s.Palette()[1], Rgb(1, 1, 100)) << c.name;
-  }
-}
-
-
-// The generated palette's order written out plainly: first appearance,
-// usage counted, the gap-halving exchange sort (most used first, equal uses
-// never exchanged), then every non-opaque entry moved to the place of the
-// first opaque entry before it.
-std::vector<uint32_t> PlainGeneratedOrder(const std::vector<uint32_t>& pixels) {
-  std::vector<uint32_t> colour;
-  std::vector<uint32_t> use;
-  for (uint32_t v : pixels) {
-    const auto at = std::find(colour.begin(), colour.end(), v);
-    if (at == colour.end()) {
-      colour.push_back(v);
-      use.push_back(1);
-    } else {
-      use[at - colour.begin()] += 1;
-    }
-  }
-  const int count = int(colour.size());
-  for (int gap = count / 2; gap > 0; gap /= 2) {
-    for (int i = 0; i <= count - gap - 1; ++i) {
-      int j = i;
-      while (j >= 0 && use[j] < use[j + gap]) {
-        std::swap(colour[j], colour[j + gap]);
-        std::swap(use[j], use[j + gap]);
-        j -= gap;
-      }
-    }
-  }
-  for (int i = 1; i <= count - 1; ++i) {
-    for (int j = 0; j <= i - 1; ++j) {
-      if ((colour[j] >> 24) == 255 && (colour[i] >> 24) != 255) {
-        std::swap(colour[i], colour[j]);
-        std::swap(use[i], use[j]);
-      }
-    }
-  }
-  return colour;
-}
-
-TEST(BuildPalette, GeneratedOrderMatchesAPlainTranscription) {
-  // Usages drawn from a few values so that ties are common, alphas mixed so
-  // that the alpha-first pass has work on both sides of every tie.
-  for (uint32_t seed : {1u, 2u, 3u, 4u, 5u, 6u}) {
-    uint32_t state = seed * 2654435761u;
-    auto next = [&state](uint32_t span) {
-      state = state * 1664525u + 1013904223u;
-      return (state >> 16) % span;
-    };
-    const int colours = 3 + int(next(250));
-    std::vector<std::pair<uint32_t, int>> spec;
-    for (int c = 0; c < colours; ++c) {
-      const int alpha = next(4) == 0 ? int(next(3)) * 100 : 255;
-      spec.push_back({Rgb(c, 7, int(seed), alpha), 1 + int(next(5)) * int(next(3))});
-    }
-    // Shuffle the pixels in blocks so first appearance is not the spec's order.
-    const Pixels ordered = Repeated(spec);
-    std::vector<uint32_t> px = ordered.px;
-    for (size_t i = px.size(); i > 1; --i) std::swap(px[i - 1], px[next(uint32_t(i))]);
-    StageHarness h(Pixels::FromList(px, int(px.size())));
-    ASSERT_TRUE(RunToPalette(h)) << seed << " " << h.LastMessage();
-    EXPECT_EQ(PaletteOf(h), PlainGeneratedOrder(px)) << seed;
   }
 }
 
