@@ -314,7 +314,11 @@ bool Inflater::RunCoded(uint64_t limit) {
     if (Overran() || distance > m_written) return false;
     uint32_t to = static_cast<uint32_t>(m_written) & kWindowMask;
     uint32_t from = (to - distance) & kWindowMask;
-    if (to + length <= kWindowSize && from + length <= kWindowSize && distance >= length) {
+    // A distance near the window size puts the source just ahead of the
+    // destination in the ring, so both gaps must exceed the length before the
+    // two ranges are known to be apart.
+    const bool apart = distance >= length && kWindowSize - distance >= length;
+    if (to + length <= kWindowSize && from + length <= kWindowSize && apart) {
       std::memcpy(m_window + to, m_window + from, length);
     } else {
       for (unsigned k = 0; k < length; ++k) {

@@ -274,4 +274,61 @@ TEST(Inflater, RandomGarbageNeverEscapesTheInput) {
   }
 }
 
+// Puts a length/distance pair in a fixed-Huffman block, with the code tables
+// of the deflate format.
+void PutFixedMatch(BitWriter& w, unsigned length, unsigned distance) {
+  static const unsigned kLengthBase[] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                         31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+  static const unsigned kDistanceBase[] = {1,    2,    3,    4,    5,    7,     9,     13,    17,    25,
+                                           33,   49,   65,   97,   129,  193,   257,   385,   513,   769,
+                                           1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+  unsigned symbol = 28;
+  while (kLengthBase[symbol] > length) --symbol;
+  const int lengthExtra = symbol < 8 || symbol == 28 ? 0 : static_cast<int>(symbol - 4) / 4;
+  const unsigned code = 257 + symbol;
+  if (code < 280) w.PutCode(code - 256, 7);
+  else w.PutCode(0xC0 + code - 280, 8);
+  w.Put(length - kLengthBase[symbol], lengthExtra);
+  unsigned distanceSymbol = 29;
+  while (kDistanceBase[distanceSymbol] > distance) --distanceSymbol;
+  w.PutCode(distanceSymbol, 5);
+  w.Put(distance - kDistanceBase[distanceSymbol], distanceSymbol < 4 ? 0 : static_cast<int>(distanceSymbol - 2) / 2);
+}
+
+// Matches that reach back almost the whole window read bytes just ahead of
+// where they write in the ring; the copy must still see the old bytes.
+TEST(Inflater, MatchesReachingAcrossTheWholeWindow) {
+  const struct {
+    unsigned prefix, distance, length;
+  } cases[] = {{32761, 32761, 197}, {40000, 32761, 197}, {32768, 32768, 258}, {50000, 32767, 3},
+               {65535, 32700, 258}, {33000, 32768, 10},  {32768, 16384, 258}, {36000, 200, 258}};
+  std::mt19937 random(11);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "prefix " << c.prefix << " distance " << c.distance << " length "
+                                    << c.length);
+    std::vector<uint8_t> expected(c.prefix);
+    for (auto& b : expected) b = static_cast<uint8_t>(random());
+    BitWriter w;
+    w.Put(0, 1);  // stored, not last
+    w.Put(0, 2);
+    w.AlignToByte();
+    w.Put(c.prefix, 16);
+    w.Put(~c.prefix & 0xFFFF, 16);
+    for (uint8_t b : expected) w.Put(b, 8);
+    w.Put(1, 1);  // fixed, last
+    w.Put(1, 2);
+    for (int repeat = 0; repeat < 2; ++repeat) {
+      PutFixedMatch(w, c.length, c.distance);
+      for (unsigned k = 0; k < c.length; ++k) expected.push_back(expected[expected.size() - c.distance]);
+    }
+    w.PutCode(0, 7);
+    w.Put(0, 32);
+    std::vector<uint8_t> out;
+    for (bool byPieces : {true, false}) {
+      ASSERT_EQ(InflateAll(w.bytes, {4096}, false, out, byPieces), Outcome::Ok);
+      EXPECT_EQ(out, expected);
+    }
+  }
+}
+
 }  // namespace
