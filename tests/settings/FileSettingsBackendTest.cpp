@@ -1,173 +1,102 @@
-// The Linux file store on a temporary configuration root: values survive,
-// writes replace whole files, and whatever else is found on disk reads as
-// absent instead of as a wrong setting.
+// The Linux file store on a temporary configuration root: values survive in
+// files of their own, writes replace whole files or fail leaving the old
+// value, and whatever else is found on disk reads as absent.
 #include "platform/posix/FileSettingsBackend.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <random>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "tests/support/Oracles.h"
 #include "tests/settings/SettingsTestSupport.h"
+#include "tests/support/Oracles.h"
 
 namespace {
 
 using namespace settings_test;
-
 namespace fs = std::filesystem;
-
-std::set<std::string> FolderListing(const fs::path& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
-  return names;
-}
+using Data = std::vector<uint8_t>;
 
 class FileSettingsBackendTest : public ::testing::Test {
  protected:
   fs::path UserRoot() const { return m_home.path() / "config"; }
   fs::path MachineRoot(int i) const { return m_home.path() / ("xdg" + std::to_string(i)); }
   fs::path UserFolder() const { return UserRoot() / "QuenburyImaging" / "VELKORPS"; }
+  std::optional<SettingsValue> Read(std::string_view name) const { return m_backend.Read(SettingsRoot::CurrentUser, name); }
+  std::set<std::string> Listing() const {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(UserFolder())) names.insert(entry.path().filename().string());
+    return names;
+  }
 
   oracle::TempDir m_home;
   FileSettingsBackend m_backend{UserRoot(), {MachineRoot(1), MachineRoot(2)}};
 };
 
-TEST_F(FileSettingsBackendTest, EmptyStoreReadsNothing) {
-  for (const char* name : {"Save Dialog", "KeepChunks", "InstallPath"}) {
-    EXPECT_FALSE(m_backend.Read(SettingsRoot::CurrentUser, name).has_value()) << name;
-    EXPECT_FALSE(m_backend.Read(SettingsRoot::LocalMachine, name).has_value()) << name;
-  }
-  EXPECT_FALSE(fs::exists(UserRoot())) << "reading must not create folders";
-}
-
-TEST_F(FileSettingsBackendTest, ValuesOfEachTypeSurviveInTheirOwnFiles) {
-  struct Case {
-    const char* name;
-    SettingsType type;
-    std::vector<uint8_t> data;
-  };
-  const Case cases[] = {
-      {"Save Dialog", SettingsType::Number, std::vector<uint8_t>{0xF8, 0x03, 0, 0}},
-      {"Advanced Options", SettingsType::Binary, std::vector<uint8_t>(48, 0xA5)},
-      {"KeepChunks", SettingsType::String, StringBytes("gAMA,")},
-  };
-  for (const auto& c : cases) ASSERT_TRUE(m_backend.Write(c.name, c.type, c.data)) << c.name;
-
+TEST_F(FileSettingsBackendTest, ValuesSurviveInFilesOfTheirOwnAndAreRemoved) {
+  EXPECT_TRUE(m_backend.Remove("KeepChunks")) << "no folder yet";
+  ASSERT_TRUE(m_backend.Write("Save Dialog", SettingsType::Number, Data{0xF8, 0x03, 0, 0}));
+  ASSERT_TRUE(m_backend.Write("KeepChunks", SettingsType::String, StringBytes("gAMA,")));
+  ASSERT_TRUE(m_backend.Write("Blob", SettingsType::Binary, Data(100, 1)));
+  ASSERT_TRUE(m_backend.Write("Blob", SettingsType::Binary, Data(3, 2)));
+  oracle::WriteFile(UserFolder() / ".pending-abcdef", Bytes("half a value"));  // left by a crash
   EXPECT_EQ(m_backend.UserFolder(), UserFolder());
-  EXPECT_EQ(FolderListing(UserFolder()), (std::set<std::string>{"Save Dialog", "Advanced Options", "KeepChunks"}))
-      << "no temporary file may be left behind";
 
   const FileSettingsBackend reopened(UserRoot(), {});
-  for (const auto& c : cases) {
-    const auto value = reopened.Read(SettingsRoot::CurrentUser, c.name);
-    ASSERT_TRUE(value.has_value()) << c.name;
-    EXPECT_EQ(value->type, c.type) << c.name;
-    EXPECT_EQ(value->data, c.data) << c.name;
-  }
-}
+  const auto blob = reopened.Read(SettingsRoot::CurrentUser, "Blob");
+  ASSERT_TRUE(blob.has_value());
+  EXPECT_EQ(blob->type, SettingsType::Binary);
+  EXPECT_EQ(blob->data, Data(3, 2));
+  const auto keep = reopened.Read(SettingsRoot::CurrentUser, "KeepChunks");
+  ASSERT_TRUE(keep.has_value());
+  EXPECT_EQ(keep->type, SettingsType::String);
+  EXPECT_EQ(keep->data, StringBytes("gAMA,"));
+  EXPECT_FALSE(reopened.Read(SettingsRoot::LocalMachine, "KeepChunks").has_value()) << "the roots are separate";
 
-TEST_F(FileSettingsBackendTest, WriteReplacesTheWholeValue) {
-  ASSERT_TRUE(m_backend.Write("Blob", SettingsType::Binary, std::vector<uint8_t>(100, 1)));
-  ASSERT_TRUE(m_backend.Write("Blob", SettingsType::Binary, std::vector<uint8_t>(3, 2)));
-  const auto value = m_backend.Read(SettingsRoot::CurrentUser, "Blob");
-  ASSERT_TRUE(value.has_value());
-  EXPECT_EQ(value->data, std::vector<uint8_t>(3, 2));
-  EXPECT_EQ(FolderListing(UserFolder()), std::set<std::string>{"Blob"});
-}
-
-TEST_F(FileSettingsBackendTest, RemoveDeletesAndForgivesAbsence) {
-  EXPECT_TRUE(m_backend.Remove("KeepChunks")) << "no folder yet";
-  ASSERT_TRUE(m_backend.Write("KeepChunks", SettingsType::String, StringBytes("ALL,")));
-  ASSERT_TRUE(m_backend.Write("Strategy", SettingsType::Number, std::vector<uint8_t>{1, 0, 0, 0}));
   EXPECT_TRUE(m_backend.Remove("KeepChunks"));
-  EXPECT_FALSE(m_backend.Read(SettingsRoot::CurrentUser, "KeepChunks").has_value());
-  EXPECT_TRUE(m_backend.Read(SettingsRoot::CurrentUser, "Strategy").has_value());
+  EXPECT_FALSE(Read("KeepChunks").has_value());
   EXPECT_TRUE(m_backend.Remove("KeepChunks")) << "already gone";
+  ASSERT_TRUE(m_backend.Write("Blob", SettingsType::Binary, Data(4, 4)));
+  fs::remove(UserFolder() / ".pending-abcdef");
+  EXPECT_EQ(Listing(), (std::set<std::string>{"Save Dialog", "Blob"})) << "no temporary file of ours left";
 }
 
-TEST_F(FileSettingsBackendTest, FileCutOffAtAnyLengthReadsAsAbsent) {
-  ASSERT_TRUE(m_backend.Write("KeepChunks", SettingsType::String, StringBytes("iCCP,gAMA,")));
-  const fs::path path = UserFolder() / "KeepChunks";
-  const auto whole = oracle::ReadFile(path);
-  for (size_t length = 0; length < whole.size(); ++length) {
-    oracle::WriteFile(path, std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<long>(length)));
-    EXPECT_FALSE(m_backend.Read(SettingsRoot::CurrentUser, "KeepChunks").has_value()) << length;
-  }
-}
-
-TEST_F(FileSettingsBackendTest, GarbageAndForeignFilesReadAsAbsent) {
-  std::mt19937 random(99);
-  std::vector<uint8_t> noise(4096);
-  for (auto& byte : noise) byte = static_cast<uint8_t>(random());
-  fs::create_directories(UserFolder());
-  struct Case {
-    const char* what;
-    std::vector<uint8_t> bytes;
-  };
-  const Case cases[] = {
-      {"random bytes", noise},
-      {"registry export text", Bytes("[HKEY_CURRENT_USER\\Software\\QuenburyImaging\\VELKORPS]\n\"Strategy\"=dword:1\n")},
-      {"empty file", {}},
-      {"larger than any value", std::vector<uint8_t>(70000, 'V')},
-  };
-  for (const auto& c : cases) {
-    oracle::WriteFile(UserFolder() / "Strategy", c.bytes);
-    EXPECT_FALSE(m_backend.Read(SettingsRoot::CurrentUser, "Strategy").has_value()) << c.what;
-  }
-}
-
-TEST_F(FileSettingsBackendTest, AFileCopiedOntoAnotherValueIsRefused) {
-  ASSERT_TRUE(m_backend.Write("Strategy", SettingsType::Number, std::vector<uint8_t>{2, 0, 0, 0}));
-  fs::copy_file(UserFolder() / "Strategy", UserFolder() / "Limit Passes");
-  EXPECT_FALSE(m_backend.Read(SettingsRoot::CurrentUser, "Limit Passes").has_value());
-}
-
-TEST_F(FileSettingsBackendTest, ThingsThatAreNotFilesReadAsAbsent) {
+TEST_F(FileSettingsBackendTest, ThingsThatAreNotValueFilesReadAsAbsent) {
   fs::create_directories(UserFolder() / "Strategy");
-  EXPECT_FALSE(m_backend.Read(SettingsRoot::CurrentUser, "Strategy").has_value());
-  EXPECT_FALSE(m_backend.Write("Strategy", SettingsType::Number, std::vector<uint8_t>{1, 0, 0, 0}))
-      << "a folder in the value's place cannot be replaced";
+  EXPECT_FALSE(Read("Strategy").has_value());
+  EXPECT_FALSE(m_backend.Write("Strategy", SettingsType::Number, Data{1, 0, 0, 0})) << "a folder cannot be replaced";
   EXPECT_TRUE(fs::is_directory(UserFolder() / "Strategy"));
-
-  // A FIFO would block a plain open until a writer came along.
-  ASSERT_EQ(::mkfifo((UserFolder() / "KeepChunks").c_str(), 0600), 0);
-  EXPECT_FALSE(m_backend.Read(SettingsRoot::CurrentUser, "KeepChunks").has_value());
-}
-
-TEST_F(FileSettingsBackendTest, LeftoverTemporaryFilesAreIgnored) {
-  ASSERT_TRUE(m_backend.Write("Strategy", SettingsType::Number, std::vector<uint8_t>{3, 0, 0, 0}));
-  oracle::WriteFile(UserFolder() / ".pending-abcdef", Bytes("half a value"));
-  const auto value = m_backend.Read(SettingsRoot::CurrentUser, "Strategy");
-  ASSERT_TRUE(value.has_value());
-  EXPECT_EQ(value->data, (std::vector<uint8_t>{3, 0, 0, 0}));
-  ASSERT_TRUE(m_backend.Write("Strategy", SettingsType::Number, std::vector<uint8_t>{4, 0, 0, 0}));
+  ASSERT_EQ(::mkfifo((UserFolder() / "KeepChunks").c_str(), 0600), 0);  // would block a plain open
+  EXPECT_FALSE(Read("KeepChunks").has_value());
+  ASSERT_TRUE(m_backend.Write("Limit Passes", SettingsType::Number, Data{2, 0, 0, 0}));
+  fs::copy_file(UserFolder() / "Limit Passes", UserFolder() / "Other");
+  EXPECT_FALSE(Read("Other").has_value()) << "another value's file";
 }
 
 TEST_F(FileSettingsBackendTest, NamesThatAreNotOneFileNameAreRefused) {
-  for (const std::string& name : {std::string(""), std::string("../escape"), std::string("a/b"),
-                                 std::string(".pending-x"), std::string(".."), std::string("nul\0x", 5),
-                                 std::string(256, 'n')}) {
-    EXPECT_FALSE(m_backend.Write(name, SettingsType::Number, std::vector<uint8_t>{1, 0, 0, 0})) << name;
-    EXPECT_FALSE(m_backend.Read(SettingsRoot::CurrentUser, name).has_value()) << name;
+  for (const std::string& name : {std::string(""), std::string("../escape"), std::string("a/b"), std::string(".pending-x"),
+                                  std::string(".."), std::string("nul\0x", 5), std::string(256, 'n')}) {
+    EXPECT_FALSE(m_backend.Write(name, SettingsType::Number, Data{1, 0, 0, 0})) << name;
+    EXPECT_FALSE(Read(name).has_value()) << name;
     EXPECT_FALSE(m_backend.Remove(name)) << name;
   }
   EXPECT_FALSE(fs::exists(m_home.path() / "escape"));
+  FileSettingsBackend homeless(fs::path(), {MachineRoot(1)});
+  EXPECT_FALSE(homeless.Write("Strategy", SettingsType::Number, Data{1, 0, 0, 0}));
+  EXPECT_FALSE(homeless.Read(SettingsRoot::CurrentUser, "Strategy").has_value());
+  EXPECT_FALSE(homeless.Remove("Strategy"));
 }
 
-// A write that runs out of space must fail cleanly: old value intact, no
+// A write that runs out of space fails cleanly: old value intact, no
 // temporary file left.  The file size limit makes write() fail as a full
 // disk would.
 TEST_F(FileSettingsBackendTest, FullDiskKeepsTheOldValue) {
-  ASSERT_TRUE(m_backend.Write("Blob", SettingsType::Binary, std::vector<uint8_t>(10, 7)));
-
+  ASSERT_TRUE(m_backend.Write("Blob", SettingsType::Binary, Data(10, 7)));
   struct rlimit saved {};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
   struct sigaction ignore {}, previous {};
@@ -176,93 +105,50 @@ TEST_F(FileSettingsBackendTest, FullDiskKeepsTheOldValue) {
   struct rlimit tight = saved;
   tight.rlim_cur = 64;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
-  const bool written = m_backend.Write("Blob", SettingsType::Binary, std::vector<uint8_t>(1000, 9));
+  const bool written = m_backend.Write("Blob", SettingsType::Binary, Data(1000, 9));
   ::setrlimit(RLIMIT_FSIZE, &saved);
   ::sigaction(SIGXFSZ, &previous, nullptr);
 
   EXPECT_FALSE(written);
-  const auto value = m_backend.Read(SettingsRoot::CurrentUser, "Blob");
+  const auto value = Read("Blob");
   ASSERT_TRUE(value.has_value());
-  EXPECT_EQ(value->data, std::vector<uint8_t>(10, 7));
-  EXPECT_EQ(FolderListing(UserFolder()), std::set<std::string>{"Blob"});
-}
-
-TEST_F(FileSettingsBackendTest, ReadOnlyFolderKeepsTheOldValue) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
-  ASSERT_TRUE(m_backend.Write("Strategy", SettingsType::Number, std::vector<uint8_t>{1, 0, 0, 0}));
-  fs::permissions(UserFolder(), fs::perms::owner_read | fs::perms::owner_exec);
-  const bool written = m_backend.Write("Strategy", SettingsType::Number, std::vector<uint8_t>{2, 0, 0, 0});
-  const bool removed = m_backend.Remove("Strategy");
-  fs::permissions(UserFolder(), fs::perms::owner_all);
-  EXPECT_FALSE(written);
-  EXPECT_FALSE(removed);
-  const auto value = m_backend.Read(SettingsRoot::CurrentUser, "Strategy");
-  ASSERT_TRUE(value.has_value());
-  EXPECT_EQ(value->data, (std::vector<uint8_t>{1, 0, 0, 0}));
+  EXPECT_EQ(value->data, Data(10, 7));
+  EXPECT_EQ(Listing(), std::set<std::string>{"Blob"});
 }
 
 TEST_F(FileSettingsBackendTest, MachineValuesComeFromTheFirstSoundFolder) {
-  const auto path = [](std::string_view text) { return StringBytes(text); };
   const fs::path first = FileSettingsBackend::ModuleFolder(MachineRoot(1));
-  const fs::path second = FileSettingsBackend::ModuleFolder(MachineRoot(2));
-
-  ASSERT_TRUE(FileSettingsBackend::WriteValueFile(second, "InstallPath", SettingsType::String, path("/opt/b")));
-  auto value = m_backend.Read(SettingsRoot::LocalMachine, "InstallPath");
-  ASSERT_TRUE(value.has_value());
-  EXPECT_EQ(value->data, path("/opt/b"));
-
-  ASSERT_TRUE(FileSettingsBackend::WriteValueFile(first, "InstallPath", SettingsType::String, path("/opt/a")));
-  value = m_backend.Read(SettingsRoot::LocalMachine, "InstallPath");
-  ASSERT_TRUE(value.has_value());
-  EXPECT_EQ(value->data, path("/opt/a"));
-
+  EXPECT_EQ(first, MachineRoot(1) / "QuenburyImaging" / "VELKORPS");
+  auto machinePath = [&] {
+    const auto value = m_backend.Read(SettingsRoot::LocalMachine, "InstallPath");
+    return value.has_value() ? value->data : Data{};
+  };
+  const auto second = FileSettingsBackend::ModuleFolder(MachineRoot(2));
+  ASSERT_TRUE(FileSettingsBackend::WriteValueFile(second, "InstallPath", SettingsType::String, StringBytes("/opt/b")));
+  EXPECT_EQ(machinePath(), StringBytes("/opt/b"));
+  ASSERT_TRUE(FileSettingsBackend::WriteValueFile(first, "InstallPath", SettingsType::String, StringBytes("/opt/a")));
+  EXPECT_EQ(machinePath(), StringBytes("/opt/a"));
   oracle::WriteFile(first / "InstallPath", Bytes("damaged"));
-  value = m_backend.Read(SettingsRoot::LocalMachine, "InstallPath");
-  ASSERT_TRUE(value.has_value());
-  EXPECT_EQ(value->data, path("/opt/b"));
-
-  EXPECT_FALSE(m_backend.Read(SettingsRoot::CurrentUser, "InstallPath").has_value())
-      << "the roots are separate";
-}
-
-TEST_F(FileSettingsBackendTest, WithoutAUserRootNothingIsStored) {
-  FileSettingsBackend homeless(fs::path(), {MachineRoot(1)});
-  EXPECT_TRUE(homeless.UserFolder().empty());
-  EXPECT_FALSE(homeless.Write("Strategy", SettingsType::Number, std::vector<uint8_t>{1, 0, 0, 0}));
-  EXPECT_FALSE(homeless.Read(SettingsRoot::CurrentUser, "Strategy").has_value());
-  EXPECT_FALSE(homeless.Remove("Strategy"));
+  EXPECT_EQ(machinePath(), StringBytes("/opt/b"));
 }
 
 TEST(SettingsLocations, FollowTheXdgRules) {
   struct Case {
-    const char* configHome;
-    const char* home;
-    const char* configDirs;
-    const char* userRoot;
+    const char *configHome, *home, *configDirs, *userRoot;
     std::vector<fs::path> machineRoots;
   };
   const std::vector<fs::path> etc = {"/etc/xdg"};
   const Case cases[] = {
-      {"/x/cfg", "/home/u", nullptr, "/x/cfg", etc},
-      {nullptr, "/home/u", nullptr, "/home/u/.config", etc},
-      {"", "/home/u", "", "/home/u/.config", etc},
-      {"relative", "/home/u", nullptr, "/home/u/.config", etc},
-      {nullptr, nullptr, nullptr, "", etc},
-      {nullptr, "relative", nullptr, "", etc},
-      {"/x", nullptr, "/a:/b", "/x", {"/a", "/b"}},
-      {"/x", nullptr, "/a::rel:/b:", "/x", {"/a", "/b"}},
-      {"/x", nullptr, "rel", "/x", etc},
-      {"/x", nullptr, ":", "/x", etc},
+      {"/x/cfg", "/home/u", nullptr, "/x/cfg", etc},       {nullptr, "/home/u", nullptr, "/home/u/.config", etc},
+      {"", "/home/u", "", "/home/u/.config", etc},         {"relative", "/home/u", nullptr, "/home/u/.config", etc},
+      {nullptr, nullptr, nullptr, "", etc},                {nullptr, "relative", nullptr, "", etc},
+      {"/x", nullptr, "/a::rel:/b:", "/x", {"/a", "/b"}},  {"/x", nullptr, ":", "/x", etc},
   };
   for (const auto& c : cases) {
     const SettingsLocations locations = ResolveSettingsLocations(c.configHome, c.home, c.configDirs);
     EXPECT_EQ(locations.userRoot, fs::path(c.userRoot)) << (c.configHome ? c.configHome : "(unset)");
     EXPECT_EQ(locations.machineRoots, c.machineRoots) << (c.configDirs ? c.configDirs : "(unset)");
   }
-}
-
-TEST(SettingsLocations, ModuleFolderFollowsTheKeyPath) {
-  EXPECT_EQ(FileSettingsBackend::ModuleFolder("/r"), fs::path("/r/QuenburyImaging/VELKORPS"));
 }
 
 }  // namespace
