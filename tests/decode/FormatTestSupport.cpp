@@ -1,15 +1,16 @@
 #include "FormatTestSupport.h"
 
+#include "decode/ImageDecode.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <sstream>
 
 namespace formats_test {
 namespace {
 
-// Patterns mix noise (no runs at all), flat blocks (long runs for the
-// run-length coders) and gradients.
 const char* const kPrelude = R"PY(
 import os, random, struct
 from PIL import Image
@@ -36,28 +37,23 @@ def raw(name, data, reference=None):
         f.write(bytes(data))
     _emit(name, reference)
 
-def _pattern(w, h, seed, noise, flat, ramp):
+# Noise (no runs at all), flat blocks (long runs for the run-length coders)
+# and diagonal ramps, in bands.
+def pattern_p(w, h, colours, seed):
     rnd = random.Random(seed)
-    flats = [noise(rnd) for _ in range(8)]
-    px = [noise(rnd) if (x // 5 + y // 3) % 3 == 0 else
-          flats[(x // 5 + y // 3) % 8 % flat] if (x // 5 + y // 3) % 3 == 1 else ramp(x, y)
-          for y in range(h) for x in range(w)]
-    return px
-
-def pattern_rgba(w, h, seed):
-    im = Image.new('RGBA', (w, h))
-    im.putdata(_pattern(w, h, seed, lambda r: tuple(r.randrange(256) for _ in range(4)), 8,
-                        lambda x, y: ((x * 7 + y) & 255, (y * 5) & 255, (x * y) & 255, (x * 3 + y * 11) & 255)))
+    im = Image.new('P', (w, h))
+    im.putpalette([rnd.randrange(256) for _ in range(3 * colours)])
+    band = lambda x, y: (x // 5 + y // 3) % 3
+    im.putdata([rnd.randrange(colours) if band(x, y) == 0 else (x // 5 + y // 3) % colours if band(x, y) == 1
+                else (x + y) % colours for y in range(h) for x in range(w)])
     return im
 
 def pattern_rgb(w, h, seed):
-    return pattern_rgba(w, h, seed).convert('RGB')
+    return pattern_p(w, h, 256, seed).convert('RGB')
 
-def pattern_p(w, h, colours, seed):
-    im = Image.new('P', (w, h))
-    im.putpalette([random.Random(seed).randrange(256) for _ in range(3 * colours)])
-    im.putdata(_pattern(w, h, seed, lambda r: r.randrange(colours), min(8, colours),
-                        lambda x, y: (x + y) % colours))
+def pattern_rgba(w, h, seed):
+    im = pattern_rgb(w, h, seed)
+    im.putalpha(pattern_p(w, h, 256, seed + 99).convert('L'))
     return im
 )PY";
 
@@ -77,10 +73,28 @@ std::string FirstDifference(const oracle::Image& got, const oracle::Image& want)
 }  // namespace
 
 Rendered Render(Renderer render, const Bytes& bytes, int width, int height, int x, int y, uint32_t fill) {
-  const Bytes exact(bytes.begin(), bytes.end());
-  Rendered out{0, {width, height, Pixels(static_cast<size_t>(width) * height, fill)}};
-  out.result = render(exact.data(), exact.size(), DecodeFrame{out.frame.pixels.data(), width * 4, width, height, x, y});
+  // The frame lies inside a larger buffer, so a margin all round and a
+  // stride wider than the frame show any write outside it.
+  constexpr int kMargin = 3;
+  const int stride = width + 2 * kMargin;
+  Pixels buffer(static_cast<size_t>(stride) * (height + 2 * kMargin), kUntouched);
+  uint32_t* origin = buffer.data() + kMargin * stride + kMargin;
+  for (int row = 0; row < height; ++row) std::fill(origin + row * stride, origin + row * stride + width, fill);
+  const Bytes exact(bytes);
+  Rendered out{render(exact.data(), exact.size(), DecodeFrame{origin, stride * 4, width, height, x, y}), {width, height, {}}};
+  size_t outside = 0;
+  for (int row = -kMargin; row < height + kMargin; ++row)
+    for (int col = -kMargin; col < width + kMargin; ++col) {
+      const bool inside = row >= 0 && col >= 0 && row < height && col < width;
+      if (inside) out.frame.pixels.push_back(origin[row * stride + col]);
+      else outside += origin[row * stride + col] != kUntouched;
+    }
+  EXPECT_EQ(outside, 0u) << "pixels written outside the frame";
   return out;
+}
+
+int ThroughImageRender(const uint8_t* data, size_t size, const DecodeFrame& f) {
+  return ImageRender(data, size, f.pixels, f.stride, f.width, f.height, f.x, f.y);
 }
 
 void ExpectRenders(const std::vector<ValueCase>& cases) {
@@ -187,6 +201,16 @@ Bytes Fields(size_t size, std::initializer_list<Field> fields) {
   Bytes out(size, 0);
   for (const Field& f : fields) Put(out, f);
   return out;
+}
+
+Bytes Edit(Bytes file, std::initializer_list<Field> fields) {
+  for (const Field& f : fields) Put(file, f);
+  return file;
+}
+
+Bytes Cut(Bytes file, size_t size) {
+  file.resize(size);
+  return file;
 }
 
 }  // namespace formats_test

@@ -29,9 +29,13 @@ struct Rendered {
 
 // Renders `bytes` (copied to a buffer of exactly their size, so a read past
 // the end shows under AddressSanitizer) into a width x height frame filled
-// with `fill`, with the image's top-left corner at (x, y).
+// with `fill`, with the image's top-left corner at (x, y), and expects no
+// write outside the frame.
 Rendered Render(Renderer render, const Bytes& bytes, int width, int height, int x = 0, int y = 0,
                 uint32_t fill = kUntouched);
+
+// The library's public entry (recognition, then the format's renderer).
+int ThroughImageRender(const uint8_t* data, size_t size, const DecodeFrame& frame);
 
 // One hand-built file, the frame it renders into (filled with `fill`, image
 // corner at (x, y)), and what the render must return and leave in the frame
@@ -88,5 +92,7 @@ struct Field {
 };
 void Put(Bytes& out, const Field& field);
 Bytes Fields(size_t size, std::initializer_list<Field> fields);
+Bytes Edit(Bytes file, std::initializer_list<Field> fields);
+Bytes Cut(Bytes file, size_t size);
 
 }  // namespace formats_test

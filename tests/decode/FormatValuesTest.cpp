@@ -82,6 +82,11 @@ TEST(TgaDecoder, PacketsLayoutsAndColourMaps) {
       {"packets cross rows and stop at the last pixel", RenderTga,
        Tga(11, 8, 4, 3, {0x85, 0x11, 0x01, 0x22, 0x33, 0xFF, 0x44}, {}, 0, 0, -1, 0), 6, 5, 0,
        Place(crossing, 6, 5, 1, 1).pixels, 1, 1},
+      {"rows right to left, top-down", RenderTga, Tga(2, 24, 2, 2, {1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4}, {}, 0, 0, -1, 0x30), 2, 2,
+       0, {0xFF020202, 0xFF010101, 0xFF040404, 0xFF030303}},
+      {"rows right to left, bottom-up", RenderTga, Tga(2, 24, 2, 2, {1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4}, {}, 0, 0, -1, 0x10), 2,
+       2, 0, {0xFF040404, 0xFF030303, 0xFF020202, 0xFF010101}},
+      {"an image ID is skipped", RenderTga, Edit(Tga(2, 24, 1, 1, {'a', 'b', 'c', 1, 2, 3}), {{0, 1, 3}}), 1, 1, 0, {0xFF030201}},
       {"16 bits are 5:5:5", RenderTga, Tga(2, 16, 5, 1, {0xFF, 0x7F, 0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00, 0x00, 0x80}), 5, 1, 0,
        {0xFFF8F8F8, 0xFFF80000, 0xFF00F800, 0xFF0000F8, 0xFF000000}},
       {"one-byte indices, outside the map black", RenderTga, Tga(1, 8, 5, 1, {2, 3, 4, 1, 5}, map555, 15, 2), 5, 1, 0,
@@ -176,14 +181,6 @@ TEST(CelDecoder, RowsPaletteCutsAndClipping) {
   });
 }
 
-Bytes Edit(Bytes file, std::initializer_list<Field> fields) {
-  for (const Field& f : fields) Put(file, f);
-  return file;
-}
-Bytes Cut(Bytes file, size_t size) {
-  file.resize(size);
-  return file;
-}
 
 TEST(SmallFormats, RefuseHeadersTheyDoNotTakeWithoutDrawing) {
   const Bytes bmp = Bmp(1, 1, 24, {1, 2, 3, 0}), tga = Tga(2, 24, 1, 1, {1, 2, 3}), pcx = Pcx(1, 1, 1, 1, {0});

@@ -42,11 +42,10 @@ struct GifFile {
   unsigned minCodeSize = 2;
 };
 
-// Four-entry tables; flags 0x80 | 1.
+// Four-entry tables (flags 0x80 | 1).
 void PutTable(Bytes& out, const Pixels& table) {
   for (uint32_t rgb : table) out.insert(out.end(), {uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb)});
 }
-
 // The head, the codes in sub-blocks of up to 255 bytes, the terminator and the trailer.
 Bytes Gif(const GifFile& g, const Bytes& codes) {
   Bytes out = Fields(13, {{0, 4, 0x38464947}, {4, 2, 'a' << 8 | '9'}, {6, 2, uint32_t(g.screenWidth)},
@@ -111,28 +110,21 @@ TEST(GifDecoder, ScreenFillTransparencyAndDamagedImageData) {
 
 TEST(GifDecoder, RefusesFilesWithoutAnImageHeader) {
   const Bytes good = Gif({.global = kFour, .width = 2}, LiteralCodes({0, 1}));
-  const size_t descriptor = 13 + 12;
-  auto with = [&](size_t at, uint8_t value) {
-    Bytes bad = good;
-    bad[at] = value;
-    return bad;
-  };
-  auto cut = [&](size_t length) { return Bytes(good.begin(), good.begin() + static_cast<ptrdiff_t>(length)); };
-  Bytes unterminated = cut(descriptor);
+  constexpr size_t kDescriptor = 13 + 12;
+  Bytes unterminated = Cut(good, kDescriptor);
   unterminated.insert(unterminated.end(), {0x21, 0xFE, 5, 'h', 'e'});
-  std::vector<ValueCase> cases = {
+  auto refused = [](const char* name, const Bytes& file) { return ValueCase{name, RenderGif, file, 2, 1}; };
+  ExpectRenders({
       {"good", RenderGif, good, 2, 1, 0, {kRed, kGreen}},
-      {"aspect ratio set", RenderGif, with(12, 49)},
-      {"not GIF", RenderGif, with(2, 'X')},
-      {"trailer instead of an image", RenderGif, with(descriptor, 0x3B)},
-      {"unknown block", RenderGif, with(descriptor, 0x00)},
-      {"header cut", RenderGif, cut(12)},
-      {"global table cut", RenderGif, cut(20)},
-      {"descriptor cut", RenderGif, cut(descriptor + 5)},
-      {"extension runs off the end", RenderGif, unterminated},
-  };
-  for (size_t i = 1; i < cases.size(); ++i) cases[i].width = 2, cases[i].height = 1, cases[i].result = -1;
-  ExpectRenders(cases);
+      refused("aspect ratio set", Edit(good, {{12, 1, 49}})),
+      refused("not GIF", Edit(good, {{2, 1, 'X'}})),
+      refused("trailer instead of an image", Edit(good, {{kDescriptor, 1, 0x3B}})),
+      refused("unknown block", Edit(good, {{kDescriptor, 1, 0}})),
+      refused("header cut", Cut(good, 12)),
+      refused("global table cut", Cut(good, 20)),
+      refused("descriptor cut", Cut(good, kDescriptor + 5)),
+      refused("extension runs off the end", unterminated),
+  });
 }
 
 }  // namespace

@@ -3,95 +3,34 @@
 // formats goes to the earlier one, and TGA (the weakest signature) is last.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
+#include "FormatTestSupport.h"
 #include "decode/FormatDetect.h"
 #include "decode/ImageDecode.h"
 #include "tests/decode/PngTestFiles.h"
 
+using namespace formats_test;
+
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-void PutLittleEndian(Bytes& b, size_t at, uint32_t value, int bytes) {
-  if (b.size() < at + bytes) b.resize(at + bytes, 0);
-  for (int i = 0; i < bytes; ++i) b[at + i] = static_cast<uint8_t>(value >> (8 * i));
+Bytes Gif(int w, int h, uint32_t aspect = 0) { return Fields(64, {{0, 4, 0x38464947}, {4, 2, 0x6139}, {6, 2, uint32_t(w)}, {8, 2, uint32_t(h)}, {12, 1, aspect}}); }
+Bytes Cel(int w, int h) { return Fields(64, {{0, 2, 0x9119}, {2, 2, uint32_t(w)}, {4, 2, uint32_t(h)}, {10, 2, 8}}); }
+Bytes BmpCore(int w, int h) { return Fields(64, {{0, 2, 0x4D42}, {14, 4, 12}, {18, 2, uint32_t(w)}, {20, 2, uint32_t(h)}, {22, 2, 1}}); }
+Bytes BmpInfo(int w, int h, uint32_t planes = 1) {
+  return Fields(64, {{0, 2, 0x4D42}, {14, 4, 40}, {18, 4, uint32_t(w)}, {22, 4, uint32_t(h)}, {26, 2, planes}});
 }
-void PutBigEndian16(Bytes& b, size_t at, uint32_t value) {
-  if (b.size() < at + 2) b.resize(at + 2, 0);
-  b[at] = static_cast<uint8_t>(value >> 8);
-  b[at + 1] = static_cast<uint8_t>(value);
+Bytes Pcx(int x0, int y0, int x1, int y1) {
+  return Fields(128, {{0, 4, 0x0801050A}, {4, 2, uint32_t(x0)}, {6, 2, uint32_t(y0)}, {8, 2, uint32_t(x1)}, {10, 2, uint32_t(y1)}});
 }
-
-Bytes Padded(Bytes b, size_t size = 64) {
-  if (b.size() < size) b.resize(size, 0);
-  return b;
+Bytes Dds(uint32_t w, uint32_t h) { return Fields(128, {{0, 4, 0x20534444}, {4, 4, 124}, {12, 4, h}, {16, 4, w}}); }
+Bytes Tga(int w, int h, uint32_t type = 2, uint32_t bits = 24, uint32_t first = 0, uint32_t descriptor = 0x20) {
+  return Fields(64, {{0, 1, first}, {2, 1, type}, {12, 2, uint32_t(w)}, {14, 2, uint32_t(h)}, {16, 1, bits}, {17, 1, descriptor}});
 }
-
-Bytes Gif(int w, int h, uint8_t aspect = 0) {
-  Bytes b = {'G', 'I', 'F', '8', '9', 'a'};
-  PutLittleEndian(b, 6, w, 2);
-  PutLittleEndian(b, 8, h, 2);
-  PutLittleEndian(b, 12, aspect, 1);
-  return Padded(b);
+// An APP0 segment of 16 bytes, then the frame header (sizes big-endian).
+Bytes Jpeg(int w, int h, uint32_t marker = 0xC0) {
+  return Fields(48, {{0, 4, 0xE0FFD8FF}, {4, 2, 0x1000}, {20, 2, 0xFF | marker << 8}, {25, 1, uint32_t(h >> 8)},
+                     {26, 1, uint32_t(h & 0xFF)}, {27, 1, uint32_t(w >> 8)}, {28, 1, uint32_t(w & 0xFF)}});
 }
-Bytes Cel(int w, int h) {
-  Bytes b = {0x19, 0x91};
-  PutLittleEndian(b, 2, w, 2);
-  PutLittleEndian(b, 4, h, 2);
-  PutLittleEndian(b, 10, 8, 2);
-  return Padded(b);
-}
-Bytes BmpCore(int w, int h) {
-  Bytes b = {'B', 'M'};
-  PutLittleEndian(b, 14, 12, 4);
-  PutLittleEndian(b, 18, w, 2);
-  PutLittleEndian(b, 20, h, 2);
-  PutLittleEndian(b, 22, 1, 2);
-  return Padded(b);
-}
-Bytes BmpInfo(int32_t w, int32_t h, int planes = 1) {
-  Bytes b = {'B', 'M'};
-  PutLittleEndian(b, 14, 40, 4);
-  PutLittleEndian(b, 18, static_cast<uint32_t>(w), 4);
-  PutLittleEndian(b, 22, static_cast<uint32_t>(h), 4);
-  PutLittleEndian(b, 26, planes, 2);
-  return Padded(b);
-}
-Bytes Pcx(int xmin, int ymin, int xmax, int ymax) {
-  Bytes b = {0x0A, 0x05, 0x01, 0x08};
-  PutLittleEndian(b, 4, static_cast<uint16_t>(xmin), 2);
-  PutLittleEndian(b, 6, static_cast<uint16_t>(ymin), 2);
-  PutLittleEndian(b, 8, static_cast<uint16_t>(xmax), 2);
-  PutLittleEndian(b, 10, static_cast<uint16_t>(ymax), 2);
-  return Padded(b, 128);
-}
-Bytes Dds(uint32_t w, uint32_t h) {
-  Bytes b = {'D', 'D', 'S', ' '};
-  PutLittleEndian(b, 4, 124, 4);
-  PutLittleEndian(b, 12, h, 4);
-  PutLittleEndian(b, 16, w, 4);
-  return Padded(b, 128);
-}
-Bytes Tga(int w, int h, uint8_t type = 2, uint8_t bits = 24, uint8_t first = 0, uint8_t descriptor = 0x20) {
-  Bytes b = {first, 0, type};
-  PutLittleEndian(b, 12, w, 2);
-  PutLittleEndian(b, 14, h, 2);
-  PutLittleEndian(b, 16, bits, 1);
-  PutLittleEndian(b, 17, descriptor, 1);
-  return Padded(b);
-}
-Bytes Jpeg(int w, int h, uint8_t frameMarker = 0xC0) {
-  Bytes b = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0};
-  b.resize(4 + 0x10, 0);  // APP0 segment of 16 bytes after the marker
-  const size_t sof = b.size();
-  b.insert(b.end(), {0xFF, frameMarker, 0x00, 0x11, 8});
-  PutBigEndian16(b, sof + 5, h);
-  PutBigEndian16(b, sof + 7, w);
-  return Padded(b, sof + 24);
-}
-Bytes Png(uint32_t w, uint32_t h, bool otherChunkFirst) {
+Bytes Png(uint32_t w, uint32_t h, bool otherChunkFirst = false) {
   png_test::PngFile file;
   if (otherChunkFirst) file.Chunk("gAMA", {0, 0, 0xB1, 0x8F});
   return file.Header(w, h, 8, 2).bytes;
@@ -104,9 +43,9 @@ TEST(ImageSize, EachFormatsHeader) {
     ImageFormat format;
     int width, height;
   } cases[] = {
-      {"PNG", Png(640, 480, false), ImageFormat::Png, 640, 480},
+      {"PNG", Png(640, 480), ImageFormat::Png, 640, 480},
       {"PNG with IHDR not first", Png(3, 70000, true), ImageFormat::Png, 3, 70000},
-      {"PNG with a width above 2^31 - 1", Png(0x80000000u, 2, false), ImageFormat::Png, 0, 0},
+      {"PNG with a width above 2^31 - 1", Png(0x80000000u, 2), ImageFormat::Png, 0, 0},
       {"JPEG baseline after APP0", Jpeg(1024, 768), ImageFormat::Jpeg, 1024, 768},
       {"JPEG progressive", Jpeg(3, 5, 0xC2), ImageFormat::Jpeg, 3, 5},
       {"JPEG without a frame header", Jpeg(3, 5, 0xC4), ImageFormat::Jpeg, 0, 0},
@@ -123,71 +62,50 @@ TEST(ImageSize, EachFormatsHeader) {
       {"DDS", Dds(256, 128), ImageFormat::Dds, 256, 128},
       {"TGA", Tga(33, 44), ImageFormat::Tga, 33, 44},
       {"TGA run-length grey", Tga(7, 9, 11, 8), ImageFormat::Tga, 7, 9},
+      // Short or unknown data, and TGA headers that are not TGA, give nothing.
+      {"15 bytes of PNG", Cut(Png(10, 10), 15), ImageFormat::Png, 0, 0},
+      {"no data", Bytes{}, ImageFormat::Unknown, 0, 0},
+      {"zeros", Bytes(64, 0), ImageFormat::Unknown, 0, 0},
+      {"0xFF bytes", Bytes(64, 0xFF), ImageFormat::Unknown, 0, 0},
+      {"TGA type 4", Tga(33, 44, 4), ImageFormat::Unknown, 0, 0},
+      {"TGA 12 bits", Tga(33, 44, 2, 12), ImageFormat::Unknown, 0, 0},
+      {"TGA descriptor 64", Tga(33, 44, 2, 24, 0, 64), ImageFormat::Unknown, 0, 0},
+      // A TGA whose ID length equals another format's first byte is still a TGA
+      // (every earlier signature has a second byte above 1, which a TGA
+      // colour-map type cannot be) ...
+      {"TGA ID length 0x89", Tga(4, 4, 2, 24, 0x89), ImageFormat::Tga, 4, 4},
+      {"TGA ID length 0xFF", Tga(4, 4, 2, 24, 0xFF), ImageFormat::Tga, 4, 4},
+      {"TGA ID length 'G'", Tga(4, 4, 2, 24, 'G'), ImageFormat::Tga, 4, 4},
+      {"TGA ID length 0x19", Tga(4, 4, 2, 24, 0x19), ImageFormat::Tga, 4, 4},
+      {"TGA ID length 'B'", Tga(4, 4, 2, 24, 'B'), ImageFormat::Tga, 4, 4},
+      {"TGA ID length 0x0A", Tga(4, 4, 2, 24, 0x0A), ImageFormat::Tga, 4, 4},
+      {"TGA ID length 'D'", Tga(4, 4, 2, 24, 'D'), ImageFormat::Tga, 4, 4},
+      // ... and data passing an earlier test never reaches the TGA test.
+      {"PNG over a TGA header", Edit(Tga(4, 4), {{0, 2, 0x5089}}), ImageFormat::Png, -1, -1},
+      {"GIF over a TGA header", Edit(Tga(4, 4), {{0, 3, 0x464947}}), ImageFormat::Gif, -1, -1},
+      {"BMP over a TGA header", Edit(Tga(4, 4), {{0, 2, 0x4D42}}), ImageFormat::Bmp, -1, -1},
+      {"PCX over a TGA header", Edit(Tga(4, 4), {{0, 4, 0x0801050A}}), ImageFormat::Pcx, -1, -1},
+      {"JPEG over a TGA header", Edit(Tga(4, 4), {{0, 2, 0xD8FF}}), ImageFormat::Jpeg, -1, -1},
+      // CEL needs bytes 10 and 11 as well, DDS the header size 124.
+      {"CEL with byte 10 wrong", Edit(Cel(4, 4), {{10, 1, 7}}), ImageFormat::Unknown, 0, 0},
+      {"DDS header size 123", Edit(Dds(4, 4), {{4, 1, 123}}), ImageFormat::Unknown, 0, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(DetectFormat(c.bytes.data(), c.bytes.size()), c.format);
     int width = -1, height = -1;
     ImageGetSize(c.bytes.data(), c.bytes.size(), &width, &height);
+    if (c.width < 0) continue;  // only where the data goes matters
     EXPECT_EQ(width, c.width);
     EXPECT_EQ(height, c.height);
+    uint32_t pixel = 0;
+    EXPECT_TRUE(c.format != ImageFormat::Unknown || ImageRender(c.bytes.data(), c.bytes.size(), &pixel, 4, 1, 1, 0, 0) == -1);
   }
-}
-
-TEST(ImageSize, ShortOrUnknownDataGivesNothing) {
-  const Bytes png = Png(10, 10, false);
-  const Bytes cases[] = {Bytes(png.begin(), png.begin() + 15), Bytes(64, 0), Bytes(64, 0xFF), Bytes{},
-                         Tga(33, 44, 4), Tga(33, 44, 2, 12), Tga(33, 44, 2, 24, 0, 64)};
-  for (const Bytes& bytes : cases) {
-    int width = -1, height = -1;
-    ImageGetSize(bytes.data(), bytes.size(), &width, &height);
-    EXPECT_EQ(width, 0);
-    EXPECT_EQ(height, 0);
-    if (bytes.size() >= 16) {
-      uint32_t pixel = 0;
-      EXPECT_EQ(ImageRender(bytes.data(), bytes.size(), &pixel, 4, 1, 1, 0, 0), -1);
-    }
-  }
-}
-
-// A TGA header is recognised only when no earlier test matches.  Every
-// earlier signature has a second byte above 1, which a TGA colour-map type
-// cannot be, so a TGA whose ID length equals another format's first byte is
-// still a TGA, and data passing an earlier test never reaches the TGA test.
-TEST(FormatDetect, TgaComesLast) {
-  for (int first : {0x00, 0x89, 0xFF, 0x47, 0x19, 0x42, 0x0A, 0x44}) {
-    const Bytes tga = Tga(4, 4, 2, 24, static_cast<uint8_t>(first));
-    EXPECT_EQ(DetectFormat(tga.data(), tga.size()), ImageFormat::Tga) << first;
-  }
-  const struct {
-    Bytes prefix;
-    ImageFormat format;
-  } lookalikes[] = {
-      {{0x89, 0x50}, ImageFormat::Png},    {{0xFF, 0xD8}, ImageFormat::Jpeg},
-      {{'G', 'I', 'F'}, ImageFormat::Gif}, {{'B', 'M'}, ImageFormat::Bmp},
-      {{0x0A, 0x05, 0x01, 0x08}, ImageFormat::Pcx},
-  };
-  for (const auto& l : lookalikes) {
-    // Otherwise a valid TGA header: type 2, 24 bits, descriptor 0x20.
-    Bytes bytes = Tga(4, 4);
-    std::copy(l.prefix.begin(), l.prefix.end(), bytes.begin());
-    EXPECT_EQ(DetectFormat(bytes.data(), bytes.size()), l.format);
-  }
-  // CEL needs bytes 10 and 11 as well, DDS the header size 124.
-  Bytes notCel = Cel(4, 4);
-  notCel[10] = 7;
-  EXPECT_EQ(DetectFormat(notCel.data(), notCel.size()), ImageFormat::Unknown);
-  Bytes notDds = Dds(4, 4);
-  notDds[4] = 123;
-  EXPECT_EQ(DetectFormat(notDds.data(), notDds.size()), ImageFormat::Unknown);
-}
-
-TEST(FormatDetect, AnyDataStartingLikePngGoesToThePngDecoder) {
-  Bytes bytes = Png(2, 2, false);
-  bytes[2] = 'X';  // the rest of the signature is wrong
-  EXPECT_EQ(DetectFormat(bytes.data(), bytes.size()), ImageFormat::Png);
+  // Any data starting like PNG goes to the PNG decoder, which refuses the rest of a wrong signature.
+  const Bytes png = Edit(Png(2, 2), {{2, 1, 'X'}});
   uint32_t frame[4] = {};
-  EXPECT_EQ(ImageRender(bytes.data(), bytes.size(), frame, 8, 2, 2, 0, 0), -1);
+  EXPECT_EQ(DetectFormat(png.data(), png.size()), ImageFormat::Png);
+  EXPECT_EQ(ImageRender(png.data(), png.size(), frame, 8, 2, 2, 0, 0), -1);
 }
 
 }  // namespace

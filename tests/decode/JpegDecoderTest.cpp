@@ -9,24 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "decode/DecodeFrame.h"
+#include "FormatTestSupport.h"
 #include "support/LibjpegWriter.h"
-#include "support/Oracles.h"
+
+using namespace formats_test;
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-constexpr uint32_t kUntouched = 0x12345678u;
-
-struct Decoded {
-  int status = -1;
-  std::vector<uint32_t> pixels;
-};
-
-Decoded Render(const Bytes& file, int width, int height, int x = 0, int y = 0) {
-  Decoded d{-1, std::vector<uint32_t>(static_cast<size_t>(width) * height, kUntouched)};
-  d.status = RenderJpeg(file.data(), file.size(), DecodeFrame{d.pixels.data(), width * 4, width, height, x, y});
-  return d;
+Rendered Render(const Bytes& file, int width, int height, int x = 0, int y = 0) {
+  return formats_test::Render(RenderJpeg, file, width, height, x, y);
 }
 
 // Gradients, a checker of hard edges and fixed-seed noise, so that every
@@ -114,13 +105,13 @@ TEST_P(LibjpegFile, MatchesLibjpegWithinTwo) {
   ASSERT_TRUE(c.options.restartInterval == 0 || FindMarker(jpeg, 0xD1) != std::string::npos) << "no second interval";
   const Bytes rgb = DecodeWithPillow(jpeg);
   ASSERT_EQ(rgb.size(), static_cast<size_t>(c.width) * c.height * 3);
-  const Decoded d = Render(jpeg, c.width, c.height);
-  ASSERT_EQ(d.status, 0);
+  const Rendered d = Render(jpeg, c.width, c.height);
+  ASSERT_EQ(d.result, 0);
   int largest = 0;
-  for (size_t i = 0; i < d.pixels.size(); ++i) {
-    ASSERT_EQ(d.pixels[i] >> 24, 0xFFu) << "pixel " << i;
+  for (size_t i = 0; i < d.frame.pixels.size(); ++i) {
+    ASSERT_EQ(d.frame.pixels[i] >> 24, 0xFFu) << "pixel " << i;
     for (int k = 0; k < 3; ++k)
-      largest = std::max(largest, std::abs(static_cast<int>((d.pixels[i] >> (16 - 8 * k)) & 0xFF) - rgb[3 * i + k]));
+      largest = std::max(largest, std::abs(static_cast<int>((d.frame.pixels[i] >> (16 - 8 * k)) & 0xFF) - rgb[3 * i + k]));
   }
   RecordProperty("largest_difference", largest);
   std::printf("[ %s ] largest difference from libjpeg: %d\n", c.name, largest);
@@ -137,25 +128,20 @@ class JpegBehaviour : public ::testing::Test {
     if (!oracle::LibjpegAvailable()) GTEST_SKIP() << "libjpeg.so.62 not installed";
     baseline = Write(kWidth, kHeight, {.h = {2, 1, 1, 1}, .v = {2, 1, 1, 1}});
     progressive = Write(kWidth, kHeight, {.h = {2, 1, 1, 1}, .v = {2, 1, 1, 1}, .progressive = true});
-    ASSERT_EQ(Render(baseline, kWidth, kHeight).status, 0);
+    ASSERT_EQ(Render(baseline, kWidth, kHeight).result, 0);
   }
   Bytes baseline, progressive;
 };
 
 TEST_F(JpegBehaviour, PlacesThePictureAndClipsItToTheFrame) {
-  const Decoded whole = Render(baseline, kWidth, kHeight);
-  for (const auto [width, height, x, y] : {std::array{80, 60, 5, 9}, {30, 20, -10, -7}, {40, 50, 50, 10}}) {
-    const Decoded placed = Render(baseline, width, height, x, y);
-    ASSERT_EQ(placed.status, 0);
-    for (int fy = 0; fy < height; ++fy)
-      for (int fx = 0; fx < width; ++fx) {
-        const int col = fx - x, row = fy - y;
-        const bool covered = col >= 0 && row >= 0 && col < kWidth && row < kHeight;
-        ASSERT_EQ(placed.pixels[fy * width + fx], covered ? whole.pixels[row * kWidth + col] : kUntouched) << fx << "," << fy;
-      }
+  const oracle::Image whole = Render(baseline, kWidth, kHeight).frame;
+  for (const auto& [width, height, x, y] : {std::array{80, 60, 5, 9}, {30, 20, -10, -7}, {40, 50, 50, 10}}) {
+    const Rendered placed = Render(baseline, width, height, x, y);
+    EXPECT_EQ(placed.result, 0);
+    EXPECT_TRUE(placed.frame == Place(whole, width, height, x, y)) << "placed at " << x << "," << y;
   }
   // A missing end marker still draws the whole picture.
-  EXPECT_EQ(Render(Bytes(baseline.begin(), baseline.end() - 2), kWidth, kHeight).pixels, whole.pixels);
+  EXPECT_TRUE(Render(Cut(baseline, baseline.size() - 2), kWidth, kHeight).frame == whole);
 }
 
 TEST_F(JpegBehaviour, DataEndingInsideAScanIsRejected) {
@@ -163,7 +149,7 @@ TEST_F(JpegBehaviour, DataEndingInsideAScanIsRejected) {
   ASSERT_NE(sos, std::string::npos);
   const size_t dataStart = sos + 2 + ((baseline[sos + 2] << 8) | baseline[sos + 3]);
   for (size_t end : {dataStart, dataStart + 1, dataStart + 100, (dataStart + baseline.size()) / 2, baseline.size() - 3})
-    EXPECT_EQ(Render(Bytes(baseline.begin(), baseline.begin() + end), kWidth, kHeight).status, -1) << "cut at " << end;
+    EXPECT_EQ(Render(Cut(baseline, end), kWidth, kHeight).result, -1) << "cut at " << end;
   // Random damage anywhere: the answer is 0 or -1 (the sanitizer build checks the reads).
   uint32_t seed = 2024;
   auto next = [&seed] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
@@ -172,72 +158,57 @@ TEST_F(JpegBehaviour, DataEndingInsideAScanIsRejected) {
       Bytes damaged = *file;
       for (uint32_t e = 0, edits = 1 + next() % 4; e < edits; ++e) damaged[next() % damaged.size()] = static_cast<uint8_t>(next());
       if (round % 3 == 0) damaged.resize(next() % damaged.size());
-      const int status = Render(damaged, kWidth, kHeight).status;
+      const int status = Render(damaged, kWidth, kHeight).result;
       EXPECT_TRUE(status == 0 || status == -1);
     }
 }
 
 TEST_F(JpegBehaviour, ProgressiveDataEndingBetweenScansDrawsTheCoarserPicture) {
-  const Decoded whole = Render(progressive, kWidth, kHeight);
+  const Rendered whole = Render(progressive, kWidth, kHeight);
   // Keep the first three scans: DC and the first AC bands, no refinements.
   size_t at = FindMarker(progressive, 0xDA);
   for (int scan = 0; scan < 3 && at != std::string::npos; ++scan) at = FindMarker(progressive, 0xDA, at + 2);
   ASSERT_NE(at, std::string::npos);
-  const Decoded coarse = Render(Bytes(progressive.begin(), progressive.begin() + at), kWidth, kHeight);
-  ASSERT_EQ(coarse.status, 0);
+  const Rendered coarse = Render(Cut(progressive, at), kWidth, kHeight);
+  ASSERT_EQ(coarse.result, 0);
   long long total = 0;
-  for (size_t i = 0; i < whole.pixels.size(); ++i)
+  for (size_t i = 0; i < whole.frame.pixels.size(); ++i)
     for (int shift = 0; shift < 24; shift += 8)
-      total += std::abs(static_cast<int>((whole.pixels[i] >> shift) & 0xFF) - static_cast<int>((coarse.pixels[i] >> shift) & 0xFF));
-  const double mean = static_cast<double>(total) / (whole.pixels.size() * 3.0);
+      total += std::abs(static_cast<int>((whole.frame.pixels[i] >> shift) & 0xFF) - static_cast<int>((coarse.frame.pixels[i] >> shift) & 0xFF));
+  const double mean = static_cast<double>(total) / (whole.frame.pixels.size() * 3.0);
   EXPECT_GT(mean, 0.0);   // some detail is still missing
   EXPECT_LT(mean, 40.0);  // but it is the same picture
 }
 
-void SetBe16(Bytes& f, size_t at, int v) {
-  f[at] = static_cast<uint8_t>(v >> 8);
-  f[at + 1] = static_cast<uint8_t>(v);
-}
+Field Be16(size_t at, uint32_t v) { return {at, 2, (v & 0xFF) << 8 | (v >> 8 & 0xFF)}; }
 
 // Edits of a valid file's headers that must be refused without drawing.
 TEST_F(JpegBehaviour, RefusesBrokenHeadersWithoutDrawing) {
   const size_t sof = FindMarker(baseline, 0xC0), sos = FindMarker(baseline, 0xDA);
   const size_t dqt = FindMarker(baseline, 0xDB), dht = FindMarker(baseline, 0xC4);
   ASSERT_NE(sof, std::string::npos);
-  const struct {
-    const char* name;
-    size_t at;
-    int bytes;  // 1 or 2 (big-endian); 3: two 2-byte values, height then width
-    int value;
-  } edits[] = {
-      {"not start of image", 1, 1, 0xD9},      {"lossless frame", sof + 1, 1, 0xC3},
-      {"arithmetic frame", sof + 1, 1, 0xC9},  {"12-bit samples", sof + 4, 1, 12},
-      {"height from DNL", sof + 5, 2, 0},      {"zero width", sof + 7, 2, 0},
-      {"too many pixels", sof + 5, 3, 65535},  {"more blocks than data could code", sof + 5, 3, 16000},
-      {"sampling factor 0", sof + 11, 1, 0x20}, {"sampling factor 5", sof + 11, 1, 0x52},
-      {"quant slot 4", sof + 12, 1, 4},        {"undefined quant table", sof + 12, 1, 3},
-      {"undefined Huffman table", sos + 6, 1, 0x33}, {"scan names an unknown component", sos + 5, 1, 9},
-      {"scan before frame", sof + 1, 1, 0xFE},  // the frame becomes a comment
-      {"segment length past the end", dqt + 2, 2, 65535},
-      {"oversubscribed Huffman counts", dht + 5, 1, 3},
+  auto edit = [&](const char* name, std::initializer_list<Field> fields) {
+    return ValueCase{name, RenderJpeg, Edit(baseline, fields), kWidth, kHeight};
   };
-  for (const auto& e : edits) {
-    SCOPED_TRACE(e.name);
-    Bytes file = baseline;
-    if (e.bytes == 1) file[e.at] = static_cast<uint8_t>(e.value);
-    if (e.bytes >= 2) SetBe16(file, e.at, e.value);
-    if (e.bytes == 3) SetBe16(file, e.at + 2, e.value);
-    const Decoded d = Render(file, kWidth, kHeight);
-    EXPECT_EQ(d.status, -1);
-    EXPECT_EQ(d.pixels, std::vector<uint32_t>(d.pixels.size(), kUntouched));
-  }
+  ExpectRenders({
+      edit("not start of image", {{1, 1, 0xD9}}), edit("lossless frame", {{sof + 1, 1, 0xC3}}),
+      edit("arithmetic frame", {{sof + 1, 1, 0xC9}}), edit("12-bit samples", {{sof + 4, 1, 12}}),
+      edit("height from DNL", {Be16(sof + 5, 0)}), edit("zero width", {Be16(sof + 7, 0)}),
+      edit("too many pixels", {Be16(sof + 5, 65535), Be16(sof + 7, 65535)}),
+      edit("more blocks than data could code", {Be16(sof + 5, 16000), Be16(sof + 7, 16000)}),
+      edit("sampling factor 0", {{sof + 11, 1, 0x20}}), edit("sampling factor 5", {{sof + 11, 1, 0x52}}),
+      edit("quant slot 4", {{sof + 12, 1, 4}}), edit("undefined quant table", {{sof + 12, 1, 3}}),
+      edit("undefined Huffman table", {{sos + 6, 1, 0x33}}), edit("scan names an unknown component", {{sos + 5, 1, 9}}),
+      edit("scan before frame", {{sof + 1, 1, 0xFE}}),  // the frame becomes a comment
+      edit("segment length past the end", {Be16(dqt + 2, 65535)}), edit("oversubscribed Huffman counts", {{dht + 5, 1, 3}}),
+  });
   // A restart marker out of sequence.
   Bytes restarts = Write(40, 40, {.restartInterval = 2});
-  ASSERT_EQ(Render(restarts, 40, 40).status, 0);
+  ASSERT_EQ(Render(restarts, 40, 40).result, 0);
   const size_t rst = FindMarker(restarts, 0xD1);
   ASSERT_NE(rst, std::string::npos);
   restarts[rst + 1] = 0xD3;
-  EXPECT_EQ(Render(restarts, 40, 40).status, -1);
+  EXPECT_EQ(Render(restarts, 40, 40).result, -1);
 }
 
 }  // namespace

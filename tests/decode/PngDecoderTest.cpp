@@ -8,41 +8,15 @@
 #include <filesystem>
 #include <thread>
 
+#include "FormatTestSupport.h"
 #include "decode/ImageDecode.h"
-#include "support/Oracles.h"
 #include "tests/decode/PngTestFiles.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
+using namespace formats_test;
 using png_test::PngFile;
-constexpr uint32_t kUntouched = 0x5A00A55Au;
-
-struct Frame {
-  int width, height, x, y;
-};
-
-// Renders into a frame embedded in a larger buffer (a margin of untouched
-// pixels all round and a stride wider than the frame), checks that no pixel
-// outside the frame changed and returns the frame.
-std::vector<uint32_t> RenderFramed(const Bytes& bytes, const Frame& f, int& result) {
-  constexpr int kMargin = 3;
-  const int bufferWidth = f.width + 2 * kMargin;
-  std::vector<uint32_t> buffer(static_cast<size_t>(bufferWidth) * (f.height + 2 * kMargin), kUntouched);
-  uint32_t* origin = buffer.data() + kMargin * bufferWidth + kMargin;
-  result = ImageRender(bytes.data(), bytes.size(), origin, bufferWidth * 4, f.width, f.height, f.x, f.y);
-  std::vector<uint32_t> frame;
-  for (int row = -kMargin; row < f.height + kMargin; ++row)
-    for (int col = -kMargin; col < f.width + kMargin; ++col) {
-      const bool inside = row >= 0 && col >= 0 && row < f.height && col < f.width;
-      if (inside) frame.push_back(origin[row * bufferWidth + col]);
-      else EXPECT_EQ(origin[row * bufferWidth + col], kUntouched) << "written outside the frame at " << col << "," << row;
-    }
-  return frame;
-}
-
-Bytes Suite(const std::string& name) { return oracle::ReadFile(oracle::DataDir() / "pngsuite" / name); }
 
 oracle::Image Libpng(const Bytes& png) {
   oracle::Image image;
@@ -50,17 +24,7 @@ oracle::Image Libpng(const Bytes& png) {
   return image;
 }
 
-// The frame a correct render of `image` at (f.x, f.y) leaves.
-std::vector<uint32_t> Placed(const oracle::Image& image, const Frame& f) {
-  std::vector<uint32_t> frame;
-  for (int row = 0; row < f.height; ++row)
-    for (int col = 0; col < f.width; ++col) {
-      const int ix = col - f.x, iy = row - f.y;
-      const bool covered = ix >= 0 && iy >= 0 && ix < image.width && iy < image.height;
-      frame.push_back(covered ? image.pixels[iy * image.width + ix] : kUntouched);
-    }
-  return frame;
-}
+Bytes Suite(const std::string& name) { return oracle::ReadFile(oracle::DataDir() / "pngsuite" / name); }
 
 // PngSuite names carry the bit depth in their last two digits; the corrupt
 // samples start with "x".  The two whose only fault is a wrong CRC decode to
@@ -73,24 +37,23 @@ TEST(PngSuite, EveryImageAgainstLibpng) {
     if (entry.path().extension() != ".png" || name == "PngSuite.png") continue;
     SCOPED_TRACE(name);
     const Bytes bytes = oracle::ReadFile(entry.path());
-    int result = -2, width = 0, height = 0;
     if (name[0] == 'x' && !crcOnly.count(name)) {
-      RenderFramed(bytes, {64, 64, 0, 0}, result);
-      EXPECT_EQ(result, -1);
+      EXPECT_EQ(Render(ThroughImageRender, bytes, 64, 64).result, -1);
       ++refused;
     } else if (std::stoi(stem.substr(stem.size() - 2)) == 16) {
-      RenderFramed(bytes, {32, 32, 0, 0}, result);
-      EXPECT_EQ(result, -1);
+      EXPECT_EQ(Render(ThroughImageRender, bytes, 32, 32).result, -1);
       ++sixteen;
     } else {
       const oracle::Image image = Libpng(name[0] == 'x' ? Suite(crcOnly.at(name)) : bytes);
+      int width = 0, height = 0;
       ImageGetSize(bytes.data(), bytes.size(), &width, &height);
       ASSERT_EQ(width, image.width);
       ASSERT_EQ(height, image.height);
-      for (const Frame& f : {Frame{width, height, 0, 0}, {20, 10, -5, -3}, {40, 40, 7, 4}, {10, 50, -31, -31}, {1, 1, -17, -9}}) {
-        const std::vector<uint32_t> frame = RenderFramed(bytes, f, result);
-        ASSERT_EQ(result, 0);
-        ASSERT_EQ(frame, Placed(image, f)) << "frame " << f.width << "x" << f.height << " at " << f.x << "," << f.y;
+      for (const auto& [w, h, x, y] : {std::array{width, height, 0, 0}, {20, 10, -5, -3}, {40, 40, 7, 4}, {10, 50, -31, -31},
+                                       {1, 1, -17, -9}}) {
+        const Rendered r = Render(ThroughImageRender, bytes, w, h, x, y);
+        ASSERT_EQ(r.result, 0);
+        ASSERT_TRUE(r.frame == Place(image, w, h, x, y)) << "frame " << w << "x" << h << " at " << x << "," << y;
       }
       ++matched;
     }
@@ -110,85 +73,70 @@ Bytes GreyRows(int width, int height) {
   return rows;
 }
 
-std::vector<uint32_t> Render(const Bytes& bytes, int width, int height, int y = 0, int expectedResult = 0) {
-  std::vector<uint32_t> frame(static_cast<size_t>(width) * height, kUntouched);
-  EXPECT_EQ(ImageRender(bytes.data(), bytes.size(), frame.data(), width * 4, width, height, 0, y), expectedResult);
-  return frame;
-}
-
 TEST(PngDecoder, ChunkOrderSplitDataAndTransparency) {
   const Bytes rows = GreyRows(5, 4);
-  const std::vector<uint32_t> expected = Libpng(PngFile().Header(5, 4, 8, 0).Image(rows).End().bytes).pixels;
-  for (const Bytes& bytes : {PngFile().Chunk("tEXt", {'a', 0, 'b'}).Header(5, 4, 8, 0).Image(rows).End().bytes,  // IHDR not first
-                             PngFile().Header(5, 4, 8, 0).Image(rows, 1).End().bytes,  // one byte per IDAT
-                             PngFile().Header(5, 4, 8, 0).Chunk("zzZz", Bytes(300, 7)).Image(rows, 3).bytes}) {  // no IEND
+  const Pixels grey = Libpng(PngFile().Header(5, 4, 8, 0).Image(rows).End().bytes).pixels;
+  // Eight rows, the last with an invalid filter type: a frame that ends above it never reads it.
+  Bytes broken = GreyRows(4, 6);
+  broken[5 * 5] = 9;
+  const Bytes stopping = PngFile().Header(4, 6, 8, 0).Image(broken).End().bytes;
+  ExpectRenders({
+      {"IHDR not first", ThroughImageRender, PngFile().Chunk("tEXt", {'a', 0, 'b'}).Header(5, 4, 8, 0).Image(rows).End().bytes,
+       5, 4, 0, grey},
+      {"one byte per IDAT", ThroughImageRender, PngFile().Header(5, 4, 8, 0).Image(rows, 1).End().bytes, 5, 4, 0, grey},
+      {"no IEND", ThroughImageRender, PngFile().Header(5, 4, 8, 0).Chunk("zzZz", Bytes(300, 7)).Image(rows, 3).bytes, 5, 4, 0,
+       grey},
+      {"one interlaced pixel", ThroughImageRender, PngFile().Header(1, 1, 8, 6, 1).Image({0, 10, 20, 30, 40}).End().bytes, 1, 1,
+       0, {0x280A141Eu}},
+      // A shorter tRNS leaves the other entries opaque; indices past PLTE are opaque black.
+      {"short tRNS, index past PLTE", ThroughImageRender,
+       PngFile().Header(4, 1, 8, 3).Chunk("PLTE", {10, 20, 30, 40, 50, 60, 70, 80, 90}).Chunk("tRNS", {0x11}).Image({0, 0, 1, 2, 200}).End().bytes,
+       4, 1, 0, {0x110A141E, 0xFF28323C, 0xFF46505A, 0xFF000000}},
+      {"stops below the frame", ThroughImageRender, stopping, 1, 4, 0, {0xFF000000, 0xFF101010, 0xFF202020, 0xFF303030}},
+      {"stops below the frame, one row down", ThroughImageRender, stopping, 1, 4, 0, {kUntouched, 0xFF000000, 0xFF101010,
+       0xFF202020}, 0, 1},
+      {"a frame showing the broken row", ThroughImageRender, stopping, 1, 4, -1, {0xFF202020, 0xFF303030, 0xFF404040,
+       kUntouched}, 0, -2},
+      // The widest row still accepted: 65,535 bytes with the filter byte.
+      {"row of 65,535 bytes", ThroughImageRender, PngFile().Header(16383, 1, 8, 6).Image(Bytes(65533, 0)).End().bytes, 4, 1, 0,
+       Pixels(4, 0)},
+  });
+  for (const Bytes& file : {PngFile().Header(5, 4, 8, 0).Image(rows, 1).End().bytes, PngFile().Chunk("tEXt", {'a', 0, 'b'}).Header(5, 4, 8, 0).bytes}) {
     int width = 0, height = 0;
-    ImageGetSize(bytes.data(), bytes.size(), &width, &height);
-    EXPECT_EQ(width, 5);
-    EXPECT_EQ(height, 4);
-    EXPECT_EQ(Render(bytes, 5, 4), expected);
+    ImageGetSize(file.data(), file.size(), &width, &height);
+    EXPECT_EQ(std::pair(width, height), std::pair(5, 4));
   }
-  EXPECT_EQ(Render(PngFile().Header(1, 1, 8, 6, 1).Image({0, 10, 20, 30, 40}).End().bytes, 1, 1),
-            std::vector<uint32_t>{0x280A141Eu});  // one interlaced pixel
-  // A shorter tRNS leaves the other entries opaque; indices past PLTE are opaque black.
-  const Bytes palette = PngFile()
-                            .Header(4, 1, 8, 3)
-                            .Chunk("PLTE", {10, 20, 30, 40, 50, 60, 70, 80, 90})
-                            .Chunk("tRNS", {0x11})
-                            .Image({0, 0, 1, 2, 200})
-                            .End()
-                            .bytes;
-  EXPECT_EQ(Render(palette, 4, 1), (std::vector<uint32_t>{0x110A141E, 0xFF28323C, 0xFF46505A, 0xFF000000}));
 }
 
 TEST(PngDecoder, RefusedInputs) {
   const Bytes rows = GreyRows(3, 3), good = PngFile().Header(3, 3, 8, 0).Image(rows).End().bytes;
   Bytes badFilter = rows, cutIdat = PngFile().Header(3, 3, 8, 0).Image(rows, 8).bytes;
-  badFilter[4] = 5;  // second row's filter type
+  badFilter[4] = 5;                   // second row's filter type
   cutIdat.resize(8 + 25 + 12 + 8);  // only the first 8 bytes of the stream: the file ends after that IDAT
-  auto edit = [&](size_t at, uint8_t value) {
-    Bytes b = good;
-    b[at] = value;
-    return b;
+  auto refused = [](const char* name, const Bytes& file, Pixels drawn = {}) {
+    return ValueCase{name, ThroughImageRender, file, 3, 3, -1, drawn};
   };
-  const struct {
-    const char* what;
-    Bytes bytes;
-  } cases[] = {
-      {"data ends inside a chunk before IDAT", Bytes(good.begin(), good.begin() + 20)},
-      {"IDAT before IHDR", PngFile().Image(rows).Header(3, 3, 8, 0).End().bytes},
-      {"two IHDR", PngFile().Header(3, 3, 8, 0).Header(3, 3, 8, 0).Image(rows).End().bytes},
-      {"short IHDR", PngFile().Chunk("IHDR", {0, 0, 0, 3, 0, 0, 0, 3, 8, 0, 0, 0}).Image(rows).bytes},
-      {"filter type 5", PngFile().Header(3, 3, 8, 0).Image(badFilter).End().bytes},
-      {"stream runs past the last IDAT", cutIdat},
-      {"stream ends before the last row", PngFile().Header(3, 3, 8, 0).Image(GreyRows(3, 2)).End().bytes},
-      {"colour type 2 at depth 4", PngFile().Header(1, 3, 4, 2).Image(rows).End().bytes},
-      {"colour type 4 at depth 2", PngFile().Header(1, 3, 2, 4).Image(rows).End().bytes},
-      {"colour type 6 at depth 16", PngFile().Header(1, 3, 16, 6).Image(rows).End().bytes},
-      {"colour type 5", PngFile().Header(3, 3, 8, 5).Image(rows).End().bytes},
-      {"width 0", PngFile().Header(0, 3, 8, 0).Image(rows).End().bytes},
-      {"height above 2^31 - 1", PngFile().Header(3, 0x80000000u, 8, 0).Image(rows).End().bytes},
-      {"compression method 1", edit(26, 1)},
-      {"interlace method 2", edit(28, 2)},
-      {"row of 65,536 bytes", PngFile().Header(16384, 1, 8, 6).Image(Bytes(65537, 0)).End().bytes},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    Render(c.bytes, 3, 3, 0, -1);
-  }
-  // The widest row still accepted: 65,535 bytes with the filter byte.
-  EXPECT_EQ(Render(PngFile().Header(16383, 1, 8, 6).Image(Bytes(65533, 0)).End().bytes, 4, 1), std::vector<uint32_t>(4, 0));
-}
-
-// Once the last rows the frame can show are drawn, the rest of the data is
-// never read: a frame cut above a broken tail still renders.
-TEST(PngDecoder, StopsBelowTheFrame) {
-  Bytes rows = GreyRows(4, 6);
-  rows[5 * 5] = 9;  // the last row's filter type is invalid
-  const Bytes bytes = PngFile().Header(4, 6, 8, 0).Image(rows).End().bytes;
-  EXPECT_EQ(Render(bytes, 4, 4)[15], 0xFF333333u);
-  Render(bytes, 4, 4, 1);
-  Render(bytes, 4, 4, -2, -1);
+  const uint32_t u = kUntouched;  // rows drawn before the fault stay drawn
+  ExpectRenders({
+      refused("data ends inside a chunk before IDAT", Cut(good, 20)),
+      refused("IDAT before IHDR", PngFile().Image(rows).Header(3, 3, 8, 0).End().bytes),
+      refused("two IHDR", PngFile().Header(3, 3, 8, 0).Header(3, 3, 8, 0).Image(rows).End().bytes),
+      refused("short IHDR", PngFile().Chunk("IHDR", {0, 0, 0, 3, 0, 0, 0, 3, 8, 0, 0, 0}).Image(rows).bytes),
+      refused("filter type 5", PngFile().Header(3, 3, 8, 0).Image(badFilter).End().bytes,
+              {0xFF000000, 0xFF010101, 0xFF020202, u, u, u, u, u, u}),
+      refused("stream runs past the last IDAT", cutIdat),
+      refused("stream ends before the last row", PngFile().Header(3, 3, 8, 0).Image(GreyRows(3, 2)).End().bytes,
+              {0xFF000000, 0xFF010101, 0xFF020202, 0xFF101010, 0xFF111111, 0xFF121212, u, u, u}),
+      refused("colour type 2 at depth 4", PngFile().Header(1, 3, 4, 2).Image(rows).End().bytes),
+      refused("colour type 4 at depth 2", PngFile().Header(1, 3, 2, 4).Image(rows).End().bytes),
+      refused("colour type 6 at depth 16", PngFile().Header(1, 3, 16, 6).Image(rows).End().bytes),
+      refused("colour type 5", PngFile().Header(3, 3, 8, 5).Image(rows).End().bytes),
+      refused("width 0", PngFile().Header(0, 3, 8, 0).Image(rows).End().bytes),
+      refused("height above 2^31 - 1", PngFile().Header(3, 0x80000000u, 8, 0).Image(rows).End().bytes),
+      refused("compression method 1", Edit(good, {{26, 1, 1}})),
+      refused("interlace method 2", Edit(good, {{28, 1, 2}})),
+      refused("row of 65,536 bytes", PngFile().Header(16384, 1, 8, 6).Image(Bytes(65537, 0)).End().bytes),
+  });
 }
 
 TEST(PngDecoder, ConcurrentRendersDoNotMeet) {
@@ -202,13 +150,11 @@ TEST(PngDecoder, ConcurrentRendersDoNotMeet) {
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)
     threads.emplace_back([&, t] {
-      for (int round = 0; round < 200; ++round) {
-        const oracle::Image& want = expected[(round + t) % files.size()];
-        const Bytes& file = files[(round + t) % files.size()];
-        std::vector<uint32_t> frame(want.pixels.size());
-        if (ImageRender(file.data(), file.size(), frame.data(), want.width * 4, want.width, want.height, 0, 0) != 0 ||
-            frame != want.pixels)
-          ++mismatches[t];
+      for (size_t round = 0, i = t; round < 200; ++round, i = (round + t) % files.size()) {
+        Pixels frame(expected[i].pixels.size());
+        const int result = ImageRender(files[i].data(), files[i].size(), frame.data(), expected[i].width * 4,
+                                       expected[i].width, expected[i].height, 0, 0);
+        mismatches[t] += result != 0 || frame != expected[i].pixels;
       }
     });
   for (auto& thread : threads) thread.join();
