@@ -19,10 +19,6 @@ namespace chunktest {
 
 using Bytes = std::vector<uint8_t>;
 
-inline uint32_t ZlibCrc(const uint8_t* data, size_t size) {
-  return static_cast<uint32_t>(crc32(0L, data, static_cast<uInt>(size)));
-}
-
 inline uint32_t Be32(const uint8_t* p) { return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3]; }
 
 // The characters of a literal, embedded zero bytes included: Text("k\0v").
@@ -39,19 +35,15 @@ inline Bytes RawChunk(std::string_view type, const Bytes& data) {
     out[4 + i] = static_cast<uint8_t>(type[i]);
   }
   std::copy(data.begin(), data.end(), out.begin() + 8);
-  const uint32_t crc = ZlibCrc(out.data() + 4, data.size() + 4);
+  const uint32_t crc = static_cast<uint32_t>(crc32(0L, out.data() + 4, static_cast<uInt>(data.size() + 4)));
   for (int i = 0; i < 4; ++i) out[8 + data.size() + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
   return out;
-}
-
-inline bool CrcIsValid(const uint8_t* raw) {
-  return Be32(raw + 8 + Be32(raw)) == ZlibCrc(raw + 4, size_t{Be32(raw)} + 4);
 }
 
 inline std::string TypeOf(const uint8_t* raw) { return std::string(reinterpret_cast<const char*>(raw + 4), 4); }
 
 // A PNG: signature, IHDR (1 x 1, the given colour type and depth), then the
-// chunks added.
+// chunks added.  OffsetOf(n) is where the n-th chunk added starts (0: IHDR).
 class PngBuilder {
  public:
   PngBuilder(uint8_t colorType, uint8_t bitDepth) { Add("IHDR", {0, 0, 0, 1, 0, 0, 0, 1, bitDepth, colorType, 0, 0, 0}); }
@@ -61,7 +53,7 @@ class PngBuilder {
     m_bytes.insert(m_bytes.end(), raw.begin(), raw.end());
     return *this;
   }
-  size_t OffsetOf(size_t n) const { return m_offsets.at(n); }  // of the n-th chunk added; 0 is IHDR
+  size_t OffsetOf(size_t n) const { return m_offsets.at(n); }
   Bytes Build() const { return Bytes(m_bytes.begin(), m_bytes.end()); }  // exactly sized
 
  private:
@@ -81,17 +73,14 @@ struct Extraction {
     job.pal = palette.data();
     job.chunks = array.data();
   }
-  void Run(Bytes& png, const char* keep) {
-    chunks::ExtractChunks(job, png.data(), png.size(), keep, colorType, bitDepth);
-  }
+  void Run(Bytes& png, const char* keep) { chunks::ExtractChunks(job, png.data(), png.size(), keep, colorType, bitDepth); }
   std::vector<std::string> KeptTypes() const {
     std::vector<std::string> types;
     for (int i = 0; i < job.chunkcount; ++i) types.push_back(TypeOf(job.chunks[i]));
     return types;
   }
   std::vector<int> Bounds() const { return {job.chunkpre, job.chunkmid, job.chunkpost, job.chunkcount}; }
-  // Every kept chunk lies whole inside png.
-  bool KeptInside(const Bytes& png) const {
+  bool KeptInside(const Bytes& png) const {  // every kept chunk lies whole inside png
     for (int i = 0; i < job.chunkcount; ++i) {
       const uint8_t* raw = job.chunks[i];
       if (raw < png.data() || raw > png.data() + png.size()) return false;

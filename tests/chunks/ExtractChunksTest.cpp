@@ -1,14 +1,20 @@
 // Extraction of the chunks to keep from a PNG file: keep-list forms, the
 // three positions, the palette and background colour taken into the job,
-// and walks over cut or hostile files that must stay inside the bytes.
+// and walks over cut or hostile files that must stay inside the bytes; then
+// the same over the PngSuite conformance files, checked against the
+// independent chunk listing of tests/support and the suite's own naming.
 #include "common/pngchunks/ExtractChunks.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "ChunkBytesForTests.h"
+#include "common/pngchunks/PngChunk.h"
+#include "support/Oracles.h"
 
 namespace {
 
@@ -67,22 +73,17 @@ TEST(ExtractChunks, KeepListForms) {
 // No keep list leaves the job alone; a file that is not a PNG, or chunks
 // before the header, give nothing; without an array the palette is still read.
 TEST(ExtractChunks, NothingToExtract) {
-  struct Case {
-    const char* keep;
-    Bytes png;
-    Ints bounds;
-    uint32_t bkgd;
-  };
-  const Case cases[] = {{nullptr, ExampleFile().Build(), {0, 7, 7, 7}, 0x12345678},
-                        {"", ExampleFile().Build(), {0, 7, 7, 7}, 0x12345678},
-                        {"ALL", Text("GIF89a, certainly not a PNG file at all"), {0, 0, 0, 0}, 0}};
-  for (Case c : cases) {
+  Bytes png = ExampleFile().Build();
+  Bytes notPng = Text("GIF89a, certainly not a PNG file at all");
+  for (const auto& [keep, bytes] : {std::pair{static_cast<const char*>(nullptr), &png}, std::pair{"", &png},
+                                    std::pair{"ALL", &notPng}}) {
     Extraction x;
     x.job.chunkmid = x.job.chunkpost = x.job.chunkcount = 7;
     x.job.bkgd = 0x12345678;
-    x.Run(c.png, c.keep);
-    EXPECT_EQ(x.Bounds(), c.bounds);
-    EXPECT_EQ(x.job.bkgd, c.bkgd);
+    x.Run(*bytes, keep);
+    const bool untouched = bytes == &png;
+    EXPECT_EQ(x.Bounds(), (untouched ? Ints{0, 7, 7, 7} : Ints{0, 0, 0, 0}));
+    EXPECT_EQ(x.job.bkgd, untouched ? 0x12345678u : 0u);
     EXPECT_EQ((Ints{x.job.palcount, x.colorType}), (Ints{0, 0xEE}));
   }
   Bytes early = {137, 80, 78, 71, 13, 10, 26, 10};
@@ -95,7 +96,6 @@ TEST(ExtractChunks, NothingToExtract) {
   ASSERT_EQ(x.job.chunkcount, 1);
   EXPECT_EQ(x.job.chunks[0][8], 'c');
 
-  Bytes png = ExampleFile().Build();
   Extraction noArray;
   noArray.job.chunks = nullptr;
   noArray.Run(png, "ALL");
@@ -182,6 +182,100 @@ TEST(ExtractChunks, AChunkRunningPastTheBytesEndsTheWalk) {
     Extraction x;
     x.Run(png, "ALL");
     EXPECT_EQ(x.KeptTypes(), Types{"gAMA"}) << length;
+  }
+}
+
+
+std::vector<std::filesystem::path> SuiteFiles() {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(oracle::DataDir() / "pngsuite")) {
+    if (entry.path().extension() == ".png") files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+TEST(PngSuiteChunks, KeptChunksMatchTheFileByteForByte) {
+  int checked = 0;
+  for (const auto& path : SuiteFiles()) {
+    SCOPED_TRACE(path.filename().string());
+    Bytes png = oracle::ReadFile(path);
+    std::vector<oracle::Chunk> listed;
+    if (!oracle::ListChunks(png, listed)) continue;  // broken files: see below
+    ++checked;
+    Extraction x;
+    x.Run(png, "ALL");
+
+    std::vector<const oracle::Chunk*> expected;
+    const oracle::Chunk* plte = nullptr;
+    int beforePalette = 0, beforeImageData = 0;
+    bool seenImageData = false;
+    for (const oracle::Chunk& c : listed) {
+      if (c.type == "PLTE") plte = &c;
+      seenImageData = seenImageData || c.type == "IDAT";
+      if (c.type == "IHDR" || c.type == "PLTE" || c.type == "IDAT" || c.type == "IEND" || c.type == "tRNS") continue;
+      expected.push_back(&c);
+      beforePalette += plte == nullptr && !seenImageData;
+      beforeImageData += !seenImageData;
+    }
+    ASSERT_EQ(x.Bounds(), (std::vector<int>{0, beforePalette, beforeImageData, static_cast<int>(expected.size())}));
+    for (size_t i = 0; i < expected.size(); ++i) {  // type, data and (zlib's) CRC
+      const uint8_t* raw = x.job.chunks[i];
+      EXPECT_EQ(Bytes(raw, raw + 12 + Be32(raw)), RawChunk(expected[i]->type, expected[i]->data)) << i;
+    }
+    EXPECT_EQ(x.colorType, png[25]);
+    EXPECT_EQ(x.bitDepth, png[24]);
+    const int entries = x.colorType == 3 && plte != nullptr ? static_cast<int>(plte->data.size() / 3) : 0;
+    ASSERT_EQ(x.job.palcount, entries);
+    for (int i = 0; i < entries; ++i) {
+      const uint8_t* rgb = plte->data.data() + 3 * i;
+      EXPECT_EQ(x.palette[i], 0xFF000000u | uint32_t{rgb[0]} << 16 | uint32_t{rgb[1]} << 8 | rgb[2]) << i;
+    }
+  }
+  EXPECT_GT(checked, 150);
+}
+
+// bg/tb files name their background colour; 16-bit ones give none.
+TEST(PngSuiteChunks, BackgroundColoursAsTheSuiteNamesThem) {
+  const std::pair<const char*, uint32_t> cases[] = {
+      {"bgbn4a08.png", 0xFF000000}, {"bggn4a16.png", 0},          {"bgwn6a08.png", 0xFFFFFFFF},
+      {"bgyn6a16.png", 0},          {"tbbn0g04.png", 0xFF000000}, {"tbbn2c16.png", 0},
+      {"tbbn3p08.png", 0xFF000000}, {"tbgn3p08.png", 0xFFAAAAAA}, {"tbrn2c08.png", 0xFFFF0000},
+      {"tbwn0g16.png", 0},          {"tbwn3p08.png", 0xFFFFFFFF}, {"tbyn3p08.png", 0xFFFFFF00},
+      {"basn3p08.png", 0},  // no bKGD at all
+  };
+  for (const auto& [name, colour] : cases) {
+    Bytes png = oracle::ReadFile(oracle::DataDir() / "pngsuite" / name);
+    ASSERT_FALSE(png.empty()) << name;
+    Extraction x;
+    x.Run(png, "ALL");
+    EXPECT_EQ(x.job.bkgd, colour) << name;
+  }
+}
+
+// Every file, whole and cut at every length, broken files included: the
+// kept chunks lie inside the bytes and can all be described.  Each cut gets
+// its own exactly-sized block, so the sanitizer build catches a read past
+// the end of the data.
+TEST(PngSuiteChunks, EveryFileAndEveryCutStaysInsideTheBytes) {
+  const auto files = SuiteFiles();
+  ASSERT_GT(files.size(), 150u);
+  for (const auto& path : files) {
+    const Bytes whole = oracle::ReadFile(path);
+    const size_t step = whole.size() > 600 ? 7 : 1;
+    for (size_t size = 0; size < whole.size() + step; size += step) {
+      Bytes png(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(std::min(size, whole.size())));
+      Extraction x;
+      x.Run(png, "ALL");
+      ASSERT_LE(x.job.chunkcount, chunks::kMaxExtractedChunks);
+      ASSERT_TRUE(x.KeptInside(png)) << path.filename() << " cut at " << size;
+      for (int i = 0; i < x.job.chunkcount; ++i) {
+        chunks::PngChunk chunk(x.job.chunks[i]);
+        char text[256];
+        EXPECT_TRUE(chunk.Describe(text, sizeof text));
+        chunk.DescribeBackground(text, sizeof text, x.colorType, x.bitDepth);
+      }
+    }
   }
 }
 

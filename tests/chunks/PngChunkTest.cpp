@@ -1,8 +1,13 @@
 // The chunk record and its helpers: attaching and creating chunks, CRCs, the
-// pHYs record, a bKGD's colour read and stored, and the block store.
+// pHYs record, a bKGD's colour read and stored, the block store, and the
+// one-line descriptions of chunks, byte for byte, that never read past a
+// malformed chunk.
 #include "common/pngchunks/PngChunk.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
 
 #include "ChunkBytesForTests.h"
 #include "common/pngchunks/ChunkBytes.h"
@@ -70,43 +75,26 @@ TEST(PhysChunk, BuildsItsOwnChunkAndReadsOnlyWholeOnes) {
   EXPECT_FALSE(attached.Read(x, y, unit));
 }
 
+// A refused bKGD leaves the colour alone; r, g and b hold 99 before.
 TEST(PngChunk, GetBackgroundColor) {
-  struct Case {
-    const char* name;
-    Bytes data;
-    int colorType, bitDepth;
-    bool expected;
-    uint16_t r, g, b;
-  };
   const uint32_t palette[3] = {0xFF102030, 0x80A0B0C0, 0xFFFFFFFF};
-  const Case cases[] = {
-      {"2-bit grey 1", {0, 1}, 0, 2, true, 85, 85, 85},
-      {"4-bit grey+alpha 15", {0, 15}, 4, 4, true, 255, 255, 255},
-      {"16-bit grey is not taken", {0x12, 0x34}, 0, 16, false, 0, 0, 0},
-      {"grey level above its depth", {0, 4}, 0, 2, false, 0, 0, 0},
-      {"grey at depth 0", {0, 0}, 0, 0, false, 0, 0, 0},
-      {"grey bKGD of the wrong length", {0, 1, 0}, 0, 8, false, 0, 0, 0},
-      {"RGB values unscaled", {0x01, 0x02, 0x03, 0x04, 0x05, 0x06}, 2, 8, true, 0x0102, 0x0304, 0x0506},
-      {"RGB of a 16-bit image", {0, 1, 0, 2, 0, 3}, 2, 16, false, 0, 0, 0},
-      {"palette index 1 drops alpha", {1}, 3, 8, true, 0xA0, 0xB0, 0xC0},
-      {"palette index past the palette", {3}, 3, 8, false, 0, 0, 0},
-      {"palette bKGD of grey length", {0, 1}, 3, 8, false, 0, 0, 0},
+  const std::tuple<Bytes, int, int, std::vector<uint16_t>> cases[] = {
+      {{0, 1}, 0, 2, {85, 85, 85}},          {{0, 15}, 4, 4, {255, 255, 255}},   {{0x12, 0x34}, 0, 16, {99, 99, 99}},
+      {{0, 4}, 0, 2, {99, 99, 99}},          {{0, 0}, 0, 0, {99, 99, 99}},       {{0, 1, 0}, 0, 8, {99, 99, 99}},
+      {{1, 2, 3, 4, 5, 6}, 2, 8, {0x0102, 0x0304, 0x0506}}, {{0, 1, 0, 2, 0, 3}, 2, 16, {99, 99, 99}},
+      {{1}, 3, 8, {0xA0, 0xB0, 0xC0}},       {{3}, 3, 8, {99, 99, 99}},          {{0, 1}, 3, 8, {99, 99, 99}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Bytes raw = RawChunk("bKGD", c.data);
-    uint16_t r = 0, g = 0, b = 0;
-    EXPECT_EQ(PngChunk(raw.data()).GetBackgroundColor(c.colorType, c.bitDepth, 3, palette, r, g, b), c.expected);
-    if (c.expected) {
-      EXPECT_EQ((std::vector<uint16_t>{r, g, b}), (std::vector<uint16_t>{c.r, c.g, c.b}));
-    }
+  for (const auto& [data, colorType, bitDepth, expected] : cases) {
+    Bytes raw = RawChunk("bKGD", data);
+    uint16_t r = 99, g = 99, b = 99;
+    EXPECT_EQ(PngChunk(raw.data()).GetBackgroundColor(colorType, bitDepth, 3, palette, r, g, b), expected[0] != 99);
+    EXPECT_EQ((std::vector<uint16_t>{r, g, b}), expected) << colorType << "/" << bitDepth << " of length " << data.size();
   }
   uint16_t r = 0, g = 0, b = 0;
   Bytes gama = RawChunk("gAMA", {0, 0, 0, 1});
   EXPECT_FALSE(PngChunk(gama.data()).GetBackgroundColor(0, 8, 0, nullptr, r, g, b));
   Bytes index = RawChunk("bKGD", {0});
   EXPECT_FALSE(PngChunk(index.data()).GetBackgroundColor(3, 8, 4, nullptr, r, g, b));
-  EXPECT_FALSE(PngChunk().GetBackgroundColor(2, 8, 0, nullptr, r, g, b));
 }
 
 // Palette entries are 0xFF000000 | i below the count, except entry 0: the
@@ -160,7 +148,9 @@ TEST(PngChunk, SetBackgroundColor) {
     }
   }
   int count = 0, depth = 4;
+  uint16_t r = 0, g = 0, b = 0;
   EXPECT_FALSE(PngChunk().SetBackgroundColor(1, 2, 3, count, nullptr, 0, depth));
+  EXPECT_FALSE(PngChunk().GetBackgroundColor(2, 8, 0, nullptr, r, g, b));
 }
 
 // The store frees the block it held when given another (the sanitizer build
@@ -178,6 +168,139 @@ TEST(ChunkStore, HoldsOneBlockAndFreesTheOldOneOnReplacement) {
   store.Clear();
   EXPECT_EQ(store.block(), nullptr);
   store.Set(chunks::AllocateChunkBytes(4));  // freed by the destructor
+}
+
+
+constexpr const char* kUntouched = "(untouched)";
+
+Bytes Be32s(std::initializer_list<uint32_t> values, Bytes tail = {}) {
+  Bytes out;
+  for (uint32_t v : values) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
+  }
+  out.insert(out.end(), tail.begin(), tail.end());
+  return out;
+}
+
+Bytes Time(int year, int month, int day, int hour, int minute, int second) {
+  return {uint8_t(year >> 8), uint8_t(year), uint8_t(month), uint8_t(day), uint8_t(hour), uint8_t(minute), uint8_t(second)};
+}
+
+TEST(Describe, EveryChunkTypeAndMalformedOnes) {
+  struct Case {
+    const char* type;
+    Bytes data;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"pHYs", Be32s({2835, 2835}, {1}), "2835x2835 pixels per meter (72.0x72.0 dpi)"},
+      {"pHYs", Be32s({11811, 3937}, {1}), "11811x3937 pixels per meter (300.0x100.0 dpi)"},
+      {"pHYs", Be32s({1, 4}, {0}), "1x4 pixels per unknown unit"},
+      {"pHYs", Be32s({3, 2}, {2}), "3x2 pixels per unknown unit"},
+      {"sPLT", Text("six-cube\0\x08\0\0\0\0\0\0"), "Suggested palette: six-cube"},
+      {"hIST", {0, 1, 0, 2}, "Palette histogram"},
+      {"vpAg", Bytes(9, 0), "ImageMagick: virtual page width/height"},
+      {"sBIT", {5, 5, 5}, "Significant bits"},
+      {"cHRM", Be32s({31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000}),
+       "WP(0.3127, 0.329), R(0.64, 0.33), G(0.3, 0.6), B(0.15, 0.06)"},
+      {"cHRM", Be32s({1, 100000, 123456789, 3333333, 0, 99999, 50000, 7}),
+       "WP(1e-05, 1), R(1234.57, 33.3333), G(0, 0.99999), B(0.5, 7e-05)"},
+      {"iCCP", Text("sRGB IEC61966-2.1\0\0x\x9c"), "sRGB IEC61966-2.1"},
+      {"tRNS", {0, 0}, "Alpha values"},
+      {"tIME", Time(1999, 12, 31, 23, 59, 59), "Image last-modification time: 12/31/99 23:59:59 UTC"},
+      {"tIME", Time(2024, 2, 29, 7, 5, 0), "Image last-modification time: 02/29/24 07:05:00 UTC"},
+      {"tIME", Time(2016, 12, 31, 23, 59, 60), "Image last-modification time: 12/31/16 23:59:60 UTC"},
+      {"tIME", Time(2023, 2, 29, 7, 5, 0), "Image last-modification time"},  // no such day: no date
+      {"tIME", Time(2000, 13, 1, 0, 0, 0), "Image last-modification time"},
+      {"tIME", Time(2000, 4, 30, 24, 0, 0), "Image last-modification time: 04/30/00 UTC"},  // no such hour
+      {"gAMA", Be32s({45455}), "File gamma=0.45455"},
+      {"gAMA", Be32s({100000}), "File gamma=1.00000"},
+      {"sRGB", {0}, "Perceptual"},
+      {"sRGB", {1}, "Relative colorimetric"},
+      {"sRGB", {2}, "Saturation"},
+      {"sRGB", {3}, "Absolute colorimetric"},
+      {"sRGB", {4}, kUntouched},
+      {"bKGD", {0, 1}, "Background color"},
+      {"tEXt", Text("Title\0Sunset"), "Title=Sunset"},
+      {"tEXt", Text("Comment\0two\0parts"), "Comment=two"},
+      {"iTXt", Text("Author\0\0\0en\0\0Willem"), "Author"},
+      {"zTXt", Text("Copyright\0\0x\x9c\x03\0"), "Copyright"},
+      {"prIv", {1, 2, 3}, "Unrecognized private chunk"},
+      {"BKGD", {0}, "Unrecognized private chunk"},
+      // Text chunks that lack the zero byte ending their keyword, and chunks
+      // too short for their numbers: nothing past the data is read (each
+      // chunk sits in a block of exactly its size for the sanitizer build).
+      {"tEXt", Text("NoZeroByte"), "NoZeroByte="},
+      {"tEXt", {}, "="},
+      {"sPLT", Text("unterminated"), "Suggested palette: unterminated"},
+      {"iCCP", Text("ICC"), "ICC"},
+      {"iTXt", {}, ""},
+      {"zTXt", Text("kw"), "kw"},
+      {"pHYs", Bytes(8, 1), kUntouched},
+      {"cHRM", Bytes(31, 1), kUntouched},
+      {"tIME", Bytes(6, 1), kUntouched},
+      {"gAMA", Bytes(3, 1), kUntouched},
+      {"sRGB", {}, kUntouched},
+  };
+  for (const Case& c : cases) {
+    Bytes raw = RawChunk(c.type, c.data);
+    char text[256];
+    std::strcpy(text, kUntouched);
+    EXPECT_TRUE(PngChunk(raw.data()).Describe(text, sizeof text)) << c.type;
+    EXPECT_STREQ(text, c.expected) << c.type;
+  }
+  char keep[16] = "keep";  // no chunk: nothing described
+  EXPECT_FALSE(PngChunk().Describe(keep, sizeof keep));
+  EXPECT_STREQ(keep, "keep");
+}
+
+TEST(Describe, TextIsCutToTheBuffer) {
+  Bytes longText(600, 'a');
+  longText[5] = 0;
+  Bytes raw = RawChunk("tEXt", longText);
+  PngChunk chunk(raw.data());
+  char text[256];
+  std::memset(text, 'x', sizeof text);
+  ASSERT_TRUE(chunk.Describe(text, 8));
+  EXPECT_STREQ(text, "aaaaa=a");
+  ASSERT_TRUE(chunk.Describe(text, sizeof text));
+  EXPECT_EQ(std::strlen(text), 255u);
+  ASSERT_TRUE(chunk.Describe(text, 1));
+  EXPECT_STREQ(text, "");
+  text[0] = 'q';
+  ASSERT_TRUE(chunk.Describe(text, 0));
+  EXPECT_EQ(text[0], 'q');
+}
+
+// Deeper than 8 bits, the values are described as zero.
+TEST(DescribeBackground, ByColourTypeAndLength) {
+  struct Case {
+    Bytes data;
+    int colorType, bitDepth;
+    const char* expected;  // null: false
+  };
+  const Case cases[] = {
+      {{0, 1, 0, 2, 0x01, 0x03}, 2, 8, "Background = r(1), g(2), b(259)"},
+      {{0, 1, 0, 2, 0x01, 0x03}, 6, 16, "Background = r(0), g(0), b(0)"},
+      {{0, 1, 0, 2, 0x01, 0x03}, 3, 8, "Background = r(1), g(2), b(259)"},
+      {{255}, 3, 1, "Background = Palette index 255"},
+      {{0, 1}, 0, 2, "Background = Gray 85"},
+      {{0, 15}, 4, 4, "Background = Gray 255"},
+      {{0xAB, 0x84}, 4, 16, "Background = Gray 0"},
+      {{0, 16}, 0, 4, nullptr}, {{0, 1}, 0, 0, nullptr}, {{0, 1}, 3, 8, nullptr},
+      {{1}, 0, 8, nullptr},     {{1}, 2, 8, nullptr},    {{0, 1}, 5, 8, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.colorType << "/" << c.bitDepth << " of length " << c.data.size());
+    Bytes raw = RawChunk("bKGD", c.data);
+    char text[256] = "";
+    EXPECT_EQ(PngChunk(raw.data()).DescribeBackground(text, sizeof text, c.colorType, c.bitDepth), c.expected != nullptr);
+    EXPECT_STREQ(text, c.expected != nullptr ? c.expected : "");
+  }
+  Bytes gama = RawChunk("gAMA", {0, 0, 0, 1});
+  char text[256];
+  EXPECT_FALSE(PngChunk(gama.data()).DescribeBackground(text, sizeof text, 0, 8));
+  EXPECT_FALSE(PngChunk().DescribeBackground(text, sizeof text, 0, 8));
 }
 
 }  // namespace
