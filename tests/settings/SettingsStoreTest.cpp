@@ -1,14 +1,19 @@
-// The store's operations over the real file store in a temporary home: the
-// defaults with nothing stored, what each operation writes, and that damaged
-// or mistyped values fall back to the defaults.
-#include "common/VELKORPSUI/SettingsStore.h"
-
+// The settings store over the real file store in a temporary home: the
+// defaults with nothing stored, what each operation writes, that writes
+// replace whole files or fail leaving the old value, and that damaged,
+// mistyped or foreign files read as absent.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
+#include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "common/VELKORPSUI/SettingsPacking.h"
+#include "common/VELKORPSUI/SettingsStore.h"
 #include "platform/posix/FileSettingsBackend.h"
 #include "tests/settings/SettingsTestSupport.h"
 #include "tests/support/Oracles.h"
@@ -21,18 +26,25 @@ using Data = std::vector<uint8_t>;
 
 const AdvancedOptions::Bytes kAdvancedDefaults = AdvancedOptions().Serialize();
 
-class SettingsStoreTest : public ::testing::Test {
+class SettingsOnDisk : public ::testing::Test {
  protected:
   fs::path UserRoot() const { return m_home.path() / "config"; }
-  fs::path MachineFolder() const { return FileSettingsBackend::ModuleFolder(m_home.path() / "etc-xdg"); }
+  fs::path MachineRoot(int i) const { return m_home.path() / ("xdg" + std::to_string(i)); }
+  fs::path MachineFolder() const { return FileSettingsBackend::ModuleFolder(MachineRoot(1)); }
+  fs::path UserFolder() const { return UserRoot() / "QuenburyImaging" / "VELKORPS"; }
   std::optional<SettingsValue> Stored(std::string_view name) const { return m_backend.Read(SettingsRoot::CurrentUser, name); }
+  std::set<std::string> Listing() const {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(UserFolder())) names.insert(entry.path().filename().string());
+    return names;
+  }
 
   oracle::TempDir m_home;
-  FileSettingsBackend m_backend{UserRoot(), {m_home.path() / "etc-xdg"}};
+  FileSettingsBackend m_backend{UserRoot(), {MachineRoot(1), MachineRoot(2)}};
   SettingsStore m_store{m_backend};
 };
 
-TEST_F(SettingsStoreTest, NoStoreAtAllGivesTheDefaults) {
+TEST_F(SettingsOnDisk, NoStoreAtAllGivesTheDefaults) {
   EXPECT_EQ(m_store.ReadDialogChoice(), kDialogChoiceSimple);
   uint32_t strategy = 3;  // the job's current strategy
   EXPECT_FALSE(m_store.ReadNumber(kStrategyValue, strategy));
@@ -52,7 +64,7 @@ TEST_F(SettingsStoreTest, NoStoreAtAllGivesTheDefaults) {
 }
 
 // Each value's stored type and bytes, and what reads back.
-TEST_F(SettingsStoreTest, EachValueIsStoredInItsFormat) {
+TEST_F(SettingsOnDisk, EachValueIsStoredInItsFormat) {
   AdvancedOptions options;
   options.m_colorType = 2;
   options.m_maxPasses = 3;
@@ -94,7 +106,7 @@ TEST_F(SettingsStoreTest, EachValueIsStoredInItsFormat) {
 
 // Values of another type or shape: the dialog choice takes any 4 bytes, the
 // others read as absent; a stored text ends at its first zero.
-TEST_F(SettingsStoreTest, MistypedValues) {
+TEST_F(SettingsOnDisk, MistypedValues) {
   const std::pair<SettingsValue, int> dialog[] = {
       {{SettingsType::Binary, {0xF8, 0x03, 0, 0}}, 1016}, {{SettingsType::String, {'a', 'b', 'c', 0}}, 0x00636261},
       {{SettingsType::Binary, {0xF8, 0x03}}, 1022},       {{SettingsType::Number, {0xFF, 0xFF, 0xFF, 0xFF}}, -1},
@@ -127,7 +139,7 @@ TEST_F(SettingsStoreTest, MistypedValues) {
   }
 }
 
-TEST_F(SettingsStoreTest, DamagedFilesReadAsTheDefaultsUntilWrittenAgain) {
+TEST_F(SettingsOnDisk, DamagedFilesReadAsTheDefaultsUntilWrittenAgain) {
   ASSERT_TRUE(m_store.WriteDialogChoice(kDialogChoiceAdvanced));
   ASSERT_TRUE(m_store.WriteNumber(kStrategyValue, 4));
   ASSERT_TRUE(m_store.WriteKeepList(ListOf({"gAMA"})));
@@ -153,8 +165,12 @@ TEST_F(SettingsStoreTest, DamagedFilesReadAsTheDefaultsUntilWrittenAgain) {
   EXPECT_EQ(strategy, 2u);
 }
 
-// The install path comes from the machine-wide folder only, with a separator.
-TEST_F(SettingsStoreTest, InstallPath) {
+// The install path comes from the first machine-wide folder holding a
+// sound copy (never from the user's), with a separator added.
+TEST_F(SettingsOnDisk, InstallPath) {
+  const fs::path second = FileSettingsBackend::ModuleFolder(MachineRoot(2));
+  ASSERT_TRUE(FileSettingsBackend::WriteValueFile(second, kInstallPathValue, SettingsType::String, StringBytes("/opt/b")));
+  EXPECT_EQ(m_store.ReadInstallPath(), "/opt/b/");
   const std::pair<std::string, std::string> cases[] = {
       {"/opt/velkor", "/opt/velkor/"}, {"/opt/velkor/", "/opt/velkor/"}, {"", ""},
       {std::string(259, 'p'), std::string(259, 'p') + '/'},  // 260 bytes with the zero
@@ -166,7 +182,9 @@ TEST_F(SettingsStoreTest, InstallPath) {
   }
   ASSERT_TRUE(FileSettingsBackend::WriteValueFile(MachineFolder(), kInstallPathValue, SettingsType::Number, Data{1, 2, 3, 4}));
   EXPECT_EQ(m_store.ReadInstallPath(), "");
-  fs::remove_all(MachineFolder());
+  oracle::WriteFile(MachineFolder() / kInstallPathValue, Bytes("damaged"));
+  EXPECT_EQ(m_store.ReadInstallPath(), "/opt/b/");
+  fs::remove_all(second);
   ASSERT_TRUE(m_backend.Write(kInstallPathValue, SettingsType::String, StringBytes("/home/u/velkor")));
   EXPECT_EQ(m_store.ReadInstallPath(), "") << "not taken from the user";
 }
@@ -198,6 +216,103 @@ TEST(SettingsPacking, PassLimitAndStrategy) {
   for (const auto& [stored, limit] : unpacks) EXPECT_EQ(UnpackPassLimit(stored), limit) << std::hex << stored;
   const std::pair<int, uint32_t> strategies[] = {{-1, 0}, {0, 0}, {1, 1}, {4, 4}, {5, 0}, {1000, 0}};
   for (const auto& [position, packed] : strategies) EXPECT_EQ(PackStrategy(position), packed) << position;
+}
+
+TEST_F(SettingsOnDisk, ValuesSurviveInFilesOfTheirOwnAndAreRemoved) {
+  EXPECT_TRUE(m_backend.Remove("KeepChunks")) << "no folder yet";
+  ASSERT_TRUE(m_backend.Write("Save Dialog", SettingsType::Number, Data{0xF8, 0x03, 0, 0}));
+  ASSERT_TRUE(m_backend.Write("KeepChunks", SettingsType::String, StringBytes("gAMA,")));
+  ASSERT_TRUE(m_backend.Write("Blob", SettingsType::Binary, Data(100, 1)));
+  ASSERT_TRUE(m_backend.Write("Blob", SettingsType::Binary, Data(3, 2)));
+  oracle::WriteFile(UserFolder() / ".pending-abcdef", Bytes("half a value"));  // left by a crash
+  EXPECT_EQ(m_backend.UserFolder(), UserFolder());
+
+  const FileSettingsBackend reopened(UserRoot(), {});
+  const auto blob = reopened.Read(SettingsRoot::CurrentUser, "Blob");
+  ASSERT_TRUE(blob.has_value());
+  EXPECT_EQ(blob->type, SettingsType::Binary);
+  EXPECT_EQ(blob->data, Data(3, 2));
+  const auto keep = reopened.Read(SettingsRoot::CurrentUser, "KeepChunks");
+  ASSERT_TRUE(keep.has_value());
+  EXPECT_EQ(keep->type, SettingsType::String);
+  EXPECT_EQ(keep->data, StringBytes("gAMA,"));
+  EXPECT_FALSE(reopened.Read(SettingsRoot::LocalMachine, "KeepChunks").has_value()) << "the roots are separate";
+
+  EXPECT_TRUE(m_backend.Remove("KeepChunks"));
+  EXPECT_FALSE(Stored("KeepChunks").has_value());
+  EXPECT_TRUE(m_backend.Remove("KeepChunks")) << "already gone";
+  ASSERT_TRUE(m_backend.Write("Blob", SettingsType::Binary, Data(4, 4)));
+  fs::remove(UserFolder() / ".pending-abcdef");
+  EXPECT_EQ(Listing(), (std::set<std::string>{"Save Dialog", "Blob"})) << "no temporary file of ours left";
+}
+
+TEST_F(SettingsOnDisk, ThingsThatAreNotValueFilesReadAsAbsent) {
+  fs::create_directories(UserFolder() / "Strategy");
+  EXPECT_FALSE(Stored("Strategy").has_value());
+  EXPECT_FALSE(m_backend.Write("Strategy", SettingsType::Number, Data{1, 0, 0, 0})) << "a folder cannot be replaced";
+  EXPECT_TRUE(fs::is_directory(UserFolder() / "Strategy"));
+  ASSERT_EQ(::mkfifo((UserFolder() / "KeepChunks").c_str(), 0600), 0);  // would block a plain open
+  EXPECT_FALSE(Stored("KeepChunks").has_value());
+  ASSERT_TRUE(m_backend.Write("Limit Passes", SettingsType::Number, Data{2, 0, 0, 0}));
+  fs::copy_file(UserFolder() / "Limit Passes", UserFolder() / "Other");
+  EXPECT_FALSE(Stored("Other").has_value()) << "another value's file";
+}
+
+TEST_F(SettingsOnDisk, NamesThatAreNotOneFileNameAreRefused) {
+  for (const std::string& name : {std::string(""), std::string("../escape"), std::string("a/b"), std::string(".pending-x"),
+                                  std::string(".."), std::string("nul\0x", 5), std::string(256, 'n')}) {
+    EXPECT_FALSE(m_backend.Write(name, SettingsType::Number, Data{1, 0, 0, 0})) << name;
+    EXPECT_FALSE(Stored(name).has_value()) << name;
+    EXPECT_FALSE(m_backend.Remove(name)) << name;
+  }
+  EXPECT_FALSE(fs::exists(m_home.path() / "escape"));
+  FileSettingsBackend homeless(fs::path(), {MachineRoot(1)});
+  EXPECT_FALSE(homeless.Write("Strategy", SettingsType::Number, Data{1, 0, 0, 0}));
+  EXPECT_FALSE(homeless.Read(SettingsRoot::CurrentUser, "Strategy").has_value());
+  EXPECT_FALSE(homeless.Remove("Strategy"));
+}
+
+// A write that runs out of space fails cleanly: old value intact, no
+// temporary file left.  The file size limit makes write() fail as a full
+// disk would.
+TEST_F(SettingsOnDisk, FullDiskKeepsTheOldValue) {
+  ASSERT_TRUE(m_backend.Write("Blob", SettingsType::Binary, Data(10, 7)));
+  struct rlimit saved {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  struct sigaction ignore {}, previous {};
+  ignore.sa_handler = SIG_IGN;
+  ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &previous), 0);
+  struct rlimit tight = saved;
+  tight.rlim_cur = 64;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+  const bool written = m_backend.Write("Blob", SettingsType::Binary, Data(1000, 9));
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  ::sigaction(SIGXFSZ, &previous, nullptr);
+
+  EXPECT_FALSE(written);
+  const auto value = Stored("Blob");
+  ASSERT_TRUE(value.has_value());
+  EXPECT_EQ(value->data, Data(10, 7));
+  EXPECT_EQ(Listing(), std::set<std::string>{"Blob"});
+}
+
+TEST(SettingsLocations, FollowTheXdgRules) {
+  struct Case {
+    const char *configHome, *home, *configDirs, *userRoot;
+    std::vector<fs::path> machineRoots;
+  };
+  const std::vector<fs::path> etc = {"/etc/xdg"};
+  const Case cases[] = {
+      {"/x/cfg", "/home/u", nullptr, "/x/cfg", etc},       {nullptr, "/home/u", nullptr, "/home/u/.config", etc},
+      {"", "/home/u", "", "/home/u/.config", etc},         {"relative", "/home/u", nullptr, "/home/u/.config", etc},
+      {nullptr, nullptr, nullptr, "", etc},                {nullptr, "relative", nullptr, "", etc},
+      {"/x", nullptr, "/a::rel:/b:", "/x", {"/a", "/b"}},  {"/x", nullptr, ":", "/x", etc},
+  };
+  for (const auto& c : cases) {
+    const SettingsLocations locations = ResolveSettingsLocations(c.configHome, c.home, c.configDirs);
+    EXPECT_EQ(locations.userRoot, fs::path(c.userRoot)) << (c.configHome ? c.configHome : "(unset)");
+    EXPECT_EQ(locations.machineRoots, c.machineRoots) << (c.configDirs ? c.configDirs : "(unset)");
+  }
 }
 
 }  // namespace
