@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "FormatTestSupport.h"
 
@@ -29,7 +30,7 @@ Bytes Dds(uint32_t width, uint32_t height, const PixelFormat& f, const Bytes& bo
   return file;
 }
 
-// A colour block: two 5:6:5 end points, then one 2-bit index per pixel
+// A colour block: two 5:6:5 end points and a 2-bit index per pixel
 // (row-major); an interpolated alpha block: end points, 3-bit indices.
 Bytes ColourBlock(uint16_t c0, uint16_t c1, const int (&index)[16]) {
   uint32_t bits = 0;
@@ -46,8 +47,7 @@ Bytes Concat(Bytes a, const Bytes& b) {
   return a;
 }
 // The 16 pixels of a block from a function of the pixel number.
-template <typename F>
-Pixels Block(F pixel) {
+Pixels Block(const std::function<uint32_t(int)>& pixel) {
   Pixels out;
   for (int i = 0; i < 16; ++i) out.push_back(pixel(i));
   return out;
@@ -108,24 +108,17 @@ TEST(DdsDecoder, RefusesWhatItDoesNotTakeWithoutDrawing) {
   std::swap(bgra.masks[0], bgra.masks[2]);
   rgb24.bits = 24;
   noAlpha.masks[3] = 0;
-  Bytes wrongSize = Dds(4, 4, FourCc("DXT1"), block);
-  Put(wrongSize, {4, 4, 128});
+  const Bytes headerSize128 = Edit(Dds(4, 4, FourCc("DXT1"), block), {{4, 4, 128}});
   std::vector<ValueCase> cases = {
-      {"DX10", RenderDds, Dds(4, 4, FourCc("DX10"), zeros)},
-      {"ATI2", RenderDds, Dds(4, 4, FourCc("ATI2"), zeros)},
-      {"DXT6", RenderDds, Dds(4, 4, FourCc("DXT6"), zeros)},
-      {"BGRA masks", RenderDds, Dds(2, 2, bgra, zeros)},
-      {"24 bits", RenderDds, Dds(2, 2, rgb24, zeros)},
-      {"no alpha mask", RenderDds, Dds(2, 2, noAlpha, zeros)},
-      {"one byte short", RenderDds, Dds(2, 2, kArgb, Bytes(15, 0))},
-      {"needs two blocks", RenderDds, Dds(5, 4, FourCc("DXT1"), block)},
-      {"DXT5 needs 16 bytes", RenderDds, Dds(4, 4, FourCc("DXT5"), block)},
-      {"width 0", RenderDds, Dds(0, 4, FourCc("DXT1"), block)},
+      {"DX10", RenderDds, Dds(4, 4, FourCc("DX10"), zeros)}, {"ATI2", RenderDds, Dds(4, 4, FourCc("ATI2"), zeros)},
+      {"DXT6", RenderDds, Dds(4, 4, FourCc("DXT6"), zeros)}, {"BGRA masks", RenderDds, Dds(2, 2, bgra, zeros)},
+      {"24 bits", RenderDds, Dds(2, 2, rgb24, zeros)},       {"no alpha mask", RenderDds, Dds(2, 2, noAlpha, zeros)},
+      {"one byte short", RenderDds, Dds(2, 2, kArgb, Bytes(15, 0))}, {"needs two blocks", RenderDds, Dds(5, 4, FourCc("DXT1"), block)},
+      {"DXT5 needs 16 bytes", RenderDds, Dds(4, 4, FourCc("DXT5"), block)}, {"width 0", RenderDds, Dds(0, 4, FourCc("DXT1"), block)},
       {"height 0", RenderDds, Dds(4, 0, FourCc("DXT1"), block)},
       {"huge uncompressed", RenderDds, Dds(0xFFFFFFFF, 0xFFFFFFFF, kArgb, zeros)},
       {"huge DXT1", RenderDds, Dds(0x10000000, 0x10000000, FourCc("DXT1"), block)},
-      {"header size 128", RenderDds, wrongSize},
-      {"header cut", RenderDds, Bytes(wrongSize.begin(), wrongSize.begin() + 127)},
+      {"header size 128", RenderDds, headerSize128}, {"header cut", RenderDds, Cut(headerSize128, 127)},
   };
   for (ValueCase& c : cases) c.width = c.height = 4;
   ExpectRenders(cases);

@@ -14,13 +14,18 @@ namespace {
 
 constexpr uint32_t u = kUntouched;
 
-// A BMP with the 40-byte header, no palette, pixel rows as given.
+// A BMP: a `header`-byte info header (12: the short one), masks after a
+// 40-byte header or inside a longer one, the palette, then the rows.
 Bytes Bmp(int width, int height, int bits, const Bytes& rows, uint32_t compression = 0,
-          const std::vector<uint32_t>& masks = {}) {
-  const uint32_t offset = 54 + 4 * static_cast<uint32_t>(masks.size());
-  Bytes out = Fields(offset, {{0, 2, 'B' | 'M' << 8}, {10, 4, offset}, {14, 4, 40}, {18, 4, uint32_t(width)},
-                              {22, 4, uint32_t(height)}, {26, 2, 1}, {28, 2, uint32_t(bits)}, {30, 4, compression}});
+          const std::vector<uint32_t>& masks = {}, const Bytes& palette = {}, uint32_t header = 40) {
+  Bytes out = header == 12 ? Fields(26, {{18, 2, uint32_t(width)}, {20, 2, uint32_t(height)}, {22, 2, 1}, {24, 2, uint32_t(bits)}})
+                           : Fields(14 + header, {{18, 4, uint32_t(width)}, {22, 4, uint32_t(height)}, {26, 2, 1},
+                                                  {28, 2, uint32_t(bits)}, {30, 4, compression}});
+  Put(out, {0, 2, 'B' | 'M' << 8});
+  Put(out, {14, 4, header});
   for (size_t i = 0; i < masks.size(); ++i) Put(out, {54 + 4 * i, 4, masks[i]});
+  out.insert(out.end(), palette.begin(), palette.end());
+  Put(out, {10, 4, static_cast<uint32_t>(out.size())});
   out.insert(out.end(), rows.begin(), rows.end());
   return out;
 }
@@ -32,8 +37,8 @@ ValueCase BmpPixel(const char* name, int bits, uint32_t stored, uint32_t want, u
 }
 
 TEST(BmpDecoder, RowOrderAndChannelLayouts) {
-  Bytes palette = Bmp(3, 1, 8, {1, 2, 3, 0, 4, 5, 6, 0, 1, 0, 2, 0});
-  Put(palette, {10, 4, 54 + 8});
+  const Bytes palette = {1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9, 0};
+  const uint32_t e0 = 0xFF030201, e1 = 0xFF060504, e2 = 0xFF090807;
   Pixels huge(4096 * 3, u);
   std::fill(huge.begin(), huge.begin() + 4096 + 2048, 0xFF808080);
   const std::vector<uint32_t> k565 = {0xF800, 0x07E0, 0x001F}, k10 = {0x3FF00000, 0x000FFC00, 0x000003FF};
@@ -41,9 +46,8 @@ TEST(BmpDecoder, RowOrderAndChannelLayouts) {
       {"negative height is top-down", RenderBmp, Bmp(1, -2, 24, {0, 0, 0xFF, 0, 0xFF, 0, 0, 0}), 1, 2, 0, {0xFFFF0000, 0xFF0000FF}},
       {"positive height is bottom-up", RenderBmp, Bmp(1, 2, 24, {0, 0, 0xFF, 0, 0xFF, 0, 0, 0}), 1, 2, 0, {0xFF0000FF, 0xFFFF0000}},
       // 16 bits without masks: 5:5:5, low three bits of each channel 0, top bit ignored.
-      BmpPixel("555 white", 16, 0x7FFF, 0xFFF8F8F8), BmpPixel("555 red", 16, 0x7C00, 0xFFF80000),
-      BmpPixel("555 blue", 16, 0x001F, 0xFF0000F8), BmpPixel("555 top bit", 16, 0x8000, 0xFF000000),
-      BmpPixel("555 mixed", 16, 0x4A52, 0xFF909090), BmpPixel("565 green", 16, 0x07E0, 0xFF00FC00, 3, k565),
+      BmpPixel("555 red", 16, 0x7C00, 0xFFF80000), BmpPixel("555 blue", 16, 0x001F, 0xFF0000F8),
+      BmpPixel("555 top bit", 16, 0x8000, 0xFF000000), BmpPixel("565 green", 16, 0x07E0, 0xFF00FC00, 3, k565),
       // 32 bits: stored alpha ignored; fields wider than a byte keep their top eight bits.
       BmpPixel("888 alpha dropped", 32, 0x12345678, 0xFF345678),
       BmpPixel("10-bit fields", 32, (0x200u << 20) | (0x3FFu << 10) | 0x2FF, 0xFF80FFBF, 3, k10),
@@ -51,7 +55,14 @@ TEST(BmpDecoder, RowOrderAndChannelLayouts) {
       BmpPixel("empty mask", 32, 0x00FFFFFF, 0xFF00FFFF, 3, {0, 0xFF00, 0xFF}),
       {"2 bits are accepted and draw nothing", RenderBmp, Bmp(4, 1, 2, {0x1B, 0, 0, 0}), 4, 1, 0, {}},
       // Two entries by position although the colour count says 0; index 2 lies beyond them: opaque black.
-      {"palette runs from the header to the pixels", RenderBmp, palette, 3, 1, 0, {0xFF060504, 0xFF030201, 0xFF000000}},
+      {"palette runs from the header to the pixels", RenderBmp, Bmp(3, 1, 8, {1, 0, 3, 0}, 0, {}, palette), 3, 1, 0, {e1, e0, 0xFF000000}},
+      // 4 bits: two pixels a byte, rows padded to four bytes, bottom row first.
+      {"4 bits", RenderBmp, Bmp(3, 2, 4, {0x21, 0x00, 0, 0, 0x01, 0x20, 0, 0}, 0, {}, palette), 3, 2, 0, {e0, e1, e2, e2, e1, e0}},
+      {"short header, 3-byte palette entries", RenderBmp, Bmp(2, 1, 8, {1, 0, 0, 0}, 0, {}, {1, 2, 3, 4, 5, 6}, 12), 2, 1, 0, {e1, e0}},
+      {"bit fields inside a 108-byte header", RenderBmp, Bmp(1, 1, 32, {0x33, 0x22, 0x11, 0}, 3, {0xFF, 0xFF00, 0xFF0000}, {}, 108),
+       1, 1, 0, {0xFF332211}},
+      {"bit fields inside a 124-byte header", RenderBmp,
+       Bmp(1, 1, 32, {0, 0x33, 0x22, 0x11}, 3, {0xFF000000, 0xFF0000, 0xFF00}, {}, 124), 1, 1, 0, {0xFF112233}},
       // 2^31 - 1 rows of 4096 pixels, of which one row and a half are in the file.
       {"huge declared size", RenderBmp, Bmp(4096, -0x7FFFFFFF, 24, Bytes(4096 * 3 * 3 / 2, 0x80)), 4096, 3, 0, huge},
   });
@@ -125,8 +136,8 @@ TEST(PcxDecoder, PlanesRowsAndPalette) {
   std::fill(widestWant.begin() + 63, widestWant.begin() + 70, 0xFF020000);
   ExpectRenders({
       {"2 planes draw nothing and succeed", RenderPcx, Pcx(2, 2, 2, 2, {1, 2, 3, 4, 5, 6, 7, 8}), 2, 2, 0, {}},
-      {"0 planes", RenderPcx, Pcx(2, 2, 0, 2, {1, 2, 3, 4}), 2, 2, 0, {}},
       {"4 planes", RenderPcx, Pcx(2, 2, 4, 2, {1, 2, 3, 4, 5, 6, 7, 8}), 2, 2, 0, {}},
+      {"corner not at (0, 0)", RenderPcx, Edit(Pcx(2, 1, 1, 2, {1, 2}, true), {{4, 2, 3}, {8, 2, 4}}), 2, 1, 0, {Ramp(1), Ramp(2)}},
       {"padding skipped", RenderPcx, Pcx(2, 2, 1, 5, {1, 2, 97, 98, 99, 3, 4, 97, 98, 99}, true), 2, 2, 0,
        {Ramp(1), Ramp(2), Ramp(3), Ramp(4)}},
       {"short rows leave the rest", RenderPcx, Pcx(3, 2, 1, 2, {1, 2, 3, 4}, true), 3, 2, 0,
@@ -169,7 +180,6 @@ TEST(CelDecoder, RowsPaletteCutsAndClipping) {
   sixBits[32] = 0xFF;  // 63 once the top two bits go
   sixBits[33] = 0x40;  // 0
   sixBits[34] = 0x81;  // 1
-  const Pixels e9 = {Entry(9), Entry(9), u, u};
   ExpectRenders({
       {"rows top-down", RenderCel, file, 7, 9, 0, image.pixels},
       {"placed and clipped", RenderCel, file, 8, 10, 0, Place(image, 8, 10, 2, -1).pixels, 2, -1},
@@ -181,40 +191,32 @@ TEST(CelDecoder, RowsPaletteCutsAndClipping) {
   });
 }
 
+// The good 1 x 1 file, then cases that change one of its fields and expect it refused.
+std::vector<ValueCase> Refusals(Renderer render, const Bytes& good, uint32_t pixel,
+                                std::initializer_list<std::pair<const char*, Field>> edits) {
+  std::vector<ValueCase> cases = {{"the good file", render, good, 1, 1, 0, {pixel}}};
+  for (const auto& [name, field] : edits) cases.push_back({name, render, Edit(good, {field})});
+  return cases;
+}
 
 TEST(SmallFormats, RefuseHeadersTheyDoNotTakeWithoutDrawing) {
   const Bytes bmp = Bmp(1, 1, 24, {1, 2, 3, 0}), tga = Tga(2, 24, 1, 1, {1, 2, 3}), pcx = Pcx(1, 1, 1, 1, {0});
-  const Bytes cel = Cel(1, 1, {7});
-  const Bytes core = Fields(30, {{0, 2, 'B' | 'M' << 8}, {10, 4, 26}, {14, 4, 12}, {18, 2, 1}, {20, 2, 1}, {24, 2, 24}});
-  ExpectRenders({
-      {"good bmp", RenderBmp, bmp, 1, 1, 0, {0xFF030201}},
-      {"good bmp core header", RenderBmp, Edit(core, {{22, 2, 1}, {26, 4, 0x302010}}), 1, 1, 0, {0xFF302010}},
-      {"good tga", RenderTga, tga, 1, 1, 0, {0xFF030201}},
-      {"good pcx", RenderPcx, pcx, 1, 1, 0, {0xFF000000}},
-      {"good cel", RenderCel, cel, 1, 1, 0, {Entry(7)}},
-  });
-  ExpectRenders({
-      {"bmp not BM", RenderBmp, Edit(bmp, {{1, 1, 'X'}})}, {"bmp two planes", RenderBmp, Edit(bmp, {{26, 2, 2}})},
-      {"bmp width 0", RenderBmp, Edit(bmp, {{18, 4, 0}})}, {"bmp height 0", RenderBmp, Edit(bmp, {{22, 4, 0}})},
-      {"bmp 3 bits", RenderBmp, Edit(bmp, {{28, 2, 3}})},  {"bmp 64 bits", RenderBmp, Edit(bmp, {{28, 2, 64}})},
-      {"bmp rle 8", RenderBmp, Edit(bmp, {{30, 4, 1}})},   {"bmp rle 4", RenderBmp, Edit(bmp, {{30, 4, 2}})},
-      {"bmp jpeg", RenderBmp, Edit(bmp, {{30, 4, 4}})},    {"bmp header cut", RenderBmp, Cut(bmp, 33)},
-      {"bmp core header without a plane", RenderBmp, core},
-      {"tga width 0", RenderTga, Edit(tga, {{12, 2, 0}})}, {"tga height 0", RenderTga, Edit(tga, {{14, 2, 0}})},
-      {"tga type 0", RenderTga, Edit(tga, {{2, 1, 0}})},   {"tga type 4", RenderTga, Edit(tga, {{2, 1, 4}})},
-      {"tga type 32", RenderTga, Edit(tga, {{2, 1, 32}})}, {"tga 12 bits", RenderTga, Edit(tga, {{16, 1, 12}})},
-      {"tga 40 bits", RenderTga, Edit(tga, {{16, 1, 40}})}, {"tga 0 bits", RenderTga, Edit(tga, {{16, 1, 0}})},
-      {"tga descriptor 64", RenderTga, Edit(tga, {{17, 1, 64}})}, {"tga map type 2", RenderTga, Edit(tga, {{1, 1, 2}})},
-      {"tga header cut", RenderTga, Cut(tga, 17)},
-      {"pcx x max below x min", RenderPcx, Edit(pcx, {{8, 2, 0xFFFF}})},
-      {"pcx y max below y min", RenderPcx, Edit(pcx, {{10, 2, 0xFFFF}})},
-      {"pcx x min past x max", RenderPcx, Edit(pcx, {{4, 2, 2}})}, {"pcx version 3", RenderPcx, Edit(pcx, {{1, 1, 3}})},
-      {"pcx 4 bits per plane", RenderPcx, Edit(pcx, {{3, 1, 4}})}, {"pcx not run-length", RenderPcx, Edit(pcx, {{2, 1, 0}})},
-      {"pcx header cut", RenderPcx, Cut(pcx, 127)},
-      {"cel width 0", RenderCel, Edit(cel, {{2, 2, 0}})}, {"cel height 0", RenderCel, Edit(cel, {{4, 2, 0}})},
-      {"cel not 8 bits", RenderCel, Edit(cel, {{10, 1, 4}})}, {"cel byte 11 set", RenderCel, Edit(cel, {{11, 1, 1}})},
-      {"cel magic", RenderCel, Edit(cel, {{1, 1, 0x92}})},
-  });
+  const Bytes cel = Cel(1, 1, {7}), core = Bmp(1, 1, 24, {0x10, 0x20, 0x30, 0}, 0, {}, {}, 12);
+  ExpectRenders({{"good short header", RenderBmp, core, 1, 1, 0, {0xFF302010}},
+                 {"short header without a plane", RenderBmp, Edit(core, {{22, 2, 0}})}, {"bmp header cut", RenderBmp, Cut(bmp, 33)},
+                 {"tga header cut", RenderTga, Cut(tga, 17)}, {"pcx header cut", RenderPcx, Cut(pcx, 127)}});
+  ExpectRenders(Refusals(RenderBmp, bmp, 0xFF030201, {{"not BM", {1, 1, 'X'}}, {"two planes", {26, 2, 2}}, {"width 0", {18, 4, 0}},
+                                                      {"height 0", {22, 4, 0}}, {"3 bits", {28, 2, 3}}, {"64 bits", {28, 2, 64}},
+                                                      {"rle 8", {30, 4, 1}}, {"rle 4", {30, 4, 2}}, {"jpeg", {30, 4, 4}}}));
+  ExpectRenders(Refusals(RenderTga, tga, 0xFF030201, {{"width 0", {12, 2, 0}}, {"height 0", {14, 2, 0}}, {"type 0", {2, 1, 0}},
+                                                      {"type 4", {2, 1, 4}}, {"type 32", {2, 1, 32}}, {"12 bits", {16, 1, 12}},
+                                                      {"40 bits", {16, 1, 40}}, {"0 bits", {16, 1, 0}}, {"descriptor 64", {17, 1, 64}},
+                                                      {"map type 2", {1, 1, 2}}}));
+  ExpectRenders(Refusals(RenderPcx, pcx, 0xFF000000, {{"x max below x min", {8, 2, 0xFFFF}}, {"y max below y min", {10, 2, 0xFFFF}},
+                                                      {"x min past x max", {4, 2, 2}}, {"version 3", {1, 1, 3}},
+                                                      {"4 bits per plane", {3, 1, 4}}, {"not run-length", {2, 1, 0}}}));
+  ExpectRenders(Refusals(RenderCel, cel, Entry(7), {{"width 0", {2, 2, 0}}, {"height 0", {4, 2, 0}}, {"not 8 bits", {10, 1, 4}},
+                                                      {"byte 11 set", {11, 1, 1}}, {"magic", {1, 1, 0x92}}}));
 }
 
 }  // namespace
