@@ -106,12 +106,13 @@ TEST(ChunkList, TimeReplacesOnlyATimeAfterTheImageData) {
 }
 
 TEST(ChunkList, FlatteningAnEmptyListGivesNoArray) {
-  int pre = 9, mid = 9, post = 9, count = 9;
-  uint8_t** array = chunks::AllocateChunkArray(4);  // an old array is freed
-  ASSERT_NE(array, nullptr);
-  EXPECT_TRUE(ChunkList().Flatten(pre, mid, post, count, array));
-  EXPECT_EQ((std::vector<int>{pre, mid, post, count}), (std::vector<int>{0, 0, 0, 0}));
-  EXPECT_EQ(array, nullptr);
+  EncodeJob job{};
+  job.chunkmid = job.chunkpost = job.chunkcount = 9;
+  job.chunks = chunks::AllocateChunkArray(4);  // an old array is freed
+  ASSERT_NE(job.chunks, nullptr);
+  EXPECT_TRUE(ChunkList().Flatten(job));
+  EXPECT_EQ((std::vector<int>{job.chunkpre, job.chunkmid, job.chunkpost, job.chunkcount}), (std::vector<int>{0, 0, 0, 0}));
+  EXPECT_EQ(job.chunks, nullptr);
 }
 
 TEST(ChunkList, FlattenCopiesGroupsInOrderIntoOneBlockAndListsThemBack) {

@@ -18,31 +18,26 @@ namespace {
 using namespace settings_test;
 using Entries = std::vector<std::string>;
 
+// Keep-all is the one entry "ALL".
 TEST(KeepList, ParsesRememberedText) {
-  struct Case {
-    const char* text;
-    bool remembered, all;
-    Entries entries;
+  const std::tuple<const char*, bool, Entries> cases[] = {
+      {"", false, {}},
+      {"ALL,", true, {"ALL"}},
+      {"ALL", true, {"ALL"}},                  // the comma is supplied first
+      {"all,", true, {}},                      // case matters; a 3-letter piece is dropped
+      {"ALL,ALL,", true, {}},
+      {"gAMA,sRGB", true, {"gAMA", "sRGB"}},
+      {"gAMA,,sRGB,", true, {"gAMA", "sRGB"}},
+      {"gAMAx,sRGB,", true, {"sRGB"}},
+      {"gAMA ,sRGB", true, {"sRGB"}},
+      {",,,", true, {}},
+      {"tEXt,tEXt,a bc,", true, {"tEXt", "tEXt", "a bc"}},  // duplicates and spaces stay
   };
-  const Case cases[] = {
-      {"", false, false, {}},
-      {"ALL,", true, true, {"ALL"}},
-      {"ALL", true, true, {"ALL"}},                  // the comma is supplied first
-      {"all,", true, false, {}},                     // case matters; a 3-letter piece is dropped
-      {"ALL,ALL,", true, false, {}},
-      {"gAMA,sRGB", true, false, {"gAMA", "sRGB"}},
-      {"gAMA,,sRGB,", true, false, {"gAMA", "sRGB"}},
-      {"gAMAx,sRGB,", true, false, {"sRGB"}},
-      {"gAMA ,sRGB", true, false, {"sRGB"}},
-      {",,,", true, false, {}},
-      {"tEXt,tEXt,a bc,", true, false, {"tEXt", "tEXt", "a bc"}},  // duplicates and spaces stay
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
+  for (const auto& [text, remembered, entries] : cases) {
     KeepList list = ListOf({"stale"});
-    EXPECT_EQ(list.Parse(c.text), c.remembered);
-    EXPECT_EQ(list.IsAll(), c.all);
-    EXPECT_EQ(list.Entries(), c.entries);
+    EXPECT_EQ(list.Parse(text), remembered) << text;
+    EXPECT_EQ(list.Entries(), entries) << text;
+    EXPECT_EQ(list.IsAll(), entries == Entries{"ALL"}) << text;
   }
 }
 
@@ -260,11 +255,10 @@ TEST(SettingsValueFile, EveryTruncationAndEveryBitFlipIsRefused) {
 }
 
 TEST(SettingsValueFile, EncoderRefusesWhatItCouldNotReadBack) {
-  const std::vector<uint8_t> three = {1, 2, 3};
   EXPECT_FALSE(EncodeSettingsValue("", SettingsType::Binary, {}).has_value());
   EXPECT_FALSE(EncodeSettingsValue(std::string(256, 'n'), SettingsType::Binary, {}).has_value());
-  EXPECT_FALSE(EncodeSettingsValue("Strategy", SettingsType::Number, three).has_value());
-  EXPECT_FALSE(EncodeSettingsValue("KeepChunks", SettingsType::String, three).has_value());
+  EXPECT_FALSE(EncodeSettingsValue("Strategy", SettingsType::Number, std::vector<uint8_t>{1, 2, 3}).has_value());
+  EXPECT_FALSE(EncodeSettingsValue("KeepChunks", SettingsType::String, Bytes("ALL,")).has_value());
   EXPECT_FALSE(EncodeSettingsValue("Blob", SettingsType::Binary, std::vector<uint8_t>(kMaxSettingsPayload + 1)).has_value());
   const auto largest = EncodeSettingsValue("Blob", SettingsType::Binary, std::vector<uint8_t>(kMaxSettingsPayload));
   ASSERT_TRUE(largest.has_value());
