@@ -1,6 +1,7 @@
-// DDS decoding: files built here byte by byte with blocks of known colours
-// must decode exactly, random blocks must decode as Pillow decodes them,
-// and every header we do not take is refused before anything is drawn.
+// DDS decoding: a block of known colours of each kind decodes exactly,
+// random blocks (both modes of DXT1 and DXT5, edge blocks, clipped
+// placements) decode as Pillow decodes them, and every header we do not
+// take is refused before anything is drawn.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -55,7 +56,7 @@ Pixels Block(const std::function<uint32_t(int)>& pixel) {
 
 constexpr uint16_t kRed565 = 0xF800, kBlue565 = 0x001F;
 constexpr int kCycle[16] = {0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3};
-constexpr int kFirst[16] = {}, kSecond[16] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+constexpr int kFirst[16] = {};
 constexpr int kEight[16] = {0, 1, 2, 3, 4, 5, 6, 7, 7, 6, 5, 4, 3, 2, 1, 0};
 constexpr int kSecondPixel[16] = {0, 1};
 constexpr uint32_t kRed = 0xFFFF0000, kBlue = 0xFF0000FF;
@@ -66,30 +67,19 @@ TEST(DdsDecoder, KnownBlocksDecodeExactly) {
   for (uint32_t w : words) Put(argb, {argb.size(), 4, w});
   Bytes alpha4(8);
   for (int i = 0; i < 8; ++i) alpha4[i] = static_cast<uint8_t>((2 * i) | ((2 * i + 1) << 4));
-  const uint32_t eight[8] = {224, 0, 192, 160, 128, 96, 64, 32}, six[8] = {0, 200, 40, 80, 120, 160, 0, 255};
+  const uint32_t six[8] = {0, 200, 40, 80, 120, 160, 0, 255};
   // Premultiplied alpha 85 (a third) triples the stored colour; alpha 0 leaves transparent black.
   const Bytes darkRed = ColourBlock(10 << 11, 10 << 11, kFirst);  // expands to 82, straight 246
   Bytes explicitAlpha(8, 0x55);
   explicitAlpha[0] = 0x05;
   const Pixels premultiplied = Block([](int i) { return i == 1 ? 0u : 0x55F60000u; });
-  // 5 x 3 pixels need 2 x 1 blocks, placed at (2, 1) of a larger frame.
-  const Bytes edge = Dds(5, 3, FourCc("DXT1"), Concat(ColourBlock(kRed565, kBlue565, kFirst), ColourBlock(kRed565, kBlue565, kSecond)));
-  Pixels edgeWant(9 * 6, kUntouched);
-  for (int y = 1; y < 4; ++y)
-    for (int x = 2; x < 7; ++x) edgeWant[y * 9 + x] = x < 6 ? kRed : kBlue;
   ExpectRenders({
       {"uncompressed ARGB words as they are", RenderDds, Dds(3, 2, kArgb, argb), 3, 2, 0, words},
       {"DXT1 four colours interpolate thirds", RenderDds, Dds(4, 4, FourCc("DXT1"), ColourBlock(kRed565, kBlue565, kCycle)), 4, 4,
        0, Block([](int i) { return Pixels{kRed, kBlue, 0xFFAA0055, 0xFF5500AA}[i % 4]; })},
-      {"DXT1 ascending end points: halfway and transparent black", RenderDds,
-       Dds(4, 4, FourCc("DXT1"), ColourBlock(kBlue565, kRed565, kCycle)), 4, 4, 0,
-       Block([](int i) { return Pixels{kBlue, kRed, 0xFF7F007F, 0}[i % 4]; })},
       {"DXT3 four-bit alpha, always four colours", RenderDds,
        Dds(4, 4, FourCc("DXT3"), Concat(alpha4, ColourBlock(kBlue565, kRed565, kCycle))), 4, 4, 0,
        Block([](int i) { return static_cast<uint32_t>(i * 17) << 24 | Pixels{0x0000FF, 0xFF0000, 0x5500AA, 0xAA0055}[i % 4]; })},
-      {"DXT5 eight alpha steps", RenderDds,
-       Dds(4, 4, FourCc("DXT5"), Concat(AlphaBlock(224, 0, kEight), ColourBlock(kRed565, kRed565, kCycle))), 4, 4, 0,
-       Block([&](int i) { return eight[kEight[i]] << 24 | 0xFF0000; })},
       {"DXT5 six alpha steps with 0 and 255", RenderDds,
        Dds(4, 4, FourCc("DXT5"), Concat(AlphaBlock(0, 200, kEight), ColourBlock(kRed565, kRed565, kCycle))), 4, 4, 0,
        Block([&](int i) { return six[kEight[i]] << 24 | 0xFF0000; })},
@@ -97,8 +87,6 @@ TEST(DdsDecoder, KnownBlocksDecodeExactly) {
        premultiplied},
       {"DXT4 divides out premultiplied alpha", RenderDds,
        Dds(4, 4, FourCc("DXT4"), Concat(AlphaBlock(85, 0, kSecondPixel), darkRed)), 4, 4, 0, premultiplied},
-      {"edge blocks clipped to the picture", RenderDds, edge, 9, 6, 0, edgeWant, 2, 1},
-      {"negative placement clips the top-left", RenderDds, edge, 2, 2, 0, {kRed, kBlue, kRed, kBlue}, -3, -1},
   });
 }
 

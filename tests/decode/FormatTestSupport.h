@@ -1,7 +1,6 @@
-// Shared by the decoder tests: renders a file into a frame of our choosing
-// (inside a margin that must stay untouched), runs tables of hand-built
-// cases, has Pillow write files and read them back as reference pixels, and
-// runs the hostile-input checks every format must pass.
+// Shared by the decoder tests: rendering into a frame of our choosing,
+// tables of hand-built cases, Pillow's files and pixels as references, and
+// the hostile-input checks every format must pass.
 #pragma once
 
 #include <cstdint>
@@ -35,8 +34,8 @@ Rendered Render(Renderer render, const Bytes& bytes, int width, int height, int 
 // The library's public entry (recognition, then the format's renderer).
 int ThroughImageRender(const uint8_t* data, size_t size, const DecodeFrame& frame);
 
-// A file, the frame it renders into and what the render must return and
-// leave there (an empty `want`: the fill).  Left out: 1 x 1, refused.
+// A file, its frame, and what the render must return and leave in the frame
+// (an empty `want`: the fill).  Left out: 1 x 1, refused.
 struct ValueCase {
   const char* name;
   Renderer render;
@@ -57,11 +56,10 @@ struct ReferenceFile {
 };
 
 // Runs a Python script body with Pillow.  It calls save(name, image,
-// reference=None, **options) to write through Pillow, or raw(name, bytes,
-// reference=None) to write bytes it built; Pillow reads the file back, or
-// `reference` (an earlier file's name, or the picture itself where Pillow
-// cannot read the file).  Helpers: pattern_rgb(w, h, seed),
-// pattern_rgba(w, h, seed), pattern_p(w, h, colours, seed), le16, le32.
+// reference=None, **options) or raw(name, bytes, reference=None); the
+// reference pixels are the file's as Pillow reads it, or the picture given
+// as `reference`.  Helpers: pattern_rgb(w, h, seed), pattern_rgba(w, h,
+// seed), pattern_p(w, h, colours, seed).
 std::vector<ReferenceFile> MakeReferenceFiles(const std::string& body);
 
 // The image placed at (x, y) in a frame filled with kUntouched.

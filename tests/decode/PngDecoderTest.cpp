@@ -76,7 +76,7 @@ Bytes GreyRows(int width, int height) {
 TEST(PngDecoder, ChunkOrderSplitDataAndTransparency) {
   const Bytes rows = GreyRows(5, 4);
   const Pixels grey = Libpng(PngFile().Header(5, 4, 8, 0).Image(rows).End().bytes).pixels;
-  // Eight rows, the last with an invalid filter type: a frame that ends above it never reads it.
+  // Six rows, the last with an invalid filter type: a frame that ends above it never reads it.
   Bytes broken = GreyRows(4, 6);
   broken[5 * 5] = 9;
   const Bytes stopping = PngFile().Header(4, 6, 8, 0).Image(broken).End().bytes;
@@ -101,11 +101,6 @@ TEST(PngDecoder, ChunkOrderSplitDataAndTransparency) {
       {"row of 65,535 bytes", ThroughImageRender, PngFile().Header(16383, 1, 8, 6).Image(Bytes(65533, 0)).End().bytes, 4, 1, 0,
        Pixels(4, 0)},
   });
-  for (const Bytes& file : {PngFile().Header(5, 4, 8, 0).Image(rows, 1).End().bytes, PngFile().Chunk("tEXt", {'a', 0, 'b'}).Header(5, 4, 8, 0).bytes}) {
-    int width = 0, height = 0;
-    ImageGetSize(file.data(), file.size(), &width, &height);
-    EXPECT_EQ(std::pair(width, height), std::pair(5, 4));
-  }
 }
 
 TEST(PngDecoder, RefusedInputs) {
@@ -139,22 +134,20 @@ TEST(PngDecoder, RefusedInputs) {
   });
 }
 
+// Renders on four threads at once must not meet: the decoder keeps its state per call.
 TEST(PngDecoder, ConcurrentRendersDoNotMeet) {
-  std::vector<Bytes> files;
-  std::vector<oracle::Image> expected;
-  for (const char* name : {"basi6a08.png", "basn3p02.png", "basi0g04.png", "tbrn2c08.png", "basi4a08.png"}) {
-    files.push_back(Suite(name));
-    expected.push_back(Libpng(files.back()));
-  }
+  std::vector<ReferenceFile> files;
+  for (const char* name : {"basi6a08.png", "basn3p02.png", "basi0g04.png", "tbrn2c08.png", "basi4a08.png"})
+    files.push_back({name, Suite(name), Libpng(Suite(name))});
   std::vector<int> mismatches(4, 0);
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)
     threads.emplace_back([&, t] {
-      for (size_t round = 0, i = t; round < 200; ++round, i = (round + t) % files.size()) {
-        Pixels frame(expected[i].pixels.size());
-        const int result = ImageRender(files[i].data(), files[i].size(), frame.data(), expected[i].width * 4,
-                                       expected[i].width, expected[i].height, 0, 0);
-        mismatches[t] += result != 0 || frame != expected[i].pixels;
+      for (size_t round = 0; round < 200; ++round) {
+        const ReferenceFile& f = files[(round + t) % files.size()];
+        Pixels frame(f.expected.pixels.size());
+        mismatches[t] += ImageRender(f.bytes.data(), f.bytes.size(), frame.data(), f.expected.width * 4, f.expected.width,
+                                     f.expected.height, 0, 0) != 0 || frame != f.expected.pixels;
       }
     });
   for (auto& thread : threads) thread.join();

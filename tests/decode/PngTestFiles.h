@@ -28,8 +28,7 @@ struct PngFile {
   }
   PngFile& Header(uint32_t width, uint32_t height, int depth, int colorType, int interlace = 0) {
     std::vector<uint8_t> data;
-    Put32(data, width);
-    Put32(data, height);
+    Put32(data, width), Put32(data, height);
     data.insert(data.end(), {uint8_t(depth), uint8_t(colorType), 0, 0, uint8_t(interlace)});
     return Chunk("IHDR", data);
   }
