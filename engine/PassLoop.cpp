@@ -1,6 +1,7 @@
 #include "engine/PassLoop.h"
 
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 
 #include "engine/ImagePass.h"
@@ -180,8 +181,10 @@ bool SetUpPasses(EngineContext& ctx) {
     PublishPass(job, -1);
     ctx.sink = EngineContext::ByteSink::Collector;
     const int64_t size = (4 * int64_t(job.width) + 1) * job.height;
-    // Stream positions are 32-bit, so a longer stream cannot be analysed.
-    if (size <= 2147483647) ctx.collected = MallocArray<uint8_t>(size_t(size));
+    // Room for four bytes a pixel, the most any colour type sends.  The
+    // stream itself never outgrows the output estimate, which already fits
+    // 32-bit positions, so a buffer beyond 2 GB is no reason to refuse.
+    if (uint64_t(size) <= SIZE_MAX) ctx.collected = MallocArray<uint8_t>(size_t(size));
     if (!ctx.collected) {
       ctx.print("\rmalloc failed");
       return false;
