@@ -1,48 +1,43 @@
-// Running whole jobs through OptimizePng in tests: a job over a test image
-// with the write path's defaults, every printed piece captured (formatted
-// with vsnprintf), a scriptable poll, and the output copied out of kbuf
-// before the buffer is released.
+// Running the engine in tests: whole jobs through OptimizePng, and one stage
+// at a time on a context of its own, with every printed piece and poll
+// recorded (the callbacks are plain function pointers, so the recording lives
+// in one place; a suite runs one test at a time).
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
+#include <memory>
+#include <numeric>
 #include <string>
 #include <vector>
 
 #include "engine/EncodeJob.h"
+#include "engine/EngineContext.h"
 #include "support/Oracles.h"
 
-namespace spinetest {
+namespace enginetest {
 
-// The callbacks are plain function pointers, so what they record lives here;
-// a suite runs one test at a time.
+using Bytes = std::vector<uint8_t>;
+using Image = oracle::Image;
+
 struct Recorder {
   std::vector<std::string> pieces;
-  std::vector<int> polls;                // every checkpoint code, in order
-  std::function<int(int)> answer;        // null: never stop
-  std::function<void(int)> onPoll;       // sees each checkpoint before answering
+  std::vector<int> polls;             // every checkpoint code, in order
+  std::function<int(int)> answer;     // null: never stop
+  std::function<void(int)> onPoll;    // sees each checkpoint before answering
 
-  std::string Text() const {
-    std::string all;
-    for (const std::string& p : pieces) all += p;
-    return all;
-  }
-  int Count(const std::string& piece) const {
-    int n = 0;
-    for (const std::string& p : pieces) n += p == piece;
-    return n;
-  }
-  int PollCount(int code) const {
-    int n = 0;
-    for (int c : polls) n += c == code;
-    return n;
-  }
+  std::string Text() const { return std::accumulate(pieces.begin(), pieces.end(), std::string()); }
+  int Count(const std::string& piece) const { return int(std::count(pieces.begin(), pieces.end(), piece)); }
+  int PollCount(int code) const { return int(std::count(polls.begin(), polls.end(), code)); }
+  std::string Last() const { return pieces.empty() ? std::string() : pieces.back(); }
 };
 
-inline Recorder& TheRecorder() {
+inline Recorder& Rec() {
   static Recorder recorder;
   return recorder;
 }
@@ -53,28 +48,19 @@ inline int RecordPrint(const char* format, ...) {
   va_start(args, format);
   vsnprintf(text, sizeof text, format, args);
   va_end(args);
-  TheRecorder().pieces.emplace_back(text);
+  Rec().pieces.emplace_back(text);
   return 0;
 }
 
 inline int RecordPoll(int code) {
-  Recorder& r = TheRecorder();
-  r.polls.push_back(code);
-  if (r.onPoll) r.onPoll(code);
-  return r.answer ? r.answer(code) : 0;
+  Rec().polls.push_back(code);
+  if (Rec().onPoll) Rec().onPoll(code);
+  return Rec().answer ? Rec().answer(code) : 0;
 }
 
-// An image of 0xAARRGGBB pixels, rows packed.
-using Image = oracle::Image;
-
 inline Image MakeImage(int width, int height, const std::function<uint32_t(int x, int y)>& pixel) {
-  Image img;
-  img.width = width;
-  img.height = height;
-  img.pixels.resize(size_t(width) * height);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) img.pixels[size_t(y) * width + x] = pixel(x, y);
-  }
+  Image img{width, height, {}};
+  for (int i = 0; i < width * height; ++i) img.pixels.push_back(pixel(i % width, i / width));
   return img;
 }
 
@@ -83,72 +69,91 @@ inline uint32_t Noise(uint32_t x, uint32_t y, uint32_t seed = 1) {
   uint32_t h = x * 0x9E3779B1u ^ (y + seed) * 0x85EBCA77u;
   h ^= h >> 15;
   h *= 0xC2B2AE3Du;
-  h ^= h >> 13;
-  return h;
+  return h ^ (h >> 13);
+}
+inline uint32_t Grey(int level, int alpha = 255) { return uint32_t(alpha) << 24 | uint32_t(level) * 0x010101u; }
+inline uint32_t Rgb(int r, int g, int b, int alpha = 255) {
+  return uint32_t(alpha) << 24 | uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b);
 }
 
-// A job over img with the write path's defaults: everything automatic,
-// strategy 0, split threshold 256.
-inline EncodeJob DefaultJob(Image& img) {
+// The job fields tests set, designated in this order; the rest keep the
+// write path's defaults (everything automatic, strategy 0, threshold 256).
+struct Options {
+  int colortype = -1, bitdepth = 0, filter = -1, numblocks = 0, strategy = 0, verbose = 0, keeppal = 0, kbufsize = 0;
+  double splitthreshold = 256.0;
+  uint32_t bkgd = 0;
+  const std::vector<uint32_t>* pal = nullptr;
+};
+
+inline EncodeJob MakeJob(Image& img, const Options& o = {}) {
   EncodeJob job{};
-  job.pixels = img.pixels.data();
-  job.stride = img.width * 4;
-  job.width = img.width;
-  job.height = img.height;
-  job.filter = -1;
-  job.colortype = -1;
-  job.bitdepth = 0;
-  job.strategy = 0;
-  job.splitthreshold = 256.0;
-  job.print = RecordPrint;
-  job.poll = RecordPoll;
+  job.pixels = img.pixels.data(), job.stride = img.width * 4, job.width = img.width, job.height = img.height;
+  job.colortype = o.colortype, job.bitdepth = o.bitdepth, job.filter = o.filter, job.numblocks = o.numblocks;
+  job.strategy = o.strategy, job.verbose = o.verbose, job.keeppal = o.keeppal, job.kbufsize = o.kbufsize;
+  job.splitthreshold = o.splitthreshold, job.bkgd = o.bkgd;
+  job.pal = o.pal ? const_cast<uint32_t*>(o.pal->data()) : nullptr, job.palcount = o.pal ? int(o.pal->size()) : 0;
+  job.print = RecordPrint, job.poll = RecordPoll;
   return job;
 }
 
 struct RunResult {
   int result = kEncodeFailed;
-  std::vector<uint8_t> png;  // the first min(result, kbufsize) bytes of kbuf
+  Bytes png;  // the first min(result, kbufsize) bytes of kbuf
+  std::vector<oracle::Chunk> chunks;
+  EncodeJob job;                  // as the run left it (kbuf released)
+  std::vector<uint32_t> outpal;   // copied while valid
 };
 
-// Runs the job with fresh recordings and copies the file out of kbuf; the
-// engine's buffer is released afterwards (the job's kbuf is left dangling
-// and set to null).
+// Runs the job with fresh recordings (the answer and onPoll hooks stay),
+// copies the file out, lists its chunks (every CRC checked, IEND last) and
+// releases the engine's buffer.
 inline RunResult RunJob(EncodeJob& job) {
-  Recorder& r = TheRecorder();
-  r.pieces.clear();
-  r.polls.clear();
+  Rec().pieces.clear();
+  Rec().polls.clear();
   RunResult out;
   out.result = OptimizePng(&job);
-  if (out.result != kEncodeFailed && job.kbuf) {
-    const int n = out.result < job.kbufsize ? out.result : job.kbufsize;
-    out.png.assign(job.kbuf, job.kbuf + n);
+  if (out.result != kEncodeFailed && job.kbuf)
+    out.png.assign(job.kbuf, job.kbuf + std::min(out.result, job.kbufsize));
+  if (out.result != kEncodeFailed && out.result <= job.kbufsize) {
+    EXPECT_TRUE(oracle::ListChunks(out.png, out.chunks));
+    const Bytes iend = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};  // always the last 12 bytes
+    EXPECT_TRUE(out.png.size() >= 12 && Bytes(out.png.end() - 12, out.png.end()) == iend);
   }
+  if (job.outpal) out.outpal.assign(job.outpal, job.outpal + std::clamp(job.outpalcount, 0, 256));
   FreeEncodeBuffer(job.kbuf);
   job.kbuf = nullptr;
+  out.job = job;
   return out;
 }
 
-// A raw chunk record as the chunk model hands it over.
-inline std::vector<uint8_t> RawChunk(const std::string& type, const std::vector<uint8_t>& data) {
-  const uint32_t n = uint32_t(data.size());
-  std::vector<uint8_t> c(12 + data.size());
-  c[0] = uint8_t(n >> 24);
-  c[1] = uint8_t(n >> 16);
-  c[2] = uint8_t(n >> 8);
-  c[3] = uint8_t(n);
-  for (size_t i = 0; i < 4 && i < type.size(); ++i) c[4 + i] = uint8_t(type[i]);
-  for (size_t i = 0; i < data.size(); ++i) c[8 + i] = data[i];
-  // A correct CRC, so that the oracle's check of the output judges the writer.
+inline RunResult Encode(Image img, const Options& o = {}) {
+  EncodeJob job = MakeJob(img, o);
+  return RunJob(job);
+}
+
+// libpng decodes the file to exactly the image's pixels.
+inline ::testing::AssertionResult DecodesTo(const Bytes& png, const Image& img) {
+  Image decoded;
+  std::string error;
+  if (!oracle::DecodePng(png, decoded, &error)) return ::testing::AssertionFailure() << "libpng: " << error;
+  if (decoded.width != img.width || decoded.height != img.height) return ::testing::AssertionFailure() << "size";
+  for (size_t i = 0; i < img.pixels.size(); ++i)
+    if (decoded.pixels[i] != img.pixels[i]) return ::testing::AssertionFailure() << "pixel " << i;
+  return ::testing::AssertionSuccess();
+}
+
+// A raw chunk record as the chunk model hands it over, with a correct CRC
+// (computed bit by bit, independent of the engine's table) so that the
+// oracle's check of the output judges the writer.
+inline Bytes RawChunk(const std::string& type, const Bytes& data) {
+  Bytes c;  // element by element: GCC warns about a range insert here
+  for (int shift = 24; shift >= 0; shift -= 8) c.push_back(uint8_t(data.size() >> shift));
+  for (char t : type) c.push_back(uint8_t(t));
+  for (uint8_t d : data) c.push_back(d);
   uint32_t crc = 0xFFFFFFFF;
-  for (size_t i = 4; i < 8 + data.size(); ++i) {
-    crc ^= c[i];
-    for (int k = 0; k < 8; ++k) crc = (crc & 1) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
-  }
-  crc ^= 0xFFFFFFFF;
-  c[8 + n] = uint8_t(crc >> 24);
-  c[9 + n] = uint8_t(crc >> 16);
-  c[10 + n] = uint8_t(crc >> 8);
-  c[11 + n] = uint8_t(crc);
+  for (size_t i = 4; i < c.size(); ++i)
+    for (int k = 0, b = c[i]; k < 8; ++k, b >>= 1) crc = (crc >> 1) ^ (0xEDB88320u & (0u - ((crc ^ uint32_t(b)) & 1)));
+  for (int shift = 24; shift >= 0; shift -= 8) c.push_back(uint8_t(~crc >> shift));
   return c;
 }
 
@@ -159,10 +164,62 @@ inline std::vector<std::string> ChunkTypes(const std::vector<oracle::Chunk>& chu
 }
 
 inline const oracle::Chunk* FindChunk(const std::vector<oracle::Chunk>& chunks, const std::string& type) {
-  for (const oracle::Chunk& c : chunks) {
+  for (const oracle::Chunk& c : chunks)
     if (c.type == type) return &c;
-  }
   return nullptr;
 }
 
-}  // namespace spinetest
+// The size line of a stored file.
+inline std::string StoredLine(int size) {
+  char line[64];
+  snprintf(line, sizeof line, "Out:%8d bytes (stored)", size);
+  return line;
+}
+
+// The block ends the verbose report printed: the "%x" pieces between
+// "Out:\nBlock boundaries: " and " (%d block".
+inline std::vector<size_t> ReportedBoundaries() {
+  const auto& p = Rec().pieces;
+  std::vector<size_t> ends;
+  auto it = std::find(p.begin(), p.end(), "Out:\nBlock boundaries: ");
+  if (it == p.end()) return ends;
+  for (++it; it != p.end() && it->rfind(" (", 0) != 0; ++it)
+    if (*it != "," && *it != "none") ends.push_back(std::stoul(*it, nullptr, 16));
+  return ends;
+}
+
+// One context and job for a single stage (analysis, palette, splitter):
+// the job looks at the given pixels with every choice automatic, and the
+// context holds the driver's working copies of the job's choices.
+class StageHarness {
+ public:
+  StageHarness(const std::vector<uint32_t>& pixels, int width, int colortype = -1)
+      : m_image{width, width ? int(pixels.size()) / width : 0, pixels},
+        m_job(MakeJob(m_image, {.colortype = colortype})),
+        m_ctx(new EngineContext) {
+    Rec() = Recorder{};
+    m_ctx->job = &m_job;
+    m_ctx->print = RecordPrint;
+    m_ctx->poll = RecordPoll;
+    Sync();
+  }
+  EncodeJob& job() { return m_job; }
+  EngineContext& ctx() { return *m_ctx; }
+  int polls() const { return Rec().PollCount(1); }
+  // Answers non-zero at the given poll(1) call, counted from 0.
+  void StopAtPoll(int call) {
+    Rec().answer = [call](int code) { return code == 1 && Rec().PollCount(1) - 1 == call ? 1 : 0; };
+  }
+  // The driver's working copies of the job's choices (its stage 1).
+  void Sync() {
+    m_ctx->colortype = m_job.colortype, m_ctx->filter = m_job.filter;
+    m_ctx->bitdepth = m_job.bitdepth, m_ctx->palcount = m_job.palcount;
+  }
+
+ private:
+  Image m_image;
+  EncodeJob m_job;
+  std::unique_ptr<EngineContext> m_ctx;
+};
+
+}  // namespace enginetest
