@@ -1,7 +1,6 @@
-// The stream layer and the ZIP archive index, with an archive written by
-// Python's zipfile (stored and deflated members): members open whatever the
-// letter case and slash style of their names, read whole or piecewise with
-// seeks, list by pattern, and broken archives are refused whole.
+// The stream layer and the ZIP archive index, on an archive Python's zipfile writes (stored and deflated
+// members): members open whatever the case and slashes of their names, read whole or with seeks, list by
+// pattern, and broken archives are refused whole.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -64,8 +63,7 @@ TEST_F(Archive, MembersOpenUnderAnyCaseAndSlashAfterPlainFiles) {
                                       {"Images\\Sub\\Deflated.bin", &deflated}}) {
     ASSERT_EQ(streams.Open(name), 0) << name;
     EXPECT_EQ(streams.Length(), static_cast<long long>(content->size()));
-    EXPECT_EQ(ReadAll(streams), *content) << name;
-    EXPECT_TRUE(streams.AtEnd() && streams.GetByte() == -1);
+    EXPECT_TRUE(ReadAll(streams) == *content && streams.AtEnd() && streams.GetByte() == -1) << name;
   }
   for (const char* missing : {"|images/stored.bi", "|stored.bin", "|", "|images/sub"})
     EXPECT_TRUE(streams.Open(missing) == -1 && streams.Tell() == -1) << missing;
@@ -73,8 +71,7 @@ TEST_F(Archive, MembersOpenUnderAnyCaseAndSlashAfterPlainFiles) {
   const auto plain = dir.path() / "images" / "stored.bin";
   std::filesystem::create_directories(plain.parent_path());
   oracle::WriteFile(plain, Bytes{1, 2, 3});
-  ASSERT_EQ(streams.Open(plain.c_str()), 0);
-  EXPECT_EQ(ReadAll(streams), (Bytes{1, 2, 3}));
+  EXPECT_TRUE(streams.Open(plain.c_str()) == 0 && ReadAll(streams) == (Bytes{1, 2, 3}));
   EXPECT_TRUE(streams.Open(("|" + plain.string()).c_str()) == -1 && streams.Open(dir.path().c_str()) == -1);
   // Listing: members by pattern with "|", then plain files.
   auto list = [&](const std::string& pattern) {
@@ -84,8 +81,7 @@ TEST_F(Archive, MembersOpenUnderAnyCaseAndSlashAfterPlainFiles) {
   };
   EXPECT_EQ(list("|images\\*.BIN"), (Names{"|images/sub/deflated.bin", "|Images/Stored.BIN"}));
   EXPECT_EQ(list("|*/?tored.*"), (Names{"|Images/Stored.BIN"}));
-  EXPECT_EQ(list("|pictures/*"), (Names{"|Pictures/pic.png"}));
-  EXPECT_TRUE(list("|nothing*").empty());
+  EXPECT_TRUE(list("|pictures/*") == Names{"|Pictures/pic.png"} && list("|nothing*").empty());
   const std::string folder = dir.path().string() + "/";
   EXPECT_EQ(list(folder + "*.BIN"), (Names{folder + "a.bin", folder + "b.bin"}));
   EXPECT_EQ(list(folder + "p*"), (Names{folder + "pack.zip", folder + "pic.png"}));
@@ -97,8 +93,7 @@ TEST_F(Archive, MembersOpenUnderAnyCaseAndSlashAfterPlainFiles) {
   ASSERT_EQ(ImageLoadFile(streams, "|pictures\\PIC.png", &frame, &stride, &width, &height), 0);
   EXPECT_TRUE((oracle::Image{width, height, std::vector<uint32_t>(frame, frame + width * height)}) == expected && stride == width * 4);
   ImageFreeFrame(frame);
-  EXPECT_EQ(ImageLoadFile(streams, "|images/stored.bin", &frame, &stride, &width, &height), -1);
-  EXPECT_EQ(frame, nullptr);
+  EXPECT_TRUE(ImageLoadFile(streams, "|images/stored.bin", &frame, &stride, &width, &height) == -1 && frame == nullptr);
 }
 
 TEST_F(Archive, SeekTellAndGetByteInDeflatedMembers) {
@@ -127,8 +122,7 @@ TEST_F(Archive, SeekTellAndGetByteInDeflatedMembers) {
 TEST_F(Archive, DamagedArchives) {
   // Without the end record the local headers are counted.
   ASSERT_EQ(AddEdited([](Bytes& b) { b.resize(b.size() - 22); }), 0);
-  ASSERT_EQ(streams.Open("|images/stored.bin"), 0);
-  EXPECT_EQ(ReadAll(streams), stored);
+  EXPECT_TRUE(streams.Open("|images/stored.bin") == 0 && ReadAll(streams) == stored);
   streams.ClearArchives();
   // A member neither stored nor deflated is refused, the others still open.
   ASSERT_EQ(AddEdited([](Bytes& b) { b[8] = 12; }), 0);  // first local header: bzip2
@@ -139,8 +133,7 @@ TEST_F(Archive, DamagedArchives) {
   for (void (*edit)(Bytes&) : {+[](Bytes& b) { b.clear(); }, +[](Bytes& b) { b.resize(10); }, +[](Bytes& b) { b.resize(b.size() / 2); },
                                +[](Bytes& b) { b.at(b.size() - 22 + 16) ^= 1; },  // directory offset off by one
                                +[](Bytes& b) { b.at(b.size() - 22 + 10) = 9; }}) {  // more entries than there are
-    EXPECT_EQ(AddEdited(edit), -1);
-    EXPECT_EQ(streams.Open("|images/stored.bin"), -1);
+    EXPECT_TRUE(AddEdited(edit) == -1 && streams.Open("|images/stored.bin") == -1);
   }
   EXPECT_EQ(streams.AddArchive((dir.path() / "absent.zip").c_str()), -1);
 }
@@ -160,8 +153,7 @@ TEST(Stream, AttachReadsAnOpenedFileWithoutClosingIt) {
   std::thread([&] { otherTell = StreamTell(); }).join();
   EXPECT_EQ(otherTell, -1);
   StreamClose();
-  EXPECT_EQ(StreamTell(), -1);
-  EXPECT_EQ(std::fseek(file, 0, SEEK_SET), 0);  // still open: the caller owns it
+  EXPECT_TRUE(StreamTell() == -1 && std::fseek(file, 0, SEEK_SET) == 0);  // still open: the caller owns it
   std::fclose(file);
   EXPECT_EQ(StreamAttach(nullptr), -1);
 }

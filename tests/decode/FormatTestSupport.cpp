@@ -1,6 +1,7 @@
 #include "FormatTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <random>
@@ -76,10 +77,10 @@ int ThroughImageRender(const uint8_t* data, size_t size, const DecodeFrame& f) {
   return ImageRender(data, size, f.pixels, f.stride, f.width, f.height, f.x, f.y);
 }
 
-void ExpectRenders(const std::vector<ValueCase>& cases) {
+void ExpectRenders(Renderer render, const std::vector<ValueCase>& cases) {
   for (const ValueCase& c : cases) {
     SCOPED_TRACE(c.name);
-    const Rendered r = Render(c.render, c.file, c.width, c.height, c.x, c.y, c.fill);
+    const Rendered r = Render(render, c.file, c.width, c.height, c.x, c.y, c.fill);
     EXPECT_EQ(r.result, c.result);
     EXPECT_EQ(r.frame.pixels, c.want.empty() ? Pixels(r.frame.pixels.size(), c.fill) : c.want);
   }
@@ -91,8 +92,7 @@ std::vector<ReferenceFile> MakeReferenceFiles(const std::string& body) {
   EXPECT_EQ(oracle::RunPython("OUT = r'''" + dir.path().string() + "'''\n" + kPrelude + body, &listing), 0) << "the script failed";
   std::vector<ReferenceFile> files;
   std::istringstream lines(listing);
-  ReferenceFile file;
-  while (lines >> file.name >> file.expected.width >> file.expected.height) {
+  for (ReferenceFile file; lines >> file.name >> file.expected.width >> file.expected.height;) {
     file.bytes = oracle::ReadFile(dir.path() / file.name);
     const Bytes rgba = oracle::ReadFile(dir.path() / (file.name + ".rgba"));
     file.expected.pixels.assign(static_cast<size_t>(file.expected.width) * file.expected.height, 0);
@@ -117,46 +117,39 @@ void ExpectMatchesReference(Renderer render, const ReferenceFile& file) {
   for (const auto& [width, height, x, y] : {std::array{want.width, want.height, 0, 0}, {want.width, want.height, -2, 3},
                                             {want.width + 5, want.height + 4, 3, -1}}) {
     const Rendered placed = Render(render, file.bytes, width, height, x, y);
-    const oracle::Image placedWant = Place(want, width, height, x, y);
     EXPECT_EQ(placed.result, 0) << file.name;
-    EXPECT_EQ(placed.frame.pixels, placedWant.pixels) << file.name << " at (" << x << ", " << y << ") differs from Pillow";
+    EXPECT_EQ(placed.frame.pixels, Place(want, width, height, x, y).pixels) << file.name << " at (" << x << ", " << y << ")";
   }
 }
 
 void ExpectDamageContained(Renderer render, const ReferenceFile& file, size_t keepHeader, bool exactPixels) {
   SCOPED_TRACE(file.name);
   const Bytes& bytes = file.bytes;
-  const int width = file.expected.width, height = file.expected.height;
-  const Rendered full = Render(render, bytes, width, height);
-  ASSERT_EQ(full.result, 0);
-  const size_t step = bytes.size() > 400 ? std::max<size_t>(1, (bytes.size() - 400) / 300) : 1;
-  for (size_t length = 0; length < bytes.size(); length += length < 400 ? 1 : step) {
-    const Rendered cut = Render(render, Cut(bytes, length), width, height);
-    ASSERT_TRUE(cut.result == 0 || cut.result == -1) << "length " << length;
-    for (size_t i = 0; i < cut.frame.pixels.size(); ++i) {
-      if (cut.frame.pixels[i] == kUntouched) continue;
-      ASSERT_NE(cut.result, -1) << "a rejected file drew pixels, length " << length;
-      ASSERT_TRUE(!exactPixels || cut.frame.pixels[i] == full.frame.pixels[i]) << "pixel " << i << " of a cut at " << length;
-    }
-  }
-  ASSERT_LT(keepHeader, bytes.size());
-  constexpr int kMargin = 8;
-  const oracle::Image inside = Place({width, height, Pixels(full.frame.pixels.size(), 0)}, width + 2 * kMargin,
-                                     height + 2 * kMargin, kMargin, kMargin);
+  const int width = file.expected.width + 16, height = file.expected.height + 16;  // a margin of 8 round the image
+  const Rendered full = Render(render, bytes, width, height, 8, 8);
+  const oracle::Image inside = Place({file.expected.width, file.expected.height, Pixels(file.expected.pixels.size(), 0)}, width, height, 8, 8);
+  ASSERT_TRUE(full.result == 0 && keepHeader < bytes.size());
+  std::vector<size_t> cuts;  // every prefix up to 400 bytes, then a spread
+  for (size_t n = 0; n < bytes.size(); n += n < 400 ? 1 : std::max<size_t>(1, (bytes.size() - 400) / 300)) cuts.push_back(n);
   std::mt19937 random(12345);
-  for (int round = 0; round < 200; ++round) {
-    Bytes corrupt = bytes;
-    for (int i = 0; i <= round % 4; ++i)
-      corrupt[std::uniform_int_distribution<size_t>(keepHeader, bytes.size() - 1)(random)] = static_cast<uint8_t>(random());
-    const Rendered r = Render(render, corrupt, inside.width, inside.height, kMargin, kMargin);
+  for (size_t round = 0; round < cuts.size() + 200; ++round) {  // the cuts, then 200 rounds of corrupt bytes
+    const bool cut = round < cuts.size();
+    Bytes damaged = cut ? Cut(bytes, cuts[round]) : bytes;
+    for (size_t i = 0; !cut && i <= round % 4; ++i)
+      damaged[std::uniform_int_distribution<size_t>(keepHeader, bytes.size() - 1)(random)] = static_cast<uint8_t>(random());
+    const Rendered r = Render(render, damaged, width, height, 8, 8);
     ASSERT_TRUE(r.result == 0 || r.result == -1) << "round " << round;
-    for (size_t i = 0; i < r.frame.pixels.size(); ++i)
-      ASSERT_TRUE(inside.pixels[i] == 0 || r.frame.pixels[i] == kUntouched) << "round " << round << " drew outside the image";
+    for (size_t i = 0; i < r.frame.pixels.size(); ++i) {
+      const uint32_t p = r.frame.pixels[i];
+      // Only inside the image; a cut file draws nothing when refused, else (with exactPixels) the full render's pixels.
+      ASSERT_TRUE(p == kUntouched || (inside.pixels[i] == 0 && (!cut || (r.result == 0 && (!exactPixels || p == full.frame.pixels[i])))))
+          << (cut ? "cut at " : "corruption round ") << (cut ? cuts[round] : round) << ", pixel " << i;
+    }
   }
 }
 
 void Put(Bytes& out, const Field& field) {
-  if (out.size() < field.at + field.bytes) out.resize(field.at + field.bytes);
+  out.resize(std::max(out.size(), field.at + field.bytes));
   for (int i = 0; i < field.bytes; ++i) out[field.at + i] = static_cast<uint8_t>(field.value >> (8 * i));
 }
 
@@ -167,9 +160,35 @@ Bytes Edit(Bytes file, std::initializer_list<Field> fields) {
   return file;
 }
 
-Bytes Cut(Bytes file, size_t size) {
-  file.resize(size);
-  return file;
+void PutBigEndian(Bytes& out, uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
 }
+
+PngFile::PngFile() : bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A} {}
+
+PngFile& PngFile::Chunk(const std::string& type, const Bytes& data) {
+  PutBigEndian(bytes, static_cast<uint32_t>(data.size()));
+  const size_t typeAt = bytes.size();
+  bytes.insert(bytes.end(), type.begin(), type.end());
+  bytes.insert(bytes.end(), data.begin(), data.end());
+  PutBigEndian(bytes, static_cast<uint32_t>(crc32(0, bytes.data() + typeAt, static_cast<uInt>(4 + data.size()))));
+  return *this;
+}
+
+PngFile& PngFile::Header(uint32_t w, uint32_t h, int depth, int colorType, int interlace) {
+  return Chunk("IHDR", {uint8_t(w >> 24), uint8_t(w >> 16), uint8_t(w >> 8), uint8_t(w), uint8_t(h >> 24), uint8_t(h >> 16),
+                        uint8_t(h >> 8), uint8_t(h), uint8_t(depth), uint8_t(colorType), 0, 0, uint8_t(interlace)});
+}
+
+PngFile& PngFile::Image(const Bytes& rows, size_t idatSize) {
+  uLongf size = compressBound(rows.size());
+  Bytes stream(size);
+  compress2(stream.data(), &size, rows.data(), rows.size(), 9);
+  for (size_t at = 0; at < size; at += idatSize)
+    Chunk("IDAT", Bytes(stream.begin() + at, stream.begin() + std::min<size_t>(size, at + idatSize)));
+  return *this;
+}
+
+Bytes Cut(Bytes file, size_t size) { return Bytes(file.begin(), file.begin() + static_cast<ptrdiff_t>(size)); }
 
 }  // namespace formats_test

@@ -1,6 +1,6 @@
 // Shared by the decoder tests: rendering into a frame of our choosing,
-// tables of hand-built cases, Pillow's files and pixels as references, and
-// the hostile-input checks every format must pass.
+// tables of hand-built cases, Pillow's files and pixels as references, the
+// hostile-input checks every format must pass, and hand-built files.
 #pragma once
 
 #include <cstdint>
@@ -17,20 +17,16 @@ using Bytes = std::vector<uint8_t>;
 using Pixels = std::vector<uint32_t>;
 using Renderer = int (*)(const uint8_t*, size_t, const DecodeFrame&);
 
-// Marks frame pixels that a render must have left alone.
-constexpr uint32_t kUntouched = 0x5A00A55Au;
-
+constexpr uint32_t kUntouched = 0x5A00A55Au;  // frame pixels a render must leave alone
 struct Rendered {
   int result = 0;
   oracle::Image frame;
 };
 
-// Renders `bytes` (copied to a buffer of exactly their size, so a read past
-// the end shows under AddressSanitizer) into a width x height frame filled
-// with `fill`, image corner at (x, y); expects no write outside the frame.
-Rendered Render(Renderer render, const Bytes& bytes, int width, int height, int x = 0, int y = 0,
-                uint32_t fill = kUntouched);
-
+// Renders a copy of `bytes` of exactly their size (so AddressSanitizer sees a
+// read past the end) into a frame filled with `fill`, image corner at (x, y);
+// expects no write outside the frame.
+Rendered Render(Renderer render, const Bytes& bytes, int width, int height, int x = 0, int y = 0, uint32_t fill = kUntouched);
 // The library's public entry (recognition, then the format's renderer).
 int ThroughImageRender(const uint8_t* data, size_t size, const DecodeFrame& frame);
 
@@ -38,7 +34,6 @@ int ThroughImageRender(const uint8_t* data, size_t size, const DecodeFrame& fram
 // (an empty `want`: the fill).  Left out: 1 x 1, refused.
 struct ValueCase {
   const char* name;
-  Renderer render;
   Bytes file;
   int width = 1, height = 1;
   int result = -1;
@@ -46,9 +41,9 @@ struct ValueCase {
   int x = 0, y = 0;
   uint32_t fill = kUntouched;
 };
-void ExpectRenders(const std::vector<ValueCase>& cases);
+void ExpectRenders(Renderer render, const std::vector<ValueCase>& cases);
 
-// A file with the pixels Pillow reads back from it, as 0xAARRGGBB.
+// A file with its reference pixels, as 0xAARRGGBB.
 struct ReferenceFile {
   std::string name;
   Bytes bytes;
@@ -64,17 +59,14 @@ std::vector<ReferenceFile> MakeReferenceFiles(const std::string& body);
 
 // The image placed at (x, y) in a frame filled with kUntouched.
 oracle::Image Place(const oracle::Image& image, int frameWidth, int frameHeight, int x, int y);
-
-// Expects Pillow's pixels from the file at its own size and at two clipped placements.
+// Expects the reference pixels at the file's own size and at two clipped placements.
 void ExpectMatchesReference(Renderer render, const ReferenceFile& file);
 
-// Every prefix of the file (a spread for large ones) renders without reading
-// past its end; a rejection draws nothing, a success only the full render's
-// pixels (any pixels inside the image without `exactPixels`).  Then bytes
-// after `keepHeader` are replaced at random (fixed seed): each render stays
-// inside the image's rectangle of a larger frame.
-void ExpectDamageContained(Renderer render, const ReferenceFile& file, size_t keepHeader,
-                           bool exactPixels = true);
+// Prefixes of the file, then copies with random bytes after `keepHeader`
+// replaced, each draw only inside the image's rectangle of a larger frame; a
+// refused prefix draws nothing, an accepted one (with `exactPixels`) only
+// the full render's pixels.
+void ExpectDamageContained(Renderer render, const ReferenceFile& file, size_t keepHeader, bool exactPixels = true);
 
 // Little-endian fields for hand-built files.
 struct Field {
@@ -86,5 +78,16 @@ void Put(Bytes& out, const Field& field);
 Bytes Fields(size_t size, std::initializer_list<Field> fields);  // zeros, then the fields
 Bytes Edit(Bytes file, std::initializer_list<Field> fields);
 Bytes Cut(Bytes file, size_t size);
+
+// A PNG built chunk by chunk with correct CRCs; Image() compresses filtered
+// rows with zlib over IDAT chunks of at most idatSize bytes.
+struct PngFile {
+  PngFile& Chunk(const std::string& type, const Bytes& data);
+  PngFile& Header(uint32_t width, uint32_t height, int depth, int colorType, int interlace = 0);
+  PngFile& Image(const Bytes& rows, size_t idatSize = 1 << 20);
+  PngFile& End() { return Chunk("IEND", {}); }
+  PngFile();
+  Bytes bytes;
+};
 
 }  // namespace formats_test

@@ -1,10 +1,9 @@
-// The inflater against zlib: whatever zlib compresses, at any level, with or
-// without the zlib header and split into any input spans, must come back
-// byte for byte; malformed streams must end in an error, never in a read
-// outside the input.
+// The inflater against zlib: whatever zlib compresses, at any level, with or without the zlib header and
+// split into any input spans, comes back byte for byte; malformed streams end in an error.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <array>
 #include <optional>
 #include <random>
 #include <vector>
@@ -43,18 +42,14 @@ Bytes Compress(const Bytes& data, int level, int windowBits = 15) {
   return out;
 }
 
-// Random bytes from a small alphabet with repeats, so every level produces
-// literals, matches and (at level 0) stored blocks.
+// Random bytes from a small alphabet with repeats: literals, matches and (level 0) stored blocks.
 Bytes SampleData(size_t size, unsigned seed, int alphabet) {
   std::mt19937 random(seed);
   Bytes data;
   while (data.size() < size) {
-    if (data.size() > 10 && random() % 3 == 0) {
-      const size_t distance = 1 + random() % std::min<size_t>(data.size(), 40000), length = 3 + random() % 300;
-      for (size_t i = 0; i < length && data.size() < size; ++i) data.push_back(data[data.size() - distance]);
-    } else {
-      data.push_back(static_cast<uint8_t>(random() % alphabet));
-    }
+    const size_t distance = data.size() > 10 && random() % 3 == 0 ? 1 + random() % std::min<size_t>(data.size(), 40000) : 0;
+    for (size_t i = 0, length = distance ? 3 + random() % 300 : 1; i < length && data.size() < size; ++i)
+      data.push_back(distance ? data[data.size() - distance] : static_cast<uint8_t>(random() % alphabet));
   }
   return data;
 }
@@ -83,19 +78,15 @@ std::optional<Bytes> Inflate(const Bytes& stream, std::vector<size_t> spans, boo
 }
 
 TEST(Inflater, RoundTripsZlibAtEveryLevel) {
-  const struct {
-    size_t size;
-    int alphabet;
-  } samples[] = {{0, 2}, {1, 256}, {1000, 4}, {70000, 256}, {300000, 16}, {200000, 2}};
   unsigned seed = 1;
-  for (const auto& sample : samples) {
-    const Bytes data = SampleData(sample.size, seed++, sample.alphabet);
+  for (const auto& [size, alphabet] : {std::pair<size_t, int>{0, 2}, {1, 256}, {1000, 4}, {70000, 256}, {300000, 16}, {200000, 2}}) {
+    const Bytes data = SampleData(size, seed++, alphabet);
     for (int level : {0, 1, 6, 9}) {
-      SCOPED_TRACE(testing::Message() << "size " << sample.size << " level " << level);
+      SCOPED_TRACE(testing::Message() << "size " << size << " level " << level);
       const Bytes stream = Compress(data, level);
       EXPECT_EQ(Inflate(stream, {1u << 20}, true, true), data);
       EXPECT_EQ(Inflate(stream, {1, 7, 3, 4096, 2}, true, false), data);
-      EXPECT_EQ(Inflate(Compress(data, level, -15), {5000}, false, sample.size % 2 == 0), data);
+      EXPECT_EQ(Inflate(Compress(data, level, -15), {5000}, false, size % 2 == 0), data);
     }
   }
   const Bytes stream = Compress(SampleData(40000, 5, 64), 6);
@@ -114,14 +105,10 @@ struct BitWriter {
     for (int i = bits - 1; i >= 0; --i) Bit((code >> i) & 1);
     return *this;
   }
-  BitWriter& Align() {
-    while (bit != 0) Bit(0);
-    return *this;
-  }
+  BitWriter& Align() { return Put(0, (8 - bit) & 7); }
   void Bit(uint32_t b) {
     if (bit == 0) bytes.push_back(0);
-    bytes.back() |= static_cast<uint8_t>(b << bit);
-    bit = (bit + 1) & 7;
+    bytes.back() |= static_cast<uint8_t>(b << bit), bit = (bit + 1) & 7;
   }
   Bytes bytes;
   int bit = 0;
@@ -152,8 +139,7 @@ TEST(Inflater, HandBuiltStreams) {
        BitWriter().Put(1, 1).Put(1, 2).Code(0x30 + 'x', 8).Code(1, 7).Code(30, 5).Code(0, 7).bytes},
       {"more than 286 literal/length codes", BitWriter().Put(1, 1).Put(2, 2).Put(30, 5).Put(0, 5).Put(0, 4).Put(0, 32).bytes},
       {"zero runs past the 258 lengths declared", ZeroRuns({138, 138})},
-      {"exactly 258 zeros: no end-of-block code", ZeroRuns({138, 120})},
-      {"over-subscribed code-length code",
+      {"exactly 258 zeros: no end-of-block code", ZeroRuns({138, 120})}, {"over-subscribed code-length code",
        BitWriter().Put(1, 1).Put(2, 2).Put(0, 14).Put(1, 3).Put(1, 3).Put(1, 3).Put(0, 3).Put(0, 32).bytes},
   };
   for (const auto& c : cases) EXPECT_EQ(Inflate(c.stream, {3}, false, true), c.want) << c.name;
@@ -176,22 +162,20 @@ void PutFixedMatch(BitWriter& w, unsigned length, unsigned distance) {
 // Matches that reach back almost the whole window read bytes just ahead of
 // where they write in the ring; the copy must still see the old bytes.
 TEST(Inflater, MatchesReachingAcrossTheWholeWindow) {
-  const struct {
-    unsigned prefix, distance, length;
-  } cases[] = {{32761, 32761, 197}, {40000, 32761, 197}, {32768, 32768, 258}, {50000, 32767, 3},
-               {65535, 32700, 258}, {33000, 32768, 10},  {32768, 16384, 258}, {36000, 200, 258}};
   std::mt19937 random(11);
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "prefix " << c.prefix << " distance " << c.distance << " length " << c.length);
-    Bytes expected(c.prefix);
+  for (const auto& c : {std::array{32761u, 32761u, 197u}, {40000, 32761, 197}, {32768, 32768, 258}, {50000, 32767, 3},
+                        {65535, 32700, 258}, {33000, 32768, 10}, {32768, 16384, 258}, {36000, 200, 258}}) {
+    const auto [prefix, distance, length] = c;
+    SCOPED_TRACE(testing::Message() << "prefix " << prefix << " distance " << distance << " length " << length);
+    Bytes expected(prefix);
     for (auto& b : expected) b = static_cast<uint8_t>(random());
     BitWriter w;
-    w.Put(0, 3).Align().Put(c.prefix, 16).Put(~c.prefix & 0xFFFF, 16);  // stored, not last
+    w.Put(0, 3).Align().Put(prefix, 16).Put(~prefix & 0xFFFF, 16);  // stored, not last
     for (uint8_t b : expected) w.Put(b, 8);
     w.Put(1, 1).Put(1, 2);  // fixed, last
     for (int repeat = 0; repeat < 2; ++repeat) {
-      PutFixedMatch(w, c.length, c.distance);
-      for (unsigned k = 0; k < c.length; ++k) expected.push_back(expected[expected.size() - c.distance]);
+      PutFixedMatch(w, length, distance);
+      for (unsigned k = 0; k < length; ++k) expected.push_back(expected[expected.size() - distance]);
     }
     w.Code(0, 7).Put(0, 32);
     for (bool byPieces : {true, false}) EXPECT_EQ(Inflate(w.bytes, {4096}, false, byPieces), expected);

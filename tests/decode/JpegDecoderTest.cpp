@@ -1,13 +1,10 @@
-// JPEG decoding checked against libjpeg-turbo: libjpeg writes the test files
-// (baseline and progressive, every chroma subsampling, grey, restart
-// intervals, RGB, Adobe CMYK and YCCK) and decodes them through Pillow, and
-// our pixels must stay within 2 of its pixels in every channel.
+// JPEG decoding against libjpeg-turbo: libjpeg writes the files (baseline and progressive, every chroma
+// subsampling, grey, restart intervals, RGB, Adobe CMYK and YCCK) and decodes them through Pillow; our
+// pixels stay within 2 of its pixels in every channel.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <string>
-#include <vector>
 
 #include "FormatTestSupport.h"
 #include "support/LibjpegWriter.h"
@@ -23,16 +20,14 @@ Rendered Render(const Bytes& file, int width, int height, int x = 0, int y = 0) 
 // Gradients, a checker of hard edges and fixed-seed noise, so that every
 // coefficient band and the chroma filter have something to do.
 Bytes TestPicture(int width, int height) {
-  Bytes rgb(static_cast<size_t>(width) * height * 3);
+  Bytes rgb;
   uint32_t seed = 12345;
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
       seed = seed * 1103515245u + 12345u;
       const int noise = static_cast<int>((seed >> 16) % 41) - 20;
-      uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
-      p[0] = static_cast<uint8_t>(std::clamp(x * 255 / std::max(1, width - 1) + noise, 0, 255));
-      p[1] = static_cast<uint8_t>(std::clamp(y * 255 / std::max(1, height - 1) - noise, 0, 255));
-      p[2] = ((x / 6) + (y / 5)) % 2 ? 240 : 20;
+      rgb.insert(rgb.end(), {uint8_t(std::clamp(x * 255 / std::max(1, width - 1) + noise, 0, 255)),
+                             uint8_t(std::clamp(y * 255 / std::max(1, height - 1) - noise, 0, 255)), uint8_t((x / 6 + y / 5) % 2 ? 240 : 20)});
     }
   return rgb;
 }
@@ -62,25 +57,20 @@ struct Case {
   int width, height;
   oracle::JpegWriteOptions options;
 };
-
 // Fields in order: quality, components, rgbColourSpace, ycck, h, v, progressive, restartInterval, optimizeHuffman.
 const Case kCases[] = {
-    {"baseline444", 67, 45, {}},
-    {"baseline422", 67, 45, {.h = {2, 1, 1, 1}}},
+    {"baseline444", 67, 45, {}}, {"baseline422", 67, 45, {.h = {2, 1, 1, 1}}},
     {"baseline420", 67, 45, {.h = {2, 1, 1, 1}, .v = {2, 1, 1, 1}}},
     {"baseline420Coarse", 80, 64, {.quality = 8, .h = {2, 1, 1, 1}, .v = {2, 1, 1, 1}}},
     {"progressive444", 67, 45, {.quality = 85, .progressive = true}},
     {"progressive420", 129, 71, {.quality = 75, .h = {2, 1, 1, 1}, .v = {2, 1, 1, 1}, .progressive = true}},
-    {"optimizedHuffman", 50, 50, {.quality = 80, .optimizeHuffman = true}},
-    {"grey", 61, 39, {.components = 1}},
-    {"onePixel", 1, 1, {.h = {2, 1, 1, 1}, .v = {2, 1, 1, 1}}},
-    {"narrow420", 2, 9, {.h = {2, 1, 1, 1}, .v = {2, 1, 1, 1}}},
+    {"optimizedHuffman", 50, 50, {.quality = 80, .optimizeHuffman = true}}, {"grey", 61, 39, {.components = 1}},
+    {"onePixel", 1, 1, {.h = {2, 1, 1, 1}, .v = {2, 1, 1, 1}}}, {"narrow420", 2, 9, {.h = {2, 1, 1, 1}, .v = {2, 1, 1, 1}}},
     {"wide422", 300, 3, {.quality = 70, .h = {2, 1, 1, 1}}},
     {"restartEveryMcu420", 70, 50, {.h = {2, 1, 1, 1}, .v = {2, 1, 1, 1}, .restartInterval = 1}},
     {"restartProgressive420", 70, 50, {.h = {2, 1, 1, 1}, .v = {2, 1, 1, 1}, .progressive = true, .restartInterval = 2}},
     {"restartGreyProgressive", 45, 40, {.components = 1, .progressive = true, .restartInterval = 4}},
-    {"sampling440", 53, 37, {.v = {2, 1, 1, 1}}},
-    {"sampling310", 53, 37, {.h = {3, 1, 1, 1}}},
+    {"sampling440", 53, 37, {.v = {2, 1, 1, 1}}}, {"sampling310", 53, 37, {.h = {3, 1, 1, 1}}},
     {"sampling42", 53, 37, {.h = {4, 1, 1, 1}, .v = {2, 1, 1, 1}}},
     {"chromaAboveLuma", 53, 37, {.h = {1, 2, 2, 1}, .v = {1, 2, 2, 1}}},
     {"rgbColourSpace", 40, 24, {.rgbColourSpace = true}},
@@ -106,8 +96,7 @@ TEST_P(LibjpegFile, MatchesLibjpegWithinTwo) {
       largest = std::max(largest, std::abs(static_cast<int>((d.frame.pixels[i] >> (16 - 8 * k)) & 0xFF) - rgb[3 * i + k]));
   }
   RecordProperty("largest_difference", largest);
-  std::printf("[ %s ] largest difference from libjpeg: %d\n", c.name, largest);
-  EXPECT_LE(largest, 2);
+  EXPECT_LE(largest, 2) << c.name;
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, LibjpegFile, ::testing::ValuesIn(kCases), [](const auto& info) { return std::string(info.param.name); });
@@ -120,7 +109,6 @@ class JpegBehaviour : public ::testing::Test {
     if (!oracle::LibjpegAvailable()) GTEST_SKIP() << "libjpeg.so.62 not installed";
     baseline = Write(kWidth, kHeight, {.h = {2, 1, 1, 1}, .v = {2, 1, 1, 1}});
     progressive = Write(kWidth, kHeight, {.h = {2, 1, 1, 1}, .v = {2, 1, 1, 1}, .progressive = true});
-    ASSERT_EQ(Render(baseline, kWidth, kHeight).result, 0);
   }
   Bytes baseline, progressive;
 };
@@ -164,10 +152,8 @@ TEST_F(JpegBehaviour, RefusesBrokenHeadersWithoutDrawing) {
   const size_t sof = FindMarker(baseline, 0xC0), sos = FindMarker(baseline, 0xDA);
   const size_t dqt = FindMarker(baseline, 0xDB), dht = FindMarker(baseline, 0xC4);
   ASSERT_NE(sof, std::string::npos);
-  auto edit = [&](const char* name, std::initializer_list<Field> fields) {
-    return ValueCase{name, RenderJpeg, Edit(baseline, fields), kWidth, kHeight};
-  };
-  ExpectRenders({
+  auto edit = [&](const char* name, std::initializer_list<Field> f) { return ValueCase{name, Edit(baseline, f), kWidth, kHeight}; };
+  ExpectRenders(RenderJpeg, {
       edit("not start of image", {{1, 1, 0xD9}}), edit("lossless frame", {{sof + 1, 1, 0xC3}}),
       edit("arithmetic frame", {{sof + 1, 1, 0xC9}}), edit("12-bit samples", {{sof + 4, 1, 12}}),
       edit("height from DNL", {Be16(sof + 5, 0)}), edit("zero width", {Be16(sof + 7, 0)}),
@@ -181,11 +167,9 @@ TEST_F(JpegBehaviour, RefusesBrokenHeadersWithoutDrawing) {
   });
   // A restart marker out of sequence.
   Bytes restarts = Write(40, 40, {.restartInterval = 2});
-  ASSERT_EQ(Render(restarts, 40, 40).result, 0);
   const size_t rst = FindMarker(restarts, 0xD1);
-  ASSERT_NE(rst, std::string::npos);
-  restarts[rst + 1] = 0xD3;
-  EXPECT_EQ(Render(restarts, 40, 40).result, -1);
+  ASSERT_EQ(Render(restarts, 40, 40).result, 0);
+  EXPECT_EQ(Render(Edit(restarts, {{rst + 1, 1, 0xD3}}), 40, 40).result, -1);
 }
 
 }  // namespace
