@@ -19,16 +19,17 @@ Bytes BmpCore(uint32_t w, uint32_t h) { return Fields(64, {{0, 2, 0x4D42}, {14, 
 Bytes BmpInfo(int w, int h, uint32_t planes = 1) {
   return Fields(64, {{0, 2, 0x4D42}, {14, 4, 40}, {18, 4, uint32_t(w)}, {22, 4, uint32_t(h)}, {26, 2, planes}});
 }
-Bytes Pcx(int x0, int y0, int x1, int y1) {
-  return Fields(128, {{0, 4, 0x0801050A}, {4, 2, uint32_t(x0)}, {6, 2, uint32_t(y0)}, {8, 2, uint32_t(x1)}, {10, 2, uint32_t(y1)}});
+Bytes Pcx(uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1) {
+  return Fields(128, {{0, 4, 0x0801050A}, {4, 2, x0}, {6, 2, y0}, {8, 2, x1}, {10, 2, y1}});
 }
 Bytes Dds(uint32_t w, uint32_t h) { return Fields(128, {{0, 4, 0x20534444}, {4, 4, 124}, {12, 4, h}, {16, 4, w}}); }
-Bytes Tga(int w, int h, uint32_t type = 2, uint32_t bits = 24, uint32_t first = 0, uint32_t descriptor = 0x20) {
-  return Fields(64, {{0, 1, first}, {2, 1, type}, {12, 2, uint32_t(w)}, {14, 2, uint32_t(h)}, {16, 1, bits}, {17, 1, descriptor}});
+Bytes Tga(uint32_t w, uint32_t h, uint32_t type = 2, uint32_t bits = 24, uint32_t first = 0, uint32_t descriptor = 0x20) {
+  return Fields(64, {{0, 1, first}, {2, 1, type}, {12, 2, w}, {14, 2, h}, {16, 1, bits}, {17, 1, descriptor}});
 }
 // An APP0 segment of 16 bytes, then the frame header (sizes big-endian).
-Bytes Jpeg(int w, int h, uint32_t marker = 0xC0) {
-  return Fields(48, {{0, 4, 0xE0FFD8FF}, {4, 2, 0x1000}, {20, 2, 0xFF | marker << 8}, {25, 4, uint32_t(w << 24 | (w & 0xFF00) << 8 | (h & 0xFF) << 8 | h >> 8)}});
+Bytes Jpeg(uint32_t w, uint32_t h, uint32_t marker = 0xC0) {
+  return Fields(48, {{0, 4, 0xE0FFD8FF}, {4, 2, 0x1000}, {20, 2, 0xFF | marker << 8}, {25, 1, h >> 8}, {26, 1, h & 0xFF},
+                     {27, 1, w >> 8}, {28, 1, w & 0xFF}});
 }
 Bytes Png(uint32_t w, uint32_t h, bool otherChunkFirst = false) {
   return (otherChunkFirst ? PngFile().Chunk("gAMA", {0, 0, 0xB1, 0x8F}) : PngFile()).Header(w, h, 8, 2).bytes;

@@ -108,7 +108,8 @@ struct BitWriter {
   BitWriter& Align() { return Put(0, (8 - bit) & 7); }
   void Bit(uint32_t b) {
     if (bit == 0) bytes.push_back(0);
-    bytes.back() |= static_cast<uint8_t>(b << bit), bit = (bit + 1) & 7;
+    bytes.back() |= static_cast<uint8_t>(b << bit);
+    bit = (bit + 1) & 7;
   }
   Bytes bytes;
   int bit = 0;

@@ -76,7 +76,8 @@ TEST(PngDecoder, ChunkOrderSplitDataAndTransparency) {
        0, {0x280A141Eu}},
       // A shorter tRNS leaves the other entries opaque; indices past PLTE are opaque black.
       {"short tRNS, index past PLTE",
-       PngFile().Header(4, 1, 8, 3).Chunk("PLTE", {10, 20, 30, 40, 50, 60, 70, 80, 90}).Chunk("tRNS", {0x11}).Image({0, 0, 1, 2, 200}).End().bytes,
+       PngFile().Header(4, 1, 8, 3).Chunk("PLTE", {10, 20, 30, 40, 50, 60, 70, 80, 90}).Chunk("tRNS", {0x11})
+           .Image({0, 0, 1, 2, 200}).End().bytes,
        4, 1, 0, {0x110A141E, 0xFF28323C, 0xFF46505A, 0xFF000000}},
       {"stops below the frame", stopping, 1, 4, 0, {0xFF000000, 0xFF101010, 0xFF202020, 0xFF303030}},
       {"stops below the frame, one row down", stopping, 1, 4, 0, {kUntouched, 0xFF000000, 0xFF101010, 0xFF202020}, 0, 1},
