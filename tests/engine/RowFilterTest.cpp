@@ -93,8 +93,7 @@ TEST(RowFilter, FixedFiltersMatchTheStandardFilters) {
   for (const auto& c : cases) {
     Image img = MakeImage(c.width, c.height, c.pixel);
     for (int filter = 0; filter <= 4; ++filter) {
-      SCOPED_TRACE("colour type " + std::to_string(c.colortype) + " /d" + std::to_string(c.depth) + " filter " +
-                   std::to_string(filter));
+      SCOPED_TRACE("/c" + std::to_string(c.colortype) + " /d" + std::to_string(c.depth) + " /f" + std::to_string(filter));
       const RunResult run =
           Encode(img, {.colortype = c.colortype, .bitdepth = c.depth, .filter = filter, .strategy = c.colortype == 3 ? 2 : 3});
       ASSERT_NE(run.result, kEncodeFailed) << Rec().Text();
