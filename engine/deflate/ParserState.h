@@ -37,8 +37,13 @@ constexpr int kRingMask = kRingSize - 1;
 constexpr int kWindowMask = 32767;
 constexpr int kHashSize = 65536;
 constexpr int32_t kNoPosition = -1;
-constexpr uint32_t kPoolSize = 8388608;
-constexpr uint32_t kPoolWrapAt = 8388352;  // a list never runs past the pool's end
+// A list holds at most one entry per match length.  The fill wraps only
+// after a whole window's worth of full lists, so a list a leap can still
+// reach (at most 32,767 positions back) is never overwritten, and the pool
+// keeps room for one more list past the wrap point.
+constexpr uint32_t kMaxListEntries = kMaxMatch - kMinMatch + 1;
+constexpr uint32_t kPoolWrapAt = kWindow * kMaxListEntries;
+constexpr uint32_t kPoolSize = kPoolWrapAt + kMaxListEntries;
 constexpr int kCostRingSize = 512;
 constexpr int kCostRingMask = kCostRingSize - 1;
 constexpr int kPathRingSize = 262144;
