@@ -68,20 +68,18 @@ void CopyPalette(EncodeJob& job, const uint8_t* data, uint32_t length, int room)
   }
 }
 
-// The colour 0x00RRGGBB of a bKGD for the source image, or false when the
-// chunk does not fit the image (wrong length for the colour type, palette
-// index outside the palette, grey level outside the bit depth).  A palette
-// image without a palette to look in has a background of unknown colour:
-// black.
+// Reads a bKGD for the source image: false when the chunk does not fit the
+// image (wrong length for the colour type, grey level outside the bit
+// depth); else the background is present, and `color` becomes its colour
+// 0x00RRGGBB when the chunk gives one.  A palette image's bKGD gives none
+// when there is no palette to look in or its index lies beyond the palette's
+// entries: `color` then keeps what an earlier bKGD gave, black at first.
 bool BackgroundOf(const EncodeJob& job, const uint8_t* data, uint32_t length, int colorType,
                   int bitDepth, uint32_t& color) {
-  color = 0;
   switch (colorType) {
     case 3:
       if (length != 1) return false;
-      if (job.pal == nullptr) return true;
-      if (data[0] >= job.palcount) return false;
-      color = job.pal[data[0]] & 0xFFFFFF;
+      if (job.pal != nullptr && data[0] < job.palcount) color = job.pal[data[0]] & 0xFFFFFF;
       return true;
     case 0:
     case 4: {
@@ -143,11 +141,7 @@ void ExtractChunks(EncodeJob& job, uint8_t* png, size_t size, const char* keepLi
         if (keepPosition > kBeforeHeader && job.chunks != nullptr &&
             job.chunkcount < kMaxExtractedChunks) {
           if (type == kBKGD) {
-            uint32_t color = 0;
-            if (BackgroundOf(job, data, length, colorType, bitDepth, color)) {
-              backgroundFound = true;
-              background = color;
-            }
+            if (BackgroundOf(job, data, length, colorType, bitDepth, background)) backgroundFound = true;
           }
           job.chunks[job.chunkcount] = raw;
           if (keepPosition == kAfterHeader) ++job.chunkmid;
