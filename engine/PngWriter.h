@@ -30,12 +30,13 @@ inline void PutByte(EngineContext& ctx, uint8_t b) {
 
 void PutBytes(EngineContext& ctx, const uint8_t* bytes, size_t n);
 
+void PutBigEndian32(EngineContext& ctx, uint32_t v);
+
 // Data length of a kept chunk record, read big-endian from its first bytes;
 // the record is that many bytes plus 12 (length, type and CRC).
 inline uint32_t KeptChunkLength(const uint8_t* chunk) {
   return (uint32_t(chunk[0]) << 24) | (uint32_t(chunk[1]) << 16) | (uint32_t(chunk[2]) << 8) | chunk[3];
 }
-void PutBigEndian32(EngineContext& ctx, uint32_t v);
 
 // Signature, IHDR, the kept chunks before PLTE, PLTE, tRNS, bKGD and the kept
 // chunks before IDAT, from position 0.  For colour type 3 a bKGD colour not

@@ -38,9 +38,9 @@ void NormaliseCounts(BlockState& block, int32_t* counts) {
 }
 
 // Quotient and remainder by 8 rounded toward minus infinity (remainder
-// 0..7), the arithmetic of a shift and a mask, whatever the sign.
-int64_t FloorDiv8(int64_t v) { return v >= 0 ? v / 8 : -((-v + 7) / 8); }
-int64_t FloorMod8(int64_t v) { return v - 8 * FloorDiv8(v); }
+// 0..7): C++20 defines the shift of a negative value as arithmetic.
+int64_t FloorDiv8(int64_t v) { return v >> 3; }
+int64_t FloorMod8(int64_t v) { return v & 7; }
 
 }  // namespace
 
