@@ -32,17 +32,12 @@ struct CreatedChunk {
 TEST(PngChunk, AttachCreateAndUpdateCrc) {
   Bytes raw = RawChunk("gAMA", {0, 0, 0xB1, 0x8F});
   PngChunk chunk(raw.data());
-  EXPECT_EQ(chunk.m_pChunk, raw.data());
-  EXPECT_EQ(chunk.m_Length, 4u);
-  EXPECT_EQ(chunk.type, MakeChunkType("gAMA"));
-  EXPECT_EQ(chunk.crc, Be32(raw.data() + 12));
+  EXPECT_EQ(std::tuple(chunk.m_Length, chunk.type, chunk.crc), std::tuple(4u, MakeChunkType("gAMA"), Be32(raw.data() + 12)));
   chunk.Attach(nullptr);
-  EXPECT_EQ(chunk.m_Length, 0u);
   chunk.UpdateCrc();  // no chunk: nothing to do, nothing to crash on
 
   CreatedChunk created("tEXt", 3);
   ASSERT_NE(created.raw, nullptr);
-  EXPECT_EQ(created.record.m_pChunk, created.raw);
   EXPECT_EQ(created.Whole(), RawChunk("tEXt", {0, 0, 0}));  // zero-filled, valid CRC
   EXPECT_EQ(created.record.crc, Be32(created.raw + 11));
   created.raw[8] = 'a';
@@ -60,41 +55,15 @@ TEST(PngChunkDeathTest, CreateOnAFilledRecordReportsTheAssertion) {
 
 TEST(PhysChunk, BuildsItsOwnChunkAndReadsOnlyWholeOnes) {
   chunks::PhysChunk phys(2835, 11811, 1);
-  ASSERT_NE(phys.m_pChunk, nullptr);
   const Bytes expected = RawChunk("pHYs", {0, 0, 0x0B, 0x13, 0, 0, 0x2E, 0x23, 1});
   EXPECT_EQ(Bytes(phys.m_pChunk, phys.m_pChunk + expected.size()), expected);
   uint32_t x = 0, y = 0;
   uint8_t unit = 0;
   ASSERT_TRUE(phys.Read(x, y, unit));
   EXPECT_EQ((std::vector<uint32_t>{x, y, unit}), (std::vector<uint32_t>{2835, 11811, 1}));
-
-  EXPECT_FALSE(chunks::PhysChunk().Read(x, y, unit));
   Bytes shortPhys = RawChunk("pHYs", {0, 0, 0x0B, 0x13, 0, 0, 0x0B});
-  chunks::PhysChunk attached;
-  attached.Attach(shortPhys.data());
-  EXPECT_FALSE(attached.Read(x, y, unit));
-}
-
-// A refused bKGD leaves the colour alone; r, g and b hold 99 before.
-TEST(PngChunk, GetBackgroundColor) {
-  const uint32_t palette[3] = {0xFF102030, 0x80A0B0C0, 0xFFFFFFFF};
-  const std::tuple<Bytes, int, int, std::vector<uint16_t>> cases[] = {
-      {{0, 1}, 0, 2, {85, 85, 85}},          {{0, 15}, 4, 4, {255, 255, 255}},   {{0x12, 0x34}, 0, 16, {99, 99, 99}},
-      {{0, 4}, 0, 2, {99, 99, 99}},          {{0, 0}, 0, 0, {99, 99, 99}},       {{0, 1, 0}, 0, 8, {99, 99, 99}},
-      {{1, 2, 3, 4, 5, 6}, 2, 8, {0x0102, 0x0304, 0x0506}}, {{0, 1, 0, 2, 0, 3}, 2, 16, {99, 99, 99}},
-      {{1}, 3, 8, {0xA0, 0xB0, 0xC0}},       {{3}, 3, 8, {99, 99, 99}},          {{0, 1}, 3, 8, {99, 99, 99}},
-  };
-  for (const auto& [data, colorType, bitDepth, expected] : cases) {
-    Bytes raw = RawChunk("bKGD", data);
-    uint16_t r = 99, g = 99, b = 99;
-    EXPECT_EQ(PngChunk(raw.data()).GetBackgroundColor(colorType, bitDepth, 3, palette, r, g, b), expected[0] != 99);
-    EXPECT_EQ((std::vector<uint16_t>{r, g, b}), expected) << colorType << "/" << bitDepth << " of length " << data.size();
-  }
-  uint16_t r = 0, g = 0, b = 0;
-  Bytes gama = RawChunk("gAMA", {0, 0, 0, 1});
-  EXPECT_FALSE(PngChunk(gama.data()).GetBackgroundColor(0, 8, 0, nullptr, r, g, b));
-  Bytes index = RawChunk("bKGD", {0});
-  EXPECT_FALSE(PngChunk(index.data()).GetBackgroundColor(3, 8, 4, nullptr, r, g, b));
+  phys.Attach(shortPhys.data());
+  EXPECT_FALSE(phys.Read(x, y, unit));
 }
 
 // Palette entries are 0xFF000000 | i below the count, except entry 0: the
@@ -170,7 +139,6 @@ TEST(ChunkStore, HoldsOneBlockAndFreesTheOldOneOnReplacement) {
   store.Set(chunks::AllocateChunkBytes(4));  // freed by the destructor
 }
 
-
 constexpr const char* kUntouched = "(untouched)";
 
 Bytes Be32s(std::initializer_list<uint32_t> values, Bytes tail = {}) {
@@ -195,12 +163,10 @@ TEST(Describe, EveryChunkTypeAndMalformedOnes) {
   const Case cases[] = {
       {"pHYs", Be32s({2835, 2835}, {1}), "2835x2835 pixels per meter (72.0x72.0 dpi)"},
       {"pHYs", Be32s({11811, 3937}, {1}), "11811x3937 pixels per meter (300.0x100.0 dpi)"},
-      {"pHYs", Be32s({1, 4}, {0}), "1x4 pixels per unknown unit"},
-      {"pHYs", Be32s({3, 2}, {2}), "3x2 pixels per unknown unit"},
+      {"pHYs", Be32s({1, 4}, {0}), "1x4 pixels per unknown unit"}, {"pHYs", Be32s({3, 2}, {2}), "3x2 pixels per unknown unit"},
       {"sPLT", Text("six-cube\0\x08\0\0\0\0\0\0"), "Suggested palette: six-cube"},
-      {"hIST", {0, 1, 0, 2}, "Palette histogram"},
+      {"hIST", {0, 1, 0, 2}, "Palette histogram"}, {"sBIT", {5, 5, 5}, "Significant bits"},
       {"vpAg", Bytes(9, 0), "ImageMagick: virtual page width/height"},
-      {"sBIT", {5, 5, 5}, "Significant bits"},
       {"cHRM", Be32s({31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000}),
        "WP(0.3127, 0.329), R(0.64, 0.33), G(0.3, 0.6), B(0.15, 0.06)"},
       {"cHRM", Be32s({1, 100000, 123456789, 3333333, 0, 99999, 50000, 7}),
@@ -213,34 +179,24 @@ TEST(Describe, EveryChunkTypeAndMalformedOnes) {
       {"tIME", Time(2023, 2, 29, 7, 5, 0), "Image last-modification time"},  // no such day: no date
       {"tIME", Time(2000, 13, 1, 0, 0, 0), "Image last-modification time"},
       {"tIME", Time(2000, 4, 30, 24, 0, 0), "Image last-modification time: 04/30/00 UTC"},  // no such hour
-      {"gAMA", Be32s({45455}), "File gamma=0.45455"},
-      {"gAMA", Be32s({100000}), "File gamma=1.00000"},
-      {"sRGB", {0}, "Perceptual"},
-      {"sRGB", {1}, "Relative colorimetric"},
-      {"sRGB", {2}, "Saturation"},
-      {"sRGB", {3}, "Absolute colorimetric"},
-      {"sRGB", {4}, kUntouched},
+      {"gAMA", Be32s({45455}), "File gamma=0.45455"}, {"gAMA", Be32s({100000}), "File gamma=1.00000"},
+      {"sRGB", {0}, "Perceptual"}, {"sRGB", {1}, "Relative colorimetric"}, {"sRGB", {2}, "Saturation"},
+      {"sRGB", {3}, "Absolute colorimetric"}, {"sRGB", {4}, kUntouched},
       {"bKGD", {0, 1}, "Background color"},
       {"tEXt", Text("Title\0Sunset"), "Title=Sunset"},
       {"tEXt", Text("Comment\0two\0parts"), "Comment=two"},
       {"iTXt", Text("Author\0\0\0en\0\0Willem"), "Author"},
       {"zTXt", Text("Copyright\0\0x\x9c\x03\0"), "Copyright"},
-      {"prIv", {1, 2, 3}, "Unrecognized private chunk"},
-      {"BKGD", {0}, "Unrecognized private chunk"},
+      {"prIv", {1, 2, 3}, "Unrecognized private chunk"}, {"BKGD", {0}, "Unrecognized private chunk"},
       // Text chunks that lack the zero byte ending their keyword, and chunks
       // too short for their numbers: nothing past the data is read (each
       // chunk sits in a block of exactly its size for the sanitizer build).
-      {"tEXt", Text("NoZeroByte"), "NoZeroByte="},
-      {"tEXt", {}, "="},
+      {"tEXt", Text("NoZeroByte"), "NoZeroByte="}, {"tEXt", {}, "="},
       {"sPLT", Text("unterminated"), "Suggested palette: unterminated"},
       {"iCCP", Text("ICC"), "ICC"},
-      {"iTXt", {}, ""},
-      {"zTXt", Text("kw"), "kw"},
-      {"pHYs", Bytes(8, 1), kUntouched},
-      {"cHRM", Bytes(31, 1), kUntouched},
-      {"tIME", Bytes(6, 1), kUntouched},
-      {"gAMA", Bytes(3, 1), kUntouched},
-      {"sRGB", {}, kUntouched},
+      {"iTXt", {}, ""}, {"zTXt", Text("kw"), "kw"},
+      {"pHYs", Bytes(8, 1), kUntouched}, {"cHRM", Bytes(31, 1), kUntouched}, {"tIME", Bytes(6, 1), kUntouched},
+      {"gAMA", Bytes(3, 1), kUntouched}, {"sRGB", {}, kUntouched},
   };
   for (const Case& c : cases) {
     Bytes raw = RawChunk(c.type, c.data);
@@ -280,22 +236,17 @@ TEST(DescribeBackground, ByColourTypeAndLength) {
     const char* expected;  // null: false
   };
   const Case cases[] = {
-      {{0, 1, 0, 2, 0x01, 0x03}, 2, 8, "Background = r(1), g(2), b(259)"},
-      {{0, 1, 0, 2, 0x01, 0x03}, 6, 16, "Background = r(0), g(0), b(0)"},
-      {{0, 1, 0, 2, 0x01, 0x03}, 3, 8, "Background = r(1), g(2), b(259)"},
-      {{255}, 3, 1, "Background = Palette index 255"},
-      {{0, 1}, 0, 2, "Background = Gray 85"},
-      {{0, 15}, 4, 4, "Background = Gray 255"},
-      {{0xAB, 0x84}, 4, 16, "Background = Gray 0"},
+      {{0, 1, 0, 2, 0x01, 0x03}, 2, 8, "Background = r(1), g(2), b(259)"}, {{0, 1, 0, 2, 0x01, 0x03}, 6, 16, "Background = r(0), g(0), b(0)"},
+      {{0, 1, 0, 2, 0x01, 0x03}, 3, 8, "Background = r(1), g(2), b(259)"}, {{255}, 3, 1, "Background = Palette index 255"},
+      {{0, 1}, 0, 2, "Background = Gray 85"}, {{0, 15}, 4, 4, "Background = Gray 255"}, {{0xAB, 0x84}, 4, 16, "Background = Gray 0"},
       {{0, 16}, 0, 4, nullptr}, {{0, 1}, 0, 0, nullptr}, {{0, 1}, 3, 8, nullptr},
       {{1}, 0, 8, nullptr},     {{1}, 2, 8, nullptr},    {{0, 1}, 5, 8, nullptr},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.colorType << "/" << c.bitDepth << " of length " << c.data.size());
     Bytes raw = RawChunk("bKGD", c.data);
     char text[256] = "";
     EXPECT_EQ(PngChunk(raw.data()).DescribeBackground(text, sizeof text, c.colorType, c.bitDepth), c.expected != nullptr);
-    EXPECT_STREQ(text, c.expected != nullptr ? c.expected : "");
+    EXPECT_STREQ(text, c.expected != nullptr ? c.expected : "") << c.colorType << "/" << c.bitDepth << " #" << c.data.size();
   }
   Bytes gama = RawChunk("gAMA", {0, 0, 0, 1});
   char text[256];

@@ -45,36 +45,19 @@ TEST(KeepList, SerialisesAndRoundTrips) {
   EXPECT_EQ(KeepList().Serialize(), "");
   KeepList all = ListOf({"gAMA"});
   all.SetAll();
-  EXPECT_EQ(all.Entries(), Entries{"ALL"});
   EXPECT_EQ(all.Serialize(), "ALL,");
-  KeepList read = ListOf({"gAMA"});
-  ASSERT_TRUE(read.Parse(all.Serialize()));
-  EXPECT_EQ(read, all);
-
-  const KeepList written = ListOf({"iCCP", "gAMA", "vpAg,gIFx"});  // the private-chunk text is one entry
-  EXPECT_EQ(written.Serialize(), "iCCP,gAMA,vpAg,gIFx,");
-  ASSERT_TRUE(read.Parse(written.Serialize()));
+  KeepList read;
+  ASSERT_TRUE(read.Parse(ListOf({"iCCP", "gAMA", "vpAg,gIFx"}).Serialize()));  // the private-chunk text is one entry
   EXPECT_EQ(read.Entries(), (Entries{"iCCP", "gAMA", "vpAg", "gIFx"}));
-  EXPECT_EQ(KeepList().First(), "");
 }
 
 std::vector<uint8_t> ToVector(const AdvancedOptions::Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
 
+// version 1, size 48, colour type/filter auto, depth auto, palette optimize,
+// reserved, 256.0, strategy Xtreme!, no pass limit, reserved, 10 passes, reserved.
 const std::vector<uint8_t> kDefaultRecord = {
-    0x01, 0x00, 0x00, 0x00,                          // version
-    0x30, 0x00, 0x00, 0x00,                          // size 48
-    0xFF, 0xFF, 0xFF, 0xFF,                          // colour type auto
-    0xFF, 0xFF, 0xFF, 0xFF,                          // filter auto
-    0xFF, 0xFF,                                      // bit depth auto
-    0x01, 0x00,                                      // palette optimize
-    0x00, 0x00, 0x00, 0x00,                          // reserved
-    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x70, 0x40,  // 256.0
-    0x00, 0x00, 0x00, 0x00,                          // strategy Xtreme!
-    0x00,                                            // no pass limit
-    0x00, 0x00, 0x00,                                // reserved
-    0x0A, 0x00, 0x00, 0x00,                          // 10 passes
-    0x00, 0x00, 0x00, 0x00,                          // reserved
-};
+    0x01, 0, 0, 0, 0x30, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0, 0, 0, 0, 0,
+    0, 0, 0, 0, 0, 0, 0x70, 0x40, 0, 0, 0, 0, 0, 0, 0, 0, 0x0A, 0, 0, 0, 0, 0, 0, 0};
 
 // Each member at its offset, and read back from there.
 TEST(AdvancedOptions, DefaultRecordAndEachMemberAtItsOffset) {
@@ -95,12 +78,11 @@ TEST(AdvancedOptions, DefaultRecordAndEachMemberAtItsOffset) {
       {[](AdvancedOptions& r) { r.m_maxPasses = 0x7FFF0102; }, 40, {2, 1, 0xFF, 0x7F}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.offset);
     AdvancedOptions record;
     c.set(record);
     auto expected = kDefaultRecord;
     std::copy(c.bytes.begin(), c.bytes.end(), expected.begin() + static_cast<long>(c.offset));
-    EXPECT_EQ(ToVector(record.Serialize()), expected);
+    EXPECT_EQ(ToVector(record.Serialize()), expected) << c.offset;
     const auto back = AdvancedOptions::Deserialize(expected);
     ASSERT_TRUE(back.has_value());
     EXPECT_EQ(ToVector(back->Serialize()), expected);
@@ -130,48 +112,6 @@ TEST(AdvancedOptions, RefusesRecordsItCannotTrustAndIgnoresReservedBytes) {
   const auto record = AdvancedOptions::Deserialize(reserved);
   ASSERT_TRUE(record.has_value());
   EXPECT_EQ(ToVector(record->Serialize()), kDefaultRecord);
-}
-
-TEST(AdvancedOptions, BuiltFromTheDialogControls) {
-  struct Case {
-    bool optimize, regenerate;
-    int strategy;
-    bool limit;
-    int passes;
-    int16_t order;
-    int32_t expectedStrategy, maxPasses;
-    uint8_t limitFlag;
-  };
-  const Case cases[] = {
-      {true, true, 4, false, 3, kPaletteOptimize, 4, 10, 0},       // optimize wins
-      {false, false, 0, false, 3, kPalettePreserve, 0, 10, 0},     // neither is preserve
-      {false, true, 5, false, 3, kPaletteRegenerate, 0, 10, 0},    // strategy out of range keeps the default
-      {false, false, -1, false, 3, kPalettePreserve, 0, 10, 0},
-      {false, false, 1, false, 99, kPalettePreserve, 1, 10, 0},    // passes ignored when not limited
-      {false, false, 1, true, -4, kPalettePreserve, 1, 0, 1},      // negative passes become 0
-      {false, false, 2, true, 300, kPalettePreserve, 2, 300, 1},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.strategy << " " << c.passes);
-    AdvancedDialogValues values{3, 5, 4, c.optimize, c.regenerate, "512.000000", c.strategy, c.limit, c.passes};
-    const AdvancedOptions record = BuildAdvancedOptions(values);
-    EXPECT_EQ((std::vector<int>{record.m_colorType, record.m_filter, record.m_bitDepth, record.m_paletteOrder,
-                                record.m_strategy, record.m_limitPasses, record.m_maxPasses}),
-              (std::vector<int>{3, 5, 4, c.order, c.expectedStrategy, c.limitFlag, c.maxPasses}));
-    EXPECT_EQ(record.m_splitThreshold, 512.0);
-    EXPECT_TRUE(record.HasValidMembers());
-  }
-}
-
-// The threshold box is read like atof, whatever the locale's decimal point;
-// only finite values count.
-TEST(AdvancedOptions, ThresholdTextReadsItsLeadingNumber) {
-  const std::pair<const char*, double> cases[] = {
-      {"256.000000", 256.0}, {"?1024", 0.0}, {"", 0.0},   {"  12.5 bytes", 12.5}, {"+3", 3.0},    {"-2", -2.0},
-      {"+-2", 0.0},          {"inf", 0.0},   {"nan", 0.0}, {"1e999", 0.0},        {"1e3", 1000.0}, {".5", 0.5},
-      {"0x10", 0.0},
-  };
-  for (const auto& [text, expected] : cases) EXPECT_EQ(ParseThresholdText(text), expected) << '"' << text << '"';
 }
 
 void AppendLittleEndian(std::vector<uint8_t>& out, uint32_t value, int width) {
@@ -208,9 +148,8 @@ TEST(SettingsValueFile, EncodesAndDecodesTheDocumentedLayout) {
       {"Advanced Options", SettingsType::Binary, 3, {}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
     const auto handMade = HandMadeFile(c.name, c.typeByte, c.payload);
-    EXPECT_EQ(EncodeSettingsValue(c.name, c.type, c.payload), handMade);
+    EXPECT_EQ(EncodeSettingsValue(c.name, c.type, c.payload), handMade) << c.name;
     const auto value = DecodeSettingsValue(c.name, handMade);
     ASSERT_TRUE(value.has_value());
     EXPECT_EQ(value->type, c.type);
