@@ -22,9 +22,8 @@ const PixelFormat kArgb = {0x41, nullptr, 32, {0xFF0000, 0xFF00, 0xFF, 0xFF00000
 PixelFormat FourCc(const char* code) { return {0x4, code, 0, {0, 0, 0, 0}}; }
 
 Bytes Dds(uint32_t width, uint32_t height, const PixelFormat& f, const Bytes& body) {
-  Bytes file = Fields(128, {{0, 4, 0x20534444}, {4, 4, 124}, {8, 4, 0x1007}, {12, 4, height}, {16, 4, width}, {76, 4, 32},
-                            {80, 4, f.flags}, {88, 4, f.bits}, {92, 4, f.masks[0]}, {96, 4, f.masks[1]},
-                            {100, 4, f.masks[2]}, {104, 4, f.masks[3]}, {108, 4, 0x1000}});
+  Bytes file = Fields(128, {{0, 4, 0x20534444}, {4, 4, 124}, {8, 4, 0x1007}, {12, 4, height}, {16, 4, width}, {76, 4, 32}, {80, 4, f.flags},
+                            {88, 4, f.bits}, {92, 4, f.masks[0]}, {96, 4, f.masks[1]}, {100, 4, f.masks[2]}, {104, 4, f.masks[3]}, {108, 4, 0x1000}});
   if (f.fourCc) std::memcpy(file.data() + 84, f.fourCc, 4);
   file.insert(file.end(), body.begin(), body.end());
   return file;
@@ -42,14 +41,11 @@ Bytes AlphaBlock(uint8_t a0, uint8_t a1, const int (&index)[16]) {
   for (int i = 0; i < 16; ++i) bits |= static_cast<uint64_t>(index[i]) << (3 * i);
   return Fields(8, {{0, 1, a0}, {1, 1, a1}, {2, 4, static_cast<uint32_t>(bits)}, {6, 2, static_cast<uint32_t>(bits >> 32)}});
 }
-Bytes Concat(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
+Bytes Concat(Bytes a, const Bytes& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
 // The 16 pixels of a block from a function of the pixel number.
 Pixels Block(const std::function<uint32_t(int)>& pixel) {
-  Pixels out;
-  for (int i = 0; i < 16; ++i) out.push_back(pixel(i));
+  Pixels out(16);
+  for (int i = 0; i < 16; ++i) out[i] = pixel(i);
   return out;
 }
 
@@ -70,18 +66,14 @@ TEST(DdsDecoder, KnownBlocksDecodeExactly) {
   explicitAlpha[0] = 0x05;
   const Pixels premultiplied = Block([](int i) { return i == 1 ? 0u : 0x55F60000u; });
   ExpectRenders(RenderDds, {
-      {"DXT1 four colours interpolate thirds", Dds(4, 4, FourCc("DXT1"), ColourBlock(kRed565, kBlue565, kCycle)), 4, 4,
-       0, Block([](int i) { return Pixels{kRed, kBlue, 0xFFAA0055, 0xFF5500AA}[i % 4]; })},
-      {"DXT3 four-bit alpha, always four colours",
-       Dds(4, 4, FourCc("DXT3"), Concat(alpha4, ColourBlock(kBlue565, kRed565, kCycle))), 4, 4, 0,
+      {"DXT1 four colours interpolate thirds", Dds(4, 4, FourCc("DXT1"), ColourBlock(kRed565, kBlue565, kCycle)), 4, 4, 0,
+       Block([](int i) { return Pixels{kRed, kBlue, 0xFFAA0055, 0xFF5500AA}[i % 4]; })},
+      {"DXT3 four-bit alpha, always four colours", Dds(4, 4, FourCc("DXT3"), Concat(alpha4, ColourBlock(kBlue565, kRed565, kCycle))), 4, 4, 0,
        Block([](int i) { return static_cast<uint32_t>(i * 17) << 24 | Pixels{0x0000FF, 0xFF0000, 0x5500AA, 0xAA0055}[i % 4]; })},
-      {"DXT5 six alpha steps with 0 and 255",
-       Dds(4, 4, FourCc("DXT5"), Concat(AlphaBlock(0, 200, kEight), ColourBlock(kRed565, kRed565, kCycle))), 4, 4, 0,
-       Block([&](int i) { return six[kEight[i]] << 24 | 0xFF0000; })},
-      {"DXT2 divides out premultiplied alpha", Dds(4, 4, FourCc("DXT2"), Concat(explicitAlpha, darkRed)), 4, 4, 0,
-       premultiplied},
-      {"DXT4 divides out premultiplied alpha",
-       Dds(4, 4, FourCc("DXT4"), Concat(AlphaBlock(85, 0, kSecondPixel), darkRed)), 4, 4, 0, premultiplied},
+      {"DXT5 six alpha steps with 0 and 255", Dds(4, 4, FourCc("DXT5"), Concat(AlphaBlock(0, 200, kEight), ColourBlock(kRed565, kRed565, kCycle))),
+       4, 4, 0, Block([&](int i) { return six[kEight[i]] << 24 | 0xFF0000; })},
+      {"DXT2 divides out premultiplied alpha", Dds(4, 4, FourCc("DXT2"), Concat(explicitAlpha, darkRed)), 4, 4, 0, premultiplied},
+      {"DXT4 divides out premultiplied alpha", Dds(4, 4, FourCc("DXT4"), Concat(AlphaBlock(85, 0, kSecondPixel), darkRed)), 4, 4, 0, premultiplied},
   });
 }
 
@@ -93,13 +85,11 @@ TEST(DdsDecoder, RefusesWhatItDoesNotTakeWithoutDrawing) {
   noAlpha.masks[3] = 0;
   const Bytes headerSize128 = Edit(Dds(4, 4, FourCc("DXT1"), block), {{4, 4, 128}});
   std::vector<ValueCase> cases = {
-      {"DX10", Dds(4, 4, FourCc("DX10"), zeros)}, {"ATI2", Dds(4, 4, FourCc("ATI2"), zeros)},
-      {"DXT6", Dds(4, 4, FourCc("DXT6"), zeros)}, {"BGRA masks", Dds(2, 2, bgra, zeros)},
-      {"24 bits", Dds(2, 2, rgb24, zeros)},       {"no alpha mask", Dds(2, 2, noAlpha, zeros)},
+      {"DX10", Dds(4, 4, FourCc("DX10"), zeros)}, {"ATI2", Dds(4, 4, FourCc("ATI2"), zeros)}, {"DXT6", Dds(4, 4, FourCc("DXT6"), zeros)},
+      {"BGRA masks", Dds(2, 2, bgra, zeros)}, {"24 bits", Dds(2, 2, rgb24, zeros)}, {"no alpha mask", Dds(2, 2, noAlpha, zeros)},
       {"one byte short", Dds(2, 2, kArgb, Bytes(15, 0))}, {"needs two blocks", Dds(5, 4, FourCc("DXT1"), block)},
-      {"DXT5 needs 16 bytes", Dds(4, 4, FourCc("DXT5"), block)}, {"width 0", Dds(0, 4, FourCc("DXT1"), block)},
-      {"height 0", Dds(4, 0, FourCc("DXT1"), block)}, {"huge uncompressed", Dds(0xFFFFFFFF, 0xFFFFFFFF, kArgb, zeros)},
-      {"huge DXT1", Dds(0x10000000, 0x10000000, FourCc("DXT1"), block)},
+      {"DXT5 needs 16 bytes", Dds(4, 4, FourCc("DXT5"), block)}, {"width 0", Dds(0, 4, FourCc("DXT1"), block)}, {"height 0", Dds(4, 0, FourCc("DXT1"), block)},
+      {"huge uncompressed", Dds(0xFFFFFFFF, 0xFFFFFFFF, kArgb, zeros)}, {"huge DXT1", Dds(0x10000000, 0x10000000, FourCc("DXT1"), block)},
       {"header size 128", headerSize128}, {"header cut", Cut(headerSize128, 127)},
   };
   for (ValueCase& c : cases) c.width = c.height = 4;

@@ -21,15 +21,13 @@ def save(name, im, reference=None, **options):
     _emit(name, reference)
 
 def raw(name, data, reference=None):
-    with open(os.path.join(OUT, name), 'wb') as f:
-        f.write(bytes(data))
+    open(os.path.join(OUT, name), 'wb').write(bytes(data))
     _emit(name, reference)
 
 def _emit(name, reference):
     if not isinstance(reference, Image.Image):
         reference = Image.open(os.path.join(OUT, reference or name))
-    with open(os.path.join(OUT, name) + '.rgba', 'wb') as f:
-        f.write(reference.convert('RGBA').tobytes())
+    open(os.path.join(OUT, name) + '.rgba', 'wb').write(reference.convert('RGBA').tobytes())
     print(name, reference.size[0], reference.size[1])
 
 # Noise (no runs at all), flat blocks (long runs for the run-length coders)
@@ -43,8 +41,7 @@ def pattern_p(w, h, colours, seed):
                 else (x + y) % colours for y in range(h) for x in range(w)])
     return im
 
-def pattern_rgb(w, h, seed):
-    return pattern_p(w, h, 256, seed).convert('RGB')
+def pattern_rgb(w, h, seed): return pattern_p(w, h, 256, seed).convert('RGB')
 
 def pattern_rgba(w, h, seed):
     im = pattern_rgb(w, h, seed)
@@ -73,9 +70,7 @@ Rendered Render(Renderer render, const Bytes& bytes, int width, int height, int 
   return out;
 }
 
-int ThroughImageRender(const uint8_t* data, size_t size, const DecodeFrame& f) {
-  return ImageRender(data, size, f.pixels, f.stride, f.width, f.height, f.x, f.y);
-}
+int ThroughImageRender(const uint8_t* data, size_t size, const DecodeFrame& f) { return ImageRender(data, size, f.pixels, f.stride, f.width, f.height, f.x, f.y); }
 
 void ExpectRenders(Renderer render, const std::vector<ValueCase>& cases) {
   for (const ValueCase& c : cases) {
@@ -152,17 +147,14 @@ void Put(Bytes& out, const Field& field) {
   out.resize(std::max(out.size(), field.at + field.bytes));
   for (int i = 0; i < field.bytes; ++i) out[field.at + i] = static_cast<uint8_t>(field.value >> (8 * i));
 }
-
 Bytes Fields(size_t size, std::initializer_list<Field> fields) { return Edit(Bytes(size, 0), fields); }
-
 Bytes Edit(Bytes file, std::initializer_list<Field> fields) {
   for (const Field& f : fields) Put(file, f);
   return file;
 }
+Bytes Cut(Bytes file, size_t size) { return Bytes(file.begin(), file.begin() + static_cast<ptrdiff_t>(size)); }
 
-void PutBigEndian(Bytes& out, uint32_t v) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
-}
+void PutBigEndian(Bytes& out, uint32_t v) { for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift)); }
 
 PngFile::PngFile() : bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A} {}
 
@@ -188,7 +180,5 @@ PngFile& PngFile::Image(const Bytes& rows, size_t idatSize) {
     Chunk("IDAT", Bytes(stream.begin() + at, stream.begin() + std::min<size_t>(size, at + idatSize)));
   return *this;
 }
-
-Bytes Cut(Bytes file, size_t size) { return Bytes(file.begin(), file.begin() + static_cast<ptrdiff_t>(size)); }
 
 }  // namespace formats_test

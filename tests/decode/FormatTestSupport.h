@@ -18,10 +18,7 @@ using Pixels = std::vector<uint32_t>;
 using Renderer = int (*)(const uint8_t*, size_t, const DecodeFrame&);
 
 constexpr uint32_t kUntouched = 0x5A00A55Au;  // frame pixels a render must leave alone
-struct Rendered {
-  int result = 0;
-  oracle::Image frame;
-};
+struct Rendered { int result = 0; oracle::Image frame; };
 
 // Renders a copy of `bytes` of exactly their size (so AddressSanitizer sees a
 // read past the end) into a frame filled with `fill`, image corner at (x, y);
@@ -44,11 +41,7 @@ struct ValueCase {
 void ExpectRenders(Renderer render, const std::vector<ValueCase>& cases);
 
 // A file with its reference pixels, as 0xAARRGGBB.
-struct ReferenceFile {
-  std::string name;
-  Bytes bytes;
-  oracle::Image expected;
-};
+struct ReferenceFile { std::string name; Bytes bytes; oracle::Image expected; };
 
 // Runs a Python script body with Pillow.  It calls save(name, image,
 // reference=None, **options) or raw(name, bytes, reference=None); the
@@ -69,11 +62,7 @@ void ExpectMatchesReference(Renderer render, const ReferenceFile& file);
 void ExpectDamageContained(Renderer render, const ReferenceFile& file, size_t keepHeader, bool exactPixels = true);
 
 // Little-endian fields for hand-built files.
-struct Field {
-  size_t at;
-  int bytes;
-  uint32_t value;
-};
+struct Field { size_t at; int bytes; uint32_t value; };
 void Put(Bytes& out, const Field& field);
 Bytes Fields(size_t size, std::initializer_list<Field> fields);  // zeros, then the fields
 Bytes Edit(Bytes file, std::initializer_list<Field> fields);

