@@ -1,7 +1,6 @@
-// The split analysis on byte streams of known statistics: the cut search
-// against a direct order-0 entropy computation, both modes, the one-block
-// cases, the 1,024-block cap and polls.  Every split must cover its stream
-// in order without an empty block, so a cut at a block's edge cannot pass.
+// The split analysis on byte streams of known statistics, the cut search
+// against a direct order-0 entropy computation.  Every split must cover its
+// stream in order without an empty block.
 #include <cmath>
 
 #include "EngineRunSupport.h"
@@ -24,16 +23,13 @@ Bytes Stream(const std::vector<Segment>& segments) {
   return out;
 }
 
-// The context needs a job only for numblocks, splitthreshold and poll.
 struct SplitHarness {
   StageHarness h{{0}, 1};
   EngineContext& ctx() { return h.ctx(); }
   int Split(const Bytes& bytes, int numblocks, double threshold) {
-    h.job().numblocks = numblocks;
-    h.job().splitthreshold = threshold;
+    h.job().numblocks = numblocks, h.job().splitthreshold = threshold;
     return deflate::SplitBlocks(ctx(), bytes.data(), 0, int(bytes.size()));
   }
-  // Block ends, checked to cover the stream in order without empty blocks.
   std::vector<int> Ends(size_t size) {
     std::vector<int> ends;
     for (int b = 0; b < ctx().deflate.numBlocks; ++b) ends.push_back(ctx().deflate.blocks[b].end);
@@ -54,9 +50,7 @@ double ModelBits(const uint8_t* bytes, int n) {
 }
 
 TEST(FindSplit, AgreesWithExactEntropyOfBothSides) {
-  // The logarithms are approximated incrementally (and the left model is
-  // slightly pessimistic), so the estimate is close to, not equal to, a
-  // direct computation of the order-0 costs.
+  // The logarithms are approximated incrementally, so the estimate is close to, not equal to, the direct one.
   for (const auto& segments : std::vector<std::vector<Segment>>{
            {{3000, 0, 64}, {2000, 32, 64}}, {{500, 0, 4}, {4500, 0, 256}}, {{1200, 10, 3}, {800, 0, 200}}}) {
     const Bytes bytes = Stream(segments);
@@ -81,8 +75,7 @@ TEST(FindSplit, PollsEvery65536BytesFromTheFirst) {
   for (const auto& [n, polls] : std::vector<std::pair<int, int>>{{2, 1}, {65537, 1}, {65538, 2}}) {
     SplitHarness s;
     double gain = 0;
-    EXPECT_GT(deflate::FindSplit(s.ctx(), bytes.data(), n, &gain), 0);
-    EXPECT_EQ(s.h.polls(), polls) << n;
+    EXPECT_TRUE(deflate::FindSplit(s.ctx(), bytes.data(), n, &gain) > 0 && s.h.polls() == polls) << n;
   }
   SplitHarness stopped;
   stopped.h.StopAtPoll(1);
@@ -106,8 +99,7 @@ TEST(SplitBlocks, BothModesCutWhereStatisticsChange) {
   SplitHarness threshold;
   ASSERT_EQ(threshold.Split(Stream(kThreeParts), 0, 256.0), 0);
   const std::vector<int> cuts = threshold.Ends(12000);
-  EXPECT_NE(std::find(cuts.begin(), cuts.end(), 4000), cuts.end());
-  EXPECT_NE(std::find(cuts.begin(), cuts.end(), 7000), cuts.end());
+  EXPECT_TRUE(std::count(cuts.begin(), cuts.end(), 4000) && std::count(cuts.begin(), cuts.end(), 7000));
 
   for (int numblocks : {2, 5, 17}) {
     SplitHarness exact;
@@ -126,8 +118,7 @@ TEST(SplitBlocks, OneBlockCases) {
   };
   for (const auto& c : cases) {
     SplitHarness s;
-    ASSERT_EQ(s.Split(*c.bytes, c.numblocks, c.threshold), 0) << c.name;
-    EXPECT_EQ(s.Ends(c.bytes->size()).size(), 1u) << c.name;
+    EXPECT_TRUE(s.Split(*c.bytes, c.numblocks, c.threshold) == 0 && s.Ends(c.bytes->size()).size() == 1u) << c.name;
   }
   SplitHarness three;  // three bytes make at most three blocks
   ASSERT_EQ(three.Split({1, 2, 3}, 10, 0), 0);
@@ -141,8 +132,7 @@ TEST(SplitBlocks, BothModesStopAt1024Blocks) {
   for (const auto& [numblocks, threshold] : std::vector<std::pair<int, double>>{{5000, 0.0}, {0, 1.0}}) {
     SplitHarness s;
     ASSERT_EQ(s.Split(bytes, numblocks, threshold), 0);
-    EXPECT_EQ(s.ctx().deflate.numBlocks, 1024);
-    EXPECT_EQ(s.h.job().numblocks, numblocks ? 1024 : 0);  // a larger request is lowered in the job
+    EXPECT_EQ(s.ctx().deflate.numBlocks * 10000 + s.h.job().numblocks, 1024 * 10000 + (numblocks ? 1024 : 0));  // request lowered
     for (int e : s.Ends(bytes.size())) EXPECT_EQ(e % 64, 0) << e;  // cuts only at run boundaries
   }
 }

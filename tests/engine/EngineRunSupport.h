@@ -1,7 +1,6 @@
-// Running the engine in tests: whole jobs through OptimizePng, and one stage
-// at a time on a context of its own, with every printed piece and poll
-// recorded (the callbacks are plain function pointers, so the recording lives
-// in one place; a suite runs one test at a time).
+// Running the engine in tests, whole jobs or one stage on a context of its
+// own, with every printed piece and poll recorded (the callbacks are plain
+// function pointers, so the recording lives in one place).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -38,7 +37,7 @@ struct Recorder {
 };
 
 inline Recorder& Rec() {
-  static Recorder recorder;  // the callbacks' only way to it
+  static Recorder recorder;
   return recorder;
 }
 
@@ -64,7 +63,6 @@ inline Image MakeImage(int width, int height, const std::function<uint32_t(int x
   return img;
 }
 
-// Deterministic pseudo-random words for test images.
 inline uint32_t Noise(uint32_t x, uint32_t y, uint32_t seed = 1) {
   uint32_t h = x * 0x9E3779B1u ^ (y + seed) * 0x85EBCA77u;
   h = (h ^ h >> 15) * 0xC2B2AE3Du;
@@ -75,8 +73,7 @@ inline uint32_t Rgb(int r, int g, int b, int alpha = 255) {
   return uint32_t(alpha) << 24 | uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b);
 }
 
-// The job fields tests set, designated in this order; the rest keep the
-// write path's defaults (everything automatic, strategy 0, threshold 256).
+// The job fields tests set; the rest keep the defaults (all automatic).
 struct Options {
   int colortype = -1, bitdepth = 0, filter = -1, numblocks = 0, strategy = 0, verbose = 0, keeppal = 0, kbufsize = 0;
   double splitthreshold = 256.0;
@@ -103,19 +100,17 @@ struct RunResult {
   std::vector<uint32_t> outpal;   // copied while valid
 };
 
-// Runs the job with fresh recordings (the answer and onPoll hooks stay),
-// copies the file out, lists its chunks (every CRC checked, IEND last) and
-// releases the engine's buffer.
+// Runs the job with fresh recordings (the hooks stay), copies the file out,
+// lists its chunks (every CRC checked, IEND last) and frees the buffer.
 inline RunResult RunJob(EncodeJob& job) {
   Rec().pieces.clear(), Rec().polls.clear();
   RunResult out;
   out.result = OptimizePng(&job);
   if (out.result != kEncodeFailed && job.kbuf)
     out.png.assign(job.kbuf, job.kbuf + std::min(out.result, job.kbufsize));
+  const Bytes iend = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};  // always the last 12 bytes
   if (out.result != kEncodeFailed && out.result <= job.kbufsize) {
-    EXPECT_TRUE(oracle::ListChunks(out.png, out.chunks));
-    const Bytes iend = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};  // always the last 12 bytes
-    EXPECT_TRUE(out.png.size() >= 12 && Bytes(out.png.end() - 12, out.png.end()) == iend);
+    EXPECT_TRUE(oracle::ListChunks(out.png, out.chunks) && out.png.size() >= 12 && Bytes(out.png.end() - 12, out.png.end()) == iend);
   }
   if (job.outpal) out.outpal.assign(job.outpal, job.outpal + std::clamp(job.outpalcount, 0, 256));
   FreeEncodeBuffer(job.kbuf);
@@ -139,9 +134,8 @@ inline ::testing::AssertionResult DecodesTo(const Bytes& png, const Image& img) 
   return ::testing::AssertionSuccess();
 }
 
-// A raw chunk record as the chunk model hands it over, with a correct CRC
-// (computed bit by bit, independent of the engine's table) so that the
-// oracle's check of the output judges the writer.
+// A raw chunk record with a correct CRC (bit by bit, independent of the
+// engine's table), so that the oracle's check of the output judges the writer.
 inline Bytes RawChunk(const std::string& type, const Bytes& data) {
   Bytes c;  // element by element: GCC warns about a range insert here
   for (int shift = 24; shift >= 0; shift -= 8) c.push_back(uint8_t(data.size() >> shift));
@@ -166,15 +160,13 @@ inline const oracle::Chunk* FindChunk(const std::vector<oracle::Chunk>& chunks, 
   return nullptr;
 }
 
-// The size line of a stored file.
 inline std::string StoredLine(int size) {
   char line[64];
   snprintf(line, sizeof line, "Out:%8d bytes (stored)", size);
   return line;
 }
 
-// The block ends the verbose report printed: the "%x" pieces between
-// "Out:\nBlock boundaries: " and " (%d block".
+// The block ends the verbose report printed after "Out:\nBlock boundaries: ".
 inline std::vector<size_t> ReportedBoundaries() {
   const auto& p = Rec().pieces;
   std::vector<size_t> ends;
@@ -185,9 +177,8 @@ inline std::vector<size_t> ReportedBoundaries() {
   return ends;
 }
 
-// One context and job for a single stage (analysis, palette, splitter):
-// the job looks at the given pixels with every choice automatic, and the
-// context holds the driver's working copies of the job's choices.
+// One context and job for a single stage (analysis, palette, splitter) over
+// the given pixels, every choice automatic.
 class StageHarness {
  public:
   StageHarness(const std::vector<uint32_t>& pixels, int width, int colortype = -1)
@@ -195,9 +186,7 @@ class StageHarness {
         m_job(MakeJob(m_image, {.colortype = colortype})),
         m_ctx(new EngineContext) {
     Rec() = Recorder{};
-    m_ctx->job = &m_job;
-    m_ctx->print = RecordPrint;
-    m_ctx->poll = RecordPoll;
+    m_ctx->job = &m_job, m_ctx->print = RecordPrint, m_ctx->poll = RecordPoll;
     Sync();
   }
   EncodeJob& job() { return m_job; }

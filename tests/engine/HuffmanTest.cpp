@@ -1,8 +1,6 @@
 // Length-limited Huffman lengths against properties of any correct code
-// (Kraft equality, optimality against an independent merge) and the tie and
-// degenerate-table rules; the code description of a dynamic block as the
-// independent tracing decoder reads it.  Canonical words are left to the
-// round trips, whose independent decoders read every code written.
+// (Kraft equality, optimality against an independent merge), the tie and
+// degenerate-table rules, and the code description as the tracing decoder reads it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -67,17 +65,14 @@ TEST(HuffmanLengths, FewerThanThreeUsedSymbolsFollowMintreecodes) {
       {{-5, 0, 3, -1}, 0, {0, 0, 1, 0}},  // negative counts are unused
       {{0, 1000000, 0, 1}, 0, {0, 1, 0, 1}}, {onlyEnd, 2, onlyEndLengths},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.counts) + " mintreecodes " + std::to_string(c.mintreecodes));
-    EXPECT_EQ(Lengths(c.counts, 16, c.mintreecodes), c.expected);
-  }
+  for (const auto& c : cases)
+    EXPECT_EQ(Lengths(c.counts, 16, c.mintreecodes), c.expected) << testing::PrintToString(c.counts) << " " << c.mintreecodes;
 }
 
 TEST(HuffmanLengths, RandomCountsGiveOptimalCompleteCodesAndEqualNeighboursNeverLongerUpward) {
   std::mt19937 rng(12345);
   for (int trial = 0; trial < 3000; ++trial) {
-    // Two kinds of counts: scattered (with unused symbols), and runs of
-    // equal small counts for the tie rule.
+    // Scattered counts (with unused symbols), and runs of equal small counts for the tie rule.
     Counts counts(3 + rng() % 60);
     int32_t run = 1;
     for (int32_t& c : counts) {
@@ -103,11 +98,10 @@ TEST(HuffmanLengths, SkewedCountsAreRescaledUnderTheLimit) {
     for (int64_t a = 1, b = 1; int(counts.size()) < std::min(n, 44); b += a, a = b - a) counts.push_back(int32_t(a));
     counts.resize(size_t(n), 1);
     const Counts lengths = Lengths(counts, limit);
-    SCOPED_TRACE(n);
-    EXPECT_LT(*std::max_element(lengths.begin(), lengths.end()), limit);
-    EXPECT_TRUE(KraftSum(lengths) == int64_t(1) << 20 && std::count(lengths.begin(), lengths.end(), 0) == 0);
+    EXPECT_LT(*std::max_element(lengths.begin(), lengths.end()), limit) << n;
+    EXPECT_TRUE(KraftSum(lengths) == int64_t(1) << 20 && std::count(lengths.begin(), lengths.end(), 0) == 0) << n;
     // Rescaling stays near optimal: better than a flat code of ceil(log2 n) bits.
-    EXPECT_LT(CodedBits(counts, lengths), CodedBits(counts, Counts(counts.size(), 32 - __builtin_clz(unsigned(n - 1)))));
+    EXPECT_LT(CodedBits(counts, lengths), CodedBits(counts, Counts(counts.size(), 32 - __builtin_clz(unsigned(n - 1))))) << n;
   }
 }
 
@@ -174,14 +168,12 @@ TEST(TreeHeader, RunLengthWalksAndTrailingCuts) {
 }
 
 TEST(TreeHeader, CodeLengthCodeStaysWithinSevenBitsAndHclenIsCut) {
-  // Every length 1..15 once (a complete code) between long zero runs:
-  // seventeen code-length symbols are in use.
+  // Every length 1..15 (a complete code) between long zero runs: seventeen code-length symbols in use.
   std::vector<int32_t> lengths(deflate::kSymbols, 0);
   for (int len = 1; len <= 14; ++len) lengths[size_t(len * 17)] = len;
   lengths[255] = lengths[256] = 15;
   const oracle::TracedBlock b = WriteHeader(lengths);
-  for (int l : b.codeLengthLengths) EXPECT_LE(l, 7);
-  // HCLEN stops at the last used code-length symbol in transmission order.
+  for (int l : b.codeLengthLengths) EXPECT_LE(l, 7);  // and HCLEN stops at the last used one in transmission order
   static const int order[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
   EXPECT_TRUE(b.hclen == 4 || b.codeLengthLengths[size_t(order[b.hclen - 1])] > 0);
 }

@@ -1,7 +1,6 @@
-// The parser and match finder, observed through the streams they produce:
-// every stream must inflate (tracing decoder and zlib) to its input, pass
-// after pass, and the token sequences must show the parse each strategy
-// promises.
+// The parser and match finder, seen through their streams: every stream
+// inflates (tracing decoder and zlib) to its input, pass after pass, and the
+// tokens show the parse each strategy promises.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,16 +20,13 @@ using Tokens = std::vector<DeflateToken>;
 
 int QuietPrint(const char*, ...) { return 0; }
 
-// Drives the compressor directly, pass after pass, over a byte string (no
-// PNG around it), and reads what it wrote with the independent tracing
-// decoder and with zlib, so that tests see the blocks, headers and tokens.
+// Drives the compressor pass after pass over a byte string (no PNG around
+// it) and reads the stream with the tracing decoder and zlib.
 class DeflateHarness {
  public:
   explicit DeflateHarness(int strategy, int mintreecodes = 0) {
-    m_job.strategy = strategy;
-    m_job.mintreecodes = mintreecodes;
-    m_job.print = m_ctx.print = &QuietPrint;
-    m_ctx.job = &m_job;
+    m_job.strategy = strategy, m_job.mintreecodes = mintreecodes;
+    m_job.print = m_ctx.print = &QuietPrint, m_ctx.job = &m_job;
     BuildCrcTable(m_ctx);
     SetBlockEnds({});
   }
@@ -50,21 +46,19 @@ class DeflateHarness {
   }
   int32_t* BlockLengths(int k) { return m_ctx.deflate.blocks[k].lengths; }
 
-  // One compression pass (its lengths are used by the next).  True when
-  // the tracing decoder and zlib both inflate the stream back to data.
-  bool Pass(const std::vector<uint8_t>& data) {
+  // One pass (its lengths are used by the next): true when the tracing
+  // decoder and zlib both inflate the stream back to data.
+  bool Pass(const Bytes& data) {
     m_buffer.assign(data.size() * 2 + 65536, 0);
-    m_job.kbuf = m_buffer.data();
-    m_job.kbufsize = int(m_buffer.size());
-    m_ctx.idatStart = 0;
-    m_ctx.outPos = 4;  // the IDAT length field
+    m_job.kbuf = m_buffer.data(), m_job.kbufsize = int(m_buffer.size());
+    m_ctx.idatStart = 0, m_ctx.outPos = 4;  // after the IDAT length field
     deflate::DeflateStart(m_ctx);
     for (uint8_t b : data) deflate::DeflateByte(m_ctx, b);
     deflate::DeflateFinish(m_ctx);
     EXPECT_LE(m_ctx.outPos, m_job.kbufsize);
     // After the length field and "IDAT", before the CRC and the IEND chunk.
-    const std::vector<uint8_t> zlib(m_buffer.begin() + 8, m_buffer.begin() + m_ctx.outPos - 16);
-    std::vector<uint8_t> traced, inflated;
+    const Bytes zlib(m_buffer.begin() + 8, m_buffer.begin() + m_ctx.outPos - 16);
+    Bytes traced, inflated;
     blocks.clear();
     if (!oracle::TraceZlib(zlib.data(), zlib.size(), blocks, traced, &error)) return false;
     const bool zlibOk = !checkWithZlib || (oracle::InflateZlib(zlib.data(), zlib.size(), inflated) && inflated == data);
@@ -72,12 +66,11 @@ class DeflateHarness {
     return error.empty();
   }
 
-  std::vector<oracle::DeflateToken> AllTokens() const {
-    std::vector<oracle::DeflateToken> all;
+  Tokens AllTokens() const {
+    Tokens all;
     for (const oracle::TracedBlock& b : blocks) all.insert(all.end(), b.tokens.begin(), b.tokens.end());
     return all;
   }
-
   int64_t streamBytes() const { return m_ctx.outPos; }
 
   std::vector<oracle::TracedBlock> blocks;
@@ -87,9 +80,8 @@ class DeflateHarness {
  private:
   EncodeJob m_job{};
   EngineContext m_ctx;
-  std::vector<uint8_t> m_buffer;
+  Bytes m_buffer;
 };
-
 
 Bytes RandomBytes(size_t n, uint32_t seed, int alphabet = 256) {
   std::mt19937 rng(seed);
@@ -151,9 +143,8 @@ TEST(LzParser, EveryStrategyRoundTripsPassAfterPassWithinItsBlocks) {
   for (const DataCase& c : Cases()) {
     ++index;
     for (int strategy = 0; strategy <= 3; ++strategy) {
-      const int mintreecodes = (index + strategy) % 3;
-      SCOPED_TRACE(c.name + " strategy " + std::to_string(strategy) + " mintreecodes " + std::to_string(mintreecodes));
-      DeflateHarness h(strategy, mintreecodes);
+      SCOPED_TRACE(c.name + " strategy " + std::to_string(strategy));
+      DeflateHarness h(strategy, (index + strategy) % 3);  // every mintreecodes
       h.SetBlockEnds(c.blockEnds);
       int64_t previous = INT64_MAX;
       for (int pass = 0; pass < 3; ++pass) {
@@ -173,9 +164,8 @@ TEST(LzParser, EveryStrategyRoundTripsPassAfterPassWithinItsBlocks) {
           const auto k = std::upper_bound(c.blockEnds.begin(), c.blockEnds.end(), int32_t(i)) - c.blockEnds.begin();
           ASSERT_GT(h.blocks[size_t(k)].litLenLengths[c.data[i]], 0) << i;
         }
-        if (pass > 0 && c.blockEnds.size() < 10) {  // many tiny blocks pay for their own codes
-          EXPECT_LE(h.streamBytes(), previous + previous / 50 + 64);
-        }
+        // Later passes do not grow (many tiny blocks pay for their own codes).
+        EXPECT_TRUE(pass == 0 || c.blockEnds.size() >= 10 || h.streamBytes() <= previous + previous / 50 + 64);
         previous = h.streamBytes();
       }
     }
@@ -236,19 +226,17 @@ TEST(LzParser, XtremeAlsoTriesFartherDistancesWithCheaperCodes) {
 }
 
 TEST(LzParser, DistanceOf32768IsUsedAnd32769Never) {
-  for (int strategy : {0, 1, 2}) {
+  for (int strategy : {0, 1, 2})
     for (int window : {32768, 32769}) {
-      SCOPED_TRACE(std::to_string(strategy) + " " + std::to_string(window));
       Bytes data = RandomBytes(size_t(window), 11), head(data.begin(), data.begin() + 400);
       data.insert(data.end(), head.begin(), head.end());
       DeflateHarness h(strategy);
       ASSERT_TRUE(h.Pass(data)) << h.error;
       const Tokens tokens = h.AllTokens();
       const bool at32768 = std::any_of(tokens.begin(), tokens.end(), [](auto& t) { return t.length > 1 && t.value == 32768; });
-      EXPECT_EQ(at32768, window == 32768);
-      for (const DeflateToken& t : tokens) EXPECT_TRUE(t.length == 1 || t.value <= 32768);
+      const bool beyond = std::any_of(tokens.begin(), tokens.end(), [](auto& t) { return t.length > 1 && t.value > 32768; });
+      EXPECT_TRUE(at32768 == (window == 32768) && !beyond) << strategy << " " << window;
     }
-  }
 }
 
 TEST(LzParser, VeryLongRunsUnderXtremeCommitBeforeThePathRingFills) {
