@@ -26,11 +26,7 @@ using Group = std::vector<uint8_t*>;
 uint32_t SizeOf(const Bytes& raw) { return static_cast<uint32_t>(raw.size()); }
 
 TEST(ChunkList, FilingByTypeAndPosition) {
-  struct Case {
-    const char* type;
-    int position;
-    chunks::ChunkGroup group;
-  };
+  struct Case { const char* type; int position; chunks::ChunkGroup group; };
   const Case cases[] = {
       {"iCCP", 2, BeforePalette},    {"gAMA", 1, BeforePalette},   {"sRGB", 2, BeforePalette},
       {"cHRM", 1, BeforePalette},    {"sBIT", 2, BeforePalette},   {"pHYs", 2, BeforePalette},
@@ -40,13 +36,11 @@ TEST(ChunkList, FilingByTypeAndPosition) {
       {"vpAg", -1, AfterImageData},  {"tIME", 0, BeforePalette},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.type) + " at " + std::to_string(c.position));
     Bytes raw = RawChunk(c.type, {1, 2});
     ChunkList list;
     EXPECT_TRUE(list.Add(raw.data(), c.position));
-    EXPECT_EQ(list.group(c.group), Group{raw.data()});
-    EXPECT_EQ(list.count(), 1u);
-    EXPECT_EQ(list.total(), SizeOf(raw));
+    EXPECT_EQ(list.group(c.group), Group{raw.data()}) << c.type << " at " << c.position;
+    EXPECT_EQ(std::pair(list.count(), list.total()), std::pair(size_t{1}, SizeOf(raw)));
   }
   ChunkList empty;
   EXPECT_TRUE(empty.Add(nullptr, 0));
@@ -129,14 +123,12 @@ TEST(ChunkList, FlattenCopiesGroupsInOrderIntoOneBlockAndListsThemBack) {
   ASSERT_TRUE(list.Flatten(flat));
   chunks::ChunkStore store;  // frees the block
   store.Set(flat.chunks[0]);
-  EXPECT_EQ((std::vector<int>{flat.chunkpre, flat.chunkmid, flat.chunkpost, flat.chunkcount}),
-            (std::vector<int>{0, 2, 4, 5}));
+  EXPECT_EQ((std::vector<int>{flat.chunkpre, flat.chunkmid, flat.chunkpost, flat.chunkcount}), (std::vector<int>{0, 2, 4, 5}));
   const std::vector<const Bytes*> expected = {&gamma, &splt, &bkgd, &priv, &text};
   const uint8_t* next = flat.chunks[0];
   for (int i = 0; i < flat.chunkcount; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(flat.chunks[i], next);  // one after another in one block, CRCs unchanged
-    EXPECT_EQ(Bytes(flat.chunks[i], flat.chunks[i] + expected[i]->size()), *expected[i]);
+    EXPECT_EQ(flat.chunks[i], next) << i;  // one after another in one block, CRCs unchanged
+    EXPECT_EQ(Bytes(flat.chunks[i], flat.chunks[i] + expected[i]->size()), *expected[i]) << i;
     next += expected[i]->size();
   }
   EXPECT_EQ(static_cast<uint32_t>(next - flat.chunks[0]), list.total());

@@ -35,12 +35,7 @@ PngBuilder ExampleFile() {
 // Kept chunks are pointers into the file; the background colour only
 // counts when its chunk is kept; the palette is read whatever is kept.
 TEST(ExtractChunks, KeepListForms) {
-  struct Case {
-    const char* keep;
-    Types kept;
-    Ints bounds;
-    uint32_t bkgd;
-  };
+  struct Case { const char* keep; Types kept; Ints bounds; uint32_t bkgd; };
   const Types all = {"gAMA", "cHRM", "sRGB", "bKGD", "pHYs", "tEXt"};
   const Ints none = {0, 0, 0, 0};
   const Case cases[] = {
@@ -86,11 +81,10 @@ TEST(ExtractChunks, NothingToExtract) {
     EXPECT_EQ(x.job.bkgd, untouched ? 0x12345678u : 0u);
     EXPECT_EQ((Ints{x.job.palcount, x.colorType}), (Ints{0, 0xEE}));
   }
-  Bytes early = {137, 80, 78, 71, 13, 10, 26, 10};
-  for (const Bytes& raw : {RawChunk("tEXt", Text("a\0b")), RawChunk("IHDR", Bytes(13, 1)), RawChunk("tEXt", Text("c\0d"))}) {
-    early.insert(early.end(), raw.begin(), raw.end());
-  }
-  early = Bytes(early.begin(), early.end());
+  PngBuilder withEarly(0, 8);  // a chunk before the header is not kept
+  Bytes early = withEarly.Add("tEXt", Text("a\0b")).Add("IHDR", Bytes(13, 1)).Add("tEXt", Text("c\0d")).Build();
+  early.erase(early.begin() + 8, early.begin() + static_cast<long>(withEarly.OffsetOf(1)));  // drop the first IHDR
+  early = Bytes(early.begin(), early.end());  // exactly sized again
   Extraction x;
   x.Run(early, "ALL");
   ASSERT_EQ(x.job.chunkcount, 1);
@@ -106,11 +100,7 @@ TEST(ExtractChunks, NothingToExtract) {
 // A bKGD the colour type cannot take, or of a 16-bit image, gives no
 // colour but is still carried as a chunk.
 TEST(ExtractChunks, BackgroundColour) {
-  struct Case {
-    uint8_t colorType, bitDepth;
-    Bytes bkgd;
-    uint32_t expected;
-  };
+  struct Case { uint8_t colorType, bitDepth; Bytes bkgd; uint32_t expected; };
   const Case cases[] = {
       {3, 4, {1}, 0xFF28323C}, {3, 8, {2}, 0xFF000000}, {3, 8, {0, 1}, 0}, {0, 4, {0, 15}, 0xFFFFFFFF},
       {4, 2, {0, 1}, 0xFF555555},    {0, 16, {0x80, 0}, 0}, {0, 4, {0, 16}, 0},    {0, 8, {9}, 0},

@@ -70,16 +70,8 @@ TEST(PhysChunk, BuildsItsOwnChunkAndReadsOnlyWholeOnes) {
 // wanted colour 0x0000FF but transparent, so a search that ignored alpha
 // would stop there.
 TEST(PngChunk, SetBackgroundColor) {
-  struct Case {
-    const char* name;
-    char type[5];
-    uint32_t length;
-    int colorType, bitDepth, count;
-    uint16_t r, g, b;
-    bool stored;
-    Bytes data;
-    int countAfter, depthAfter;
-  };
+  struct Case { const char* name; char type[5]; uint32_t length; int colorType, bitDepth, count; uint16_t r, g, b;
+                bool stored; Bytes data; int countAfter, depthAfter; };
   const Case cases[] = {
       {"RGB keeps 16 bits", "bKGD", 6, 2, 16, 0, 0x1234, 0x00FF, 0xABCD, true, {0x12, 0x34, 0, 0xFF, 0xAB, 0xCD}, 0, 16},
       {"found at 255 of 256", "bKGD", 1, 3, 8, 256, 0, 0, 255, true, {255}, 256, 8},
@@ -155,11 +147,7 @@ Bytes Time(int year, int month, int day, int hour, int minute, int second) {
 }
 
 TEST(Describe, EveryChunkTypeAndMalformedOnes) {
-  struct Case {
-    const char* type;
-    Bytes data;
-    const char* expected;
-  };
+  struct Case { const char* type; Bytes data; const char* expected; };
   const Case cases[] = {
       {"pHYs", Be32s({2835, 2835}, {1}), "2835x2835 pixels per meter (72.0x72.0 dpi)"},
       {"pHYs", Be32s({11811, 3937}, {1}), "11811x3937 pixels per meter (300.0x100.0 dpi)"},
@@ -230,11 +218,7 @@ TEST(Describe, TextIsCutToTheBuffer) {
 
 // Deeper than 8 bits, the values are described as zero.
 TEST(DescribeBackground, ByColourTypeAndLength) {
-  struct Case {
-    Bytes data;
-    int colorType, bitDepth;
-    const char* expected;  // null: false
-  };
+  struct Case { Bytes data; int colorType, bitDepth; const char* expected; };  // expected null: false
   const Case cases[] = {
       {{0, 1, 0, 2, 0x01, 0x03}, 2, 8, "Background = r(1), g(2), b(259)"}, {{0, 1, 0, 2, 0x01, 0x03}, 6, 16, "Background = r(0), g(0), b(0)"},
       {{0, 1, 0, 2, 0x01, 0x03}, 3, 8, "Background = r(1), g(2), b(259)"}, {{255}, 3, 1, "Background = Palette index 255"},

@@ -62,11 +62,7 @@ const std::vector<uint8_t> kDefaultRecord = {
 // Each member at its offset, and read back from there.
 TEST(AdvancedOptions, DefaultRecordAndEachMemberAtItsOffset) {
   EXPECT_EQ(ToVector(AdvancedOptions().Serialize()), kDefaultRecord);
-  struct Case {
-    std::function<void(AdvancedOptions&)> set;
-    size_t offset;
-    std::vector<uint8_t> bytes;
-  };
+  struct Case { std::function<void(AdvancedOptions&)> set; size_t offset; std::vector<uint8_t> bytes; };
   const Case cases[] = {
       {[](AdvancedOptions& r) { r.m_colorType = 6; }, 8, {6, 0, 0, 0}},
       {[](AdvancedOptions& r) { r.m_filter = 5; }, 12, {5, 0, 0, 0}},
@@ -134,12 +130,7 @@ std::vector<uint8_t> HandMadeFile(std::string_view name, uint8_t type, const std
 }
 
 TEST(SettingsValueFile, EncodesAndDecodesTheDocumentedLayout) {
-  struct Case {
-    const char* name;
-    SettingsType type;
-    uint8_t typeByte;  // the registry's type numbers
-    std::vector<uint8_t> payload;
-  };
+  struct Case { const char* name; SettingsType type; uint8_t typeByte; std::vector<uint8_t> payload; };  // registry type numbers
   const Case cases[] = {
       {"Save Dialog", SettingsType::Number, 4, {0xF8, 0x03, 0, 0}},
       {"KeepChunks", SettingsType::String, 1, StringBytes("ALL,")},
@@ -194,11 +185,10 @@ TEST(SettingsValueFile, EveryTruncationAndEveryBitFlipIsRefused) {
 }
 
 TEST(SettingsValueFile, EncoderRefusesWhatItCouldNotReadBack) {
-  EXPECT_FALSE(EncodeSettingsValue("", SettingsType::Binary, {}).has_value());
-  EXPECT_FALSE(EncodeSettingsValue(std::string(256, 'n'), SettingsType::Binary, {}).has_value());
-  EXPECT_FALSE(EncodeSettingsValue("Strategy", SettingsType::Number, std::vector<uint8_t>{1, 2, 3}).has_value());
-  EXPECT_FALSE(EncodeSettingsValue("KeepChunks", SettingsType::String, Bytes("ALL,")).has_value());
-  EXPECT_FALSE(EncodeSettingsValue("Blob", SettingsType::Binary, std::vector<uint8_t>(kMaxSettingsPayload + 1)).has_value());
+  const std::tuple<std::string, SettingsType, std::vector<uint8_t>> refused[] = {
+      {"", SettingsType::Binary, {}}, {std::string(256, 'n'), SettingsType::Binary, {}}, {"Strategy", SettingsType::Number, {1, 2, 3}},
+      {"KeepChunks", SettingsType::String, Bytes("ALL,")}, {"Blob", SettingsType::Binary, std::vector<uint8_t>(kMaxSettingsPayload + 1)}};
+  for (const auto& [name, type, payload] : refused) EXPECT_FALSE(EncodeSettingsValue(name, type, payload).has_value()) << name;
   const auto largest = EncodeSettingsValue("Blob", SettingsType::Binary, std::vector<uint8_t>(kMaxSettingsPayload));
   ASSERT_TRUE(largest.has_value());
   EXPECT_TRUE(DecodeSettingsValue("Blob", *largest).has_value());

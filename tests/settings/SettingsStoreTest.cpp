@@ -273,10 +273,7 @@ TEST_F(SettingsOnDisk, FullDiskKeepsTheOldValue) {
 }
 
 TEST(SettingsLocations, FollowTheXdgRules) {
-  struct Case {
-    const char *configHome, *home, *configDirs, *userRoot;
-    std::vector<fs::path> machineRoots;
-  };
+  struct Case { const char *configHome, *home, *configDirs, *userRoot; std::vector<fs::path> machineRoots; };
   const std::vector<fs::path> etc = {"/etc/xdg"};
   const Case cases[] = {
       {"/x/cfg", "/home/u", nullptr, "/x/cfg", etc},       {nullptr, "/home/u", nullptr, "/home/u/.config", etc},
