@@ -50,14 +50,10 @@ TEST(ChunkList, FilingByTypeAndPosition) {
 // A second gAMA, iCCP or pHYs takes the first one's place (and the total
 // follows the size difference); suggested palettes all stay, in order.
 TEST(ChunkList, OnceOnlyChunksReplaceInPlace) {
-  Bytes srgb = RawChunk("sRGB", {0});
-  Bytes gamma1 = RawChunk("gAMA", {0, 0, 0xB1, 0x8F});
-  Bytes chrm = RawChunk("cHRM", Bytes(32, 1));
-  Bytes gamma2 = RawChunk("gAMA", {0, 1, 0x86, 0xA0});
-  Bytes icc1 = RawChunk("iCCP", Bytes(100, 'a'));
-  Bytes icc2 = RawChunk("iCCP", Bytes(7, 'b'));
-  Bytes splt1 = RawChunk("sPLT", Text("one"));
-  Bytes splt2 = RawChunk("sPLT", Text("two"));
+  Bytes srgb = RawChunk("sRGB", {0}), chrm = RawChunk("cHRM", Bytes(32, 1));
+  Bytes gamma1 = RawChunk("gAMA", {0, 0, 0xB1, 0x8F}), gamma2 = RawChunk("gAMA", {0, 1, 0x86, 0xA0});
+  Bytes icc1 = RawChunk("iCCP", Bytes(100, 'a')), icc2 = RawChunk("iCCP", Bytes(7, 'b'));
+  Bytes splt1 = RawChunk("sPLT", Text("one")), splt2 = RawChunk("sPLT", Text("two"));
   Bytes phys1 = RawChunk("pHYs", {0, 0, 0, 1, 0, 0, 0, 1, 0});
   chunks::PhysChunk phys2(2835, 2835, 1);
   ChunkList list;
@@ -69,9 +65,7 @@ TEST(ChunkList, OnceOnlyChunksReplaceInPlace) {
             SizeOf(srgb) + SizeOf(gamma2) + SizeOf(icc2) + SizeOf(phys1) + SizeOf(splt1) + SizeOf(chrm) + SizeOf(splt2));
 
   // bKGD is once-only too, whatever position the second one comes with.
-  Bytes bkgd1 = RawChunk("bKGD", {1});
-  Bytes hist = RawChunk("hIST", {0, 1});
-  Bytes bkgd2 = RawChunk("bKGD", {0, 2});
+  Bytes bkgd1 = RawChunk("bKGD", {1}), hist = RawChunk("hIST", {0, 1}), bkgd2 = RawChunk("bKGD", {0, 2});
   ChunkList after;
   after.Add(bkgd1.data(), 0);
   after.Add(hist.data(), 0);
@@ -82,8 +76,7 @@ TEST(ChunkList, OnceOnlyChunksReplaceInPlace) {
 
 // Only a tIME after the image data is replaced; earlier ones pile up.
 TEST(ChunkList, TimeReplacesOnlyATimeAfterTheImageData) {
-  Bytes time1 = RawChunk("tIME", {7, 0xD0, 1, 1, 0, 0, 0});
-  Bytes time2 = RawChunk("tIME", {7, 0xD1, 1, 1, 0, 0, 0});
+  Bytes time1 = RawChunk("tIME", {7, 0xD0, 1, 1, 0, 0, 0}), time2 = RawChunk("tIME", {7, 0xD1, 1, 1, 0, 0, 0});
   Bytes time3 = RawChunk("tIME", {7, 0xD2, 1, 1, 0, 0, 0});
   ChunkList early;
   early.Add(time1.data(), 0);
@@ -110,11 +103,8 @@ TEST(ChunkList, FlatteningAnEmptyListGivesNoArray) {
 }
 
 TEST(ChunkList, FlattenCopiesGroupsInOrderIntoOneBlockAndListsThemBack) {
-  Bytes text = RawChunk("tEXt", Text("Title\0Sunset"));
-  Bytes gamma = RawChunk("gAMA", {0, 0, 0xB1, 0x8F});
-  Bytes bkgd = RawChunk("bKGD", {0, 1, 0, 2, 0, 3});
-  Bytes splt = RawChunk("sPLT", Text("six-cube\0"));
-  Bytes priv = RawChunk("prIv", {});
+  Bytes text = RawChunk("tEXt", Text("Title\0Sunset")), gamma = RawChunk("gAMA", {0, 0, 0xB1, 0x8F});
+  Bytes bkgd = RawChunk("bKGD", {0, 1, 0, 2, 0, 3}), splt = RawChunk("sPLT", Text("six-cube\0")), priv = RawChunk("prIv", {});
   ChunkList list;
   for (Bytes* raw : {&text, &gamma, &bkgd, &splt}) list.Add(raw->data(), 2);
   list.Add(priv.data(), 1);
