@@ -78,18 +78,16 @@ TEST(PassLoop, PassNumbersAndRowPercentages) {
     Rec().answer = [height](int code) { return height == 7 && code == 0 ? 1 : 0; };
     Rec().onPoll = [&](int code) { code == 1 ? percentAtPoll.push_back(job.percent) : void(); };
     RunJob(job);
-    std::vector<std::string> progress;
+    std::vector<std::string> progress, expectedText;
     std::copy_if(Rec().pieces.begin(), Rec().pieces.end(), std::back_inserter(progress),
                  [](const std::string& p) { return p.find("% \r") != std::string::npos; });
     const std::vector<int> expected = height == 1 ? std::vector<int>(size_t(job.pass) + 1, 0)  // pre-pass and passes
                                                   : std::vector<int>{0, 14, 28, 42, 57, 71, 85};
-    std::vector<std::string> expectedText;
     for (int p : expected) expectedText.push_back((p < 10 ? " " : "") + std::to_string(p) + "% \r");
     EXPECT_EQ(progress, expectedText);
     EXPECT_TRUE(height == 1 || percentAtPoll == expected);
   }
-  Rec().answer = nullptr;
-  Rec().onPoll = nullptr;
+  Rec().answer = nullptr, Rec().onPoll = nullptr;
 }
 
 TEST(PassLoop, SplitRunsCutWhereStatisticsChangeAndReportIt) {
