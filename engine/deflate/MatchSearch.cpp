@@ -68,7 +68,7 @@ class PositionSearch {
     if (distance >= kWindow) return kNoCandidate;
     const MatchList& list = m_ps.lists[(m_p - distance) & kWindowMask];
     if (list.count <= length - kMinMatch) return kNoCandidate;
-    const int next = distance + m_ps.pool[list.start + uint32_t(length - kMinMatch)];
+    const int next = distance + (length == kMinMatch ? list.first : m_ps.pool[list.start + uint32_t(length - kMinMatch)]);
     return next > kWindow ? kNoCandidate : next;
   }
 
@@ -311,7 +311,8 @@ void SearchPosition(ParserState& ps, const CodeTables& tables, int strategy, int
     ps.poolFill = ps.prevListEnd;
     list.start = ps.prevListEnd - uint32_t(count);
   }
-  list.count = count;
+  list.count = int16_t(count);
+  list.first = count > 0 ? ps.pool[list.start] : 0;
   ps.prevListEnd = ps.poolFill;
   ps.prevListCount = count;
 

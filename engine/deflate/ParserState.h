@@ -80,10 +80,13 @@ struct LengthRise {
 };
 
 // Where a window slot's match list lies in the pool; start and count side
-// by side so that a leap costs one cache miss here, not two.
+// by side so that a leap costs one cache miss here, not two.  Most leaps
+// ask for the entry of length 3 (short matches in photographs), so a copy of
+// it sits here too and spares them the miss in the large pool.
 struct MatchList {
   uint32_t start;
-  int32_t count;  // longest length reached minus 2; 0 for a skipped position
+  int16_t count;   // longest length reached minus 2 (at most 256); 0 for a skipped position
+  uint16_t first;  // the entry for length 3 when count > 0
 };
 
 struct ParserState {
