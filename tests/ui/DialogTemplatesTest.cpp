@@ -44,7 +44,7 @@ TEST(DialogTemplates, ProgressAndAboutHoldTheirControls) {
   EXPECT_EQ(FindDialogTemplate(16000)->width, 189);
   EXPECT_EQ(FindDialogTemplate(16000)->height, 130);
   // A popup without caption whose OK and Cancel stay hidden and disabled.
-  EXPECT_EQ(FindDialogTemplate(16000)->style & 0x00C00000u, 0u);
+  EXPECT_NE(FindDialogTemplate(16000)->style & 0x00C00000u, 0x00C00000u);
   for (const ControlTemplate& c : FindDialogTemplate(16000)->controls) {
     if (c.id == 1 || c.id == 2) {
       EXPECT_EQ(c.style & (style::kVisible | style::kDisabled), style::kDisabled);

@@ -1,4 +1,5 @@
-// Linux realisation of ThreadServices: C++ threads and the steady clock.
+// ThreadServices on C++ threads and the steady clock (Linux, and the Windows
+// builds, whose MinGW runtime maps C++ threads onto Win32 threads).
 #include <chrono>
 
 #include "platform/WaitBoard.h"
