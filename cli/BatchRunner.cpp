@@ -82,8 +82,7 @@ class Batch {
 
   void Prepare(EngineContext& ctx, const std::shared_ptr<FileState>& file) {
     std::string error;
-    const std::string keep = m_options.keep == "none" || m_options.keep == "NONE" ? "none" : m_options.keep;
-    if (!LoadSourceImage(file->name, keep, file->image, error) ||
+    if (!LoadSourceImage(file->name, m_options, file->image, error) ||
         !PlanRuns(ctx, file->image, m_options, m_stop, file->runs, error)) {
       Fail(*file, error);
       return;
@@ -196,7 +195,7 @@ class Batch {
 }  // namespace
 
 BatchSummary RunBatch(const CliOptions& options, StopFlags& stop) {
-  int threads = options.jobs > 0 ? options.jobs : static_cast<int>(std::thread::hardware_concurrency());
+  int threads = options.threads > 0 ? options.threads : static_cast<int>(std::thread::hardware_concurrency());
   if (threads < 1) threads = 1;
   Batch batch(options, stop);
   return batch.Run(threads);

@@ -11,8 +11,11 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
 
 bool ChooseOutputTarget(const std::filesystem::path& input, bool inputIsPng, const CliOptions& options,
                         OutputTarget& target, std::string& error) {
-  if (!options.output.empty()) {
-    target.path = options.output;
+  if (!options.outFile.empty()) {
+    target.path = options.outFile;
+  } else if (!options.outDir.empty()) {
+    target.path = std::filesystem::path(options.outDir) / input.filename();
+    if (!inputIsPng) target.path.replace_extension(".png");
   } else if (inputIsPng) {
     target.path = input;
   } else {

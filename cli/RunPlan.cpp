@@ -1,18 +1,21 @@
 #include "cli/RunPlan.h"
 
+#include "cli/EffortLevels.h"
+#include "cli/FilterTrials.h"
+
 namespace {
 
-RunSettings BaseSettings(const CliOptions& o) {
+RunSettings BaseSettings(const CliOptions& o, const EffortLevel& level) {
   RunSettings s;
   s.colortype = o.colortype;
   s.filter = o.filter;
   s.bitdepth = o.bitdepth;
-  s.strategy = o.strategy;
+  s.strategy = o.strategyGiven ? o.strategy : level.strategy;
   s.keeppal = o.keeppal ? 1 : 0;
   s.randomtables = o.randomtables ? 1 : 0;
   s.numblocks = o.numblocks;
   s.splitthreshold = o.splitthreshold;
-  s.maxPasses = o.passes;
+  s.maxPasses = o.passes > 0 ? o.passes : level.maxPasses;
   return s;
 }
 
@@ -49,42 +52,45 @@ void AddWithFilters(std::vector<RunSettings>& runs, RunSettings run, bool filter
 bool PlanRuns(EngineContext& ctx, const SourceImage& image, const CliOptions& o, const StopFlags& stop,
               std::vector<RunSettings>& runs, std::string& error) {
   runs.clear();
-  const RunSettings base = BaseSettings(o);
+  const EffortLevel& level = kEffortLevels[o.effort];
+  const RunSettings base = BaseSettings(o, level);
   const RunResult analysis = Analyse(ctx, image, base, stop);
   if (!analysis.analysed) {
     error = analysis.message.empty() ? "the engine cannot take this image" : analysis.message;
     return false;
   }
-  if (o.effort <= 1 || base.strategy == 4) {
+  if (base.strategy == 4) {
     runs.push_back(base);
     return true;
   }
   // The engine's default filter is None for palettes and adaptive otherwise;
   // the alternative is the other one.
   const bool palette = analysis.outcolortype == 3;
-  AddWithFilters(runs, base, o.filterGiven, palette ? 5 : 0);
-  if (palette && !o.colortypeGiven && (base.bitdepth == 0 || base.bitdepth == 8)) {
+  AddWithFilters(runs, base, o.filterGiven || !level.tryFilter, palette ? 5 : 0);
+  if (level.tryTrueColor && palette && !o.colortypeGiven && (base.bitdepth == 0 || base.bitdepth == 8)) {
     RunSettings trueColor = base;
     trueColor.colortype = SmallestTrueColorType(ctx, image, base, stop);
     trueColor.keeppal = 0;
     trueColor.bitdepth = 0;
     if (trueColor.colortype >= 0) {
       trueColor.filter = o.filterGiven ? o.filter : 5;
-      AddWithFilters(runs, trueColor, o.filterGiven, 0);
+      AddWithFilters(runs, trueColor, o.filterGiven || !level.tryFilter, 0);
     }
   }
-  if (!o.splitGiven && base.splitthreshold > 0.0) {
+  if (level.tryOneBlock && !o.splitGiven && base.splitthreshold > 0.0) {
     RunSettings oneBlock = base;
     oneBlock.splitthreshold = 0.0;
     runs.push_back(oneBlock);
   }
-  if (o.effort >= 3 && !o.randomGiven && base.strategy < 3) {
-    for (int i = 0; i < o.trials; ++i) {
+  const int trials = o.trials >= 0 ? o.trials : level.randomTrials;
+  if (!o.randomGiven && base.strategy < 3) {
+    for (int i = 0; i < trials; ++i) {
       RunSettings random = runs[i % runs.size()];
       random.randomtables = 1;
       runs.push_back(random);
     }
   }
+  PlanFilterTrials(ctx, image, o, level, stop, runs);
   return true;
 }
 
@@ -99,5 +105,6 @@ std::string DescribeRun(const RunSettings& run) {
     text += " one block";
   }
   if (run.randomtables) text += " random tables";
+  if (!run.rowFilterStrategy.empty()) text += " rows " + run.rowFilterStrategy;
   return text;
 }

@@ -1,14 +1,15 @@
-// Which engine runs an input gets, by effort level.
+// Which engine runs an input gets, by effort level (cli/EffortLevels.h).
 //
-// -O1 is one run with the user's options, as the plug-in saves.  -O2 also
-// runs what a user would otherwise try by hand and keeps the smallest file:
+// Level 1 is one run with the user's options, as the plug-in saves.  Level 2
+// also runs what a user would otherwise try by hand and keeps the smallest
+// file:
 // for an image that fits a palette, the smallest true-colour type as well
 // (a small icon with many colours is often smaller as RGBA than with a long
 // PLTE and tRNS), filter None as well as adaptive, and the whole stream as
 // one block as well as split where its statistics change (the split's
 // estimate is an order-0 guess and loses on many screenshots and icons).
-// -O3 adds runs from
-// random start tables.  Choices the user made explicitly are never varied.
+// Higher levels add runs
+// from random start tables.  Choices the user made explicitly are never varied.
 #pragma once
 
 #include <string>

@@ -18,6 +18,18 @@ bool FitsTheEngine(long long width, long long height, size_t chunkBytes) {
   return estimate < 0x7FFFFFFFLL;
 }
 
+// The chunk walk of the decoder's extraction marks the bKGD of an RGB source
+// as present without a colour; its 16-bit samples are read here (the high
+// bytes: 8-bit sources store each sample in the low byte, zero-extended).
+uint32_t TrueColorBackground(const PngFileScan& scan, const uint8_t* file) {
+  const int index = scan.Find("bKGD");
+  if (index < 0) return 0xFF000000;
+  const ScannedChunk& chunk = scan.chunks[index];
+  if ((scan.colorType != 2 && scan.colorType != 6) || chunk.length != 6 || scan.bitDepth != 8) return 0xFF000000;
+  const uint8_t* d = chunk.Data(file);
+  return 0xFF000000 | uint32_t(d[1]) << 16 | uint32_t(d[3]) << 8 | d[5];
+}
+
 }  // namespace
 
 RunInput SourceImage::AsRunInput(bool withPalette) const {
@@ -38,7 +50,7 @@ RunInput SourceImage::AsRunInput(bool withPalette) const {
   return input;
 }
 
-bool LoadSourceImage(const std::filesystem::path& path, const std::string& keepList, SourceImage& image,
+bool LoadSourceImage(const std::filesystem::path& path, const CliOptions& options, SourceImage& image,
                      std::string& error) {
   image.path = path;
   if (!ReadWholeFile(path, image.bytes, error)) return false;
@@ -85,7 +97,10 @@ bool LoadSourceImage(const std::filesystem::path& path, const std::string& keepL
     chunks::ExtractChunks(scan, image.bytes.data(), size, "ALL", colorType, bitDepth);
     image.palcount = colorType == 3 ? scan.palcount : 0;
 
-    if (keepList != "none") {
+    image.scan = ScanPngFile(image.bytes.data(), size);
+    image.chunkChoice = ChooseChunks(image.scan, options.chunks, true);
+    const std::string keepList = image.chunkChoice.KeepList();
+    if (!keepList.empty()) {
       // The background colour of a palette source is read through its
       // palette, so this scan gets one too (a copy: it rewrites it).
       std::vector<uint32_t> palette = image.palette;
@@ -93,7 +108,7 @@ bool LoadSourceImage(const std::filesystem::path& path, const std::string& keepL
       kept.pal = palette.data();
       kept.chunks = image.chunks.data();
       chunks::ExtractChunks(kept, image.bytes.data(), size, keepList.c_str(), colorType, bitDepth);
-      image.bkgd = kept.bkgd;
+      image.bkgd = kept.bkgd == 0xFF000000 ? TrueColorBackground(image.scan, image.bytes.data()) : kept.bkgd;
       image.chunkpre = kept.chunkpre;
       image.chunkmid = kept.chunkmid;
       image.chunkpost = kept.chunkpost;

@@ -8,12 +8,17 @@
 #include <string>
 #include <vector>
 
+#include "cli/ChunkChoice.h"
+#include "cli/CliOptions.h"
 #include "cli/EngineRun.h"
+#include "cli/PngFileScan.h"
 
 struct SourceImage {
   std::filesystem::path path;
   std::vector<uint8_t> bytes;     // the whole file; kept chunks point into it
   bool isPng = false;
+  PngFileScan scan;               // of a PNG input
+  ChunkChoice chunkChoice;        // kept and dropped ancillary chunks
   int width = 0;
   int height = 0;
   std::vector<uint32_t> pixels;   // 0xAARRGGBB, stride width * 4
@@ -27,7 +32,7 @@ struct SourceImage {
   RunInput AsRunInput(bool withPalette) const;
 };
 
-// Reads and decodes path; keepList is the chunk list of -k ("none" keeps
-// nothing).  False with a one-line reason on failure.
-bool LoadSourceImage(const std::filesystem::path& path, const std::string& keepList, SourceImage& image,
+// Reads and decodes path; the options say which chunks are kept.  False
+// with a one-line reason on failure.
+bool LoadSourceImage(const std::filesystem::path& path, const CliOptions& options, SourceImage& image,
                      std::string& error);

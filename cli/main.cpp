@@ -39,8 +39,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "velkor: %s\nTry 'velkor --help'.\n", error.c_str());
     return 2;
   }
-  if (options.help) {
-    std::fputs(CliUsage().c_str(), stdout);
+  if (options.help || options.version) {
+    std::fputs(options.help ? CliUsage().c_str() : CliVersion().c_str(), stdout);
     return 0;
   }
   std::signal(SIGINT, OnInterrupt);

@@ -88,7 +88,7 @@ TEST(Cli, BadUsageExitsWithTwo) {
   EXPECT_EQ(RunVelkor("", dir.path()).status, 2);
   EXPECT_EQ(RunVelkor("--no-such-option x.png", dir.path()).status, 2);
   EXPECT_EQ(RunVelkor("-c 5 x.png", dir.path()).status, 2);
-  EXPECT_EQ(RunVelkor("-o out.png a.png b.png", dir.path()).status, 2);
+  EXPECT_EQ(RunVelkor("--out out.png a.png b.png", dir.path()).status, 2);
   const CommandResult help = RunVelkor("--help", dir.path());
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Usage: velkor"), std::string::npos);
@@ -140,7 +140,7 @@ TEST(Cli, BadInputsAreNamedAndOthersStillDone) {
   EXPECT_EQ(oracle::ReadFile(dir.path() / "truncated.png").size(), png.size() / 2) << "bad input left alone";
 
   const auto before = oracle::ReadFile(good);
-  const CommandResult unwritable = RunVelkor("-O1 basn2c08.png -o /no/such/folder/out.png", dir.path());
+  const CommandResult unwritable = RunVelkor("-O1 basn2c08.png --out /no/such/folder/out.png", dir.path());
   EXPECT_EQ(unwritable.status, 1);
   EXPECT_NE(unwritable.err.find("basn2c08.png"), std::string::npos) << unwritable.err;
   EXPECT_EQ(CountLines(unwritable.err), 1u) << unwritable.err;
@@ -153,9 +153,9 @@ TEST(Cli, ImpossibleOptionsFailWithTheEngineMessage) {
   oracle::TempDir dir;
   CopySuiteFile("basn2c08.png", dir.path());
   CopySuiteFile("basn6a08.png", dir.path());
-  for (const auto& [args, message] : {std::pair{"-c 0 -o g.png basn2c08.png", "is not grayscale"},
-                                      std::pair{"-c 2 -o r.png basn6a08.png", "Image requires full alpha; try /c6 (RGB+Alpha) instead"},
-                                      std::pair{"-c 2 -d 4 -o d.png basn2c08.png", "Image doesn't fit in selected bitdepth"}}) {
+  for (const auto& [args, message] : {std::pair{"-c 0 --out g.png basn2c08.png", "is not grayscale"},
+                                      std::pair{"-c 2 --out r.png basn6a08.png", "Image requires full alpha; try /c6 (RGB+Alpha) instead"},
+                                      std::pair{"-c 2 -d 4 --out d.png basn2c08.png", "Image doesn't fit in selected bitdepth"}}) {
     const CommandResult r = RunVelkor(args, dir.path());
     EXPECT_EQ(r.status, 1) << args;
     EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
@@ -184,27 +184,79 @@ TEST(Cli, ConvertsOtherFormatsBesideTheInput) {
   EXPECT_EQ(RunVelkor("-O1 -y pic.bmp", dir.path()).status, 0);
 }
 
-// The default keeps the chunks that change how an image looks and drops
-// the rest; -k ALL keeps text too; -k none keeps nothing.
-TEST(Cli, ChunkKeepLists) {
+std::string ChunkTypes(const fs::path& p) {
+  std::vector<oracle::Chunk> chunks;
+  EXPECT_TRUE(oracle::ListChunks(oracle::ReadFile(p), chunks));
+  std::string all;
+  for (const auto& c : chunks) all += c.type + " ";
+  return all;
+}
+
+// The default keeps every chunk that stays valid; --strip and --keep name
+// what goes and what stays, in case-sensitive chunk types.
+TEST(Cli, ChunkPolicies) {
   oracle::TempDir dir;
   CopySuiteFile("ct1n0g04.png", dir.path());  // tEXt chunks
   CopySuiteFile("g04n2c08.png", dir.path());  // gAMA
-  auto types = [&](const fs::path& p) {
-    std::vector<oracle::Chunk> chunks;
-    EXPECT_TRUE(oracle::ListChunks(oracle::ReadFile(p), chunks));
-    std::string all;
-    for (const auto& c : chunks) all += c.type + " ";
-    return all;
+  CopySuiteFile("cs3n2c16.png", dir.path());  // sBIT
+  struct Case { const char* args; const char* input; std::vector<const char*> present, absent; };
+  const Case cases[] = {
+      {"", "ct1n0g04.png", {"tEXt"}, {}},
+      {"", "g04n2c08.png", {"gAMA"}, {}},
+      {"--strip safe", "ct1n0g04.png", {}, {"tEXt"}},
+      {"--strip safe", "g04n2c08.png", {"gAMA"}, {}},
+      {"--strip all", "g04n2c08.png", {}, {"gAMA"}},
+      {"--strip tEXt", "ct1n0g04.png", {}, {"tEXt"}},
+      {"--keep 'gAMA, cHRM'", "g04n2c08.png", {"gAMA"}, {}},
+      {"-k gAMA", "ct1n0g04.png", {}, {"tEXt"}},
+      {"-k ALL", "ct1n0g04.png", {"tEXt"}, {}},
   };
-  ASSERT_EQ(RunVelkor("-O1 -o a.png g04n2c08.png", dir.path()).status, 0);
-  EXPECT_NE(types(dir.path() / "a.png").find("gAMA"), std::string::npos);
-  ASSERT_EQ(RunVelkor("-O1 -k none -o b.png g04n2c08.png", dir.path()).status, 0);
-  EXPECT_EQ(types(dir.path() / "b.png").find("gAMA"), std::string::npos);
-  ASSERT_EQ(RunVelkor("-O1 -o c.png ct1n0g04.png", dir.path()).status, 0);
-  EXPECT_EQ(types(dir.path() / "c.png").find("tEXt"), std::string::npos);
-  ASSERT_EQ(RunVelkor("-O1 -k ALL -o d.png ct1n0g04.png", dir.path()).status, 0);
-  EXPECT_NE(types(dir.path() / "d.png").find("tEXt"), std::string::npos);
+  for (const Case& c : cases) {
+    const CommandResult r = RunVelkor(std::string("-O1 -y --out out.png ") + c.args + " " + c.input, dir.path());
+    ASSERT_EQ(r.status, 0) << c.args << r.err;
+    const std::string types = ChunkTypes(dir.path() / "out.png");
+    for (const char* t : c.present) EXPECT_NE(types.find(t), std::string::npos) << c.args << " " << types;
+    for (const char* t : c.absent) EXPECT_EQ(types.find(t), std::string::npos) << c.args << " " << types;
+  }
+}
+
+// Names that are not chunk types are usage errors, with a suggestion when
+// only the letter case is wrong; nothing is written.
+TEST(Cli, BadChunkNamesAreUsageErrors) {
+  oracle::TempDir dir;
+  const auto bytes = oracle::ReadFile(CopySuiteFile("g04n2c08.png", dir.path()));
+  for (const auto& [args, message] : {std::pair{"-k gama", "gama: did you mean gAMA?"},
+                                      std::pair{"--keep text", "text: did you mean tEXt?"},
+                                      std::pair{"--strip bogus", "bogus: not a chunk type"},
+                                      std::pair{"--keep 'gAMA,,'", ""}}) {
+    const CommandResult r = RunVelkor(std::string(args) + " g04n2c08.png", dir.path());
+    if (*message == '\0') {
+      EXPECT_EQ(r.status, 0) << args << r.err;
+      continue;
+    }
+    EXPECT_EQ(r.status, 2) << args;
+    EXPECT_NE(r.err.find(message), std::string::npos) << args << ": " << r.err;
+    EXPECT_EQ(oracle::ReadFile(dir.path() / "g04n2c08.png"), bytes) << args;
+  }
+}
+
+// The flags users bring from optipng and oxipng: -o is the effort level,
+// values attach or follow, out-of-range values are refused.
+TEST(Cli, PeerConventionsForFlags) {
+  oracle::TempDir dir;
+  CopySuiteFile("basn2c08.png", dir.path());
+  struct Case { const char* args; int status; };
+  const Case cases[] = {
+      {"-o 4 --trials 0 basn2c08.png", 0}, {"-o0 basn2c08.png", 0},   {"-o max --trials 0 basn2c08.png", 0},
+      {"-j2 -O1 basn2c08.png", 0},         {"-O 1 basn2c08.png", 0},  {"-t 2 -o 1 basn2c08.png", 0},
+      {"-o 7 basn2c08.png", 2},            {"-n 5000 basn2c08.png", 2}, {"-b -5 basn2c08.png", 2},
+      {"-b nan basn2c08.png", 2},          {"-b inf basn2c08.png", 2}, {"-r basn2c08.png --random-tables -O1", 0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(RunVelkor(c.args, dir.path()).status, c.status) << c.args;
+  EXPECT_FALSE(fs::exists(dir.path() / "4")) << "-o 4 is a level, not a file name";
+  const CommandResult version = RunVelkor("--version", dir.path());
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("velkor ", 0), 0u) << version.out;
 }
 
 // -O2 never does worse than -O1: it runs -O1's run among its own.
@@ -212,8 +264,8 @@ TEST(Cli, EffortTwoIsNeverLargerThanEffortOne) {
   oracle::TempDir dir;
   for (const char* name : {"basn3p08.png", "tp1n3p08.png", "basn0g04.png"}) {
     CopySuiteFile(name, dir.path());
-    ASSERT_EQ(RunVelkor(std::string("-O1 -o one.png ") + name, dir.path()).status, 0);
-    ASSERT_EQ(RunVelkor(std::string("-O2 -o two.png ") + name, dir.path()).status, 0);
+    ASSERT_EQ(RunVelkor(std::string("-O1 --out one.png ") + name, dir.path()).status, 0);
+    ASSERT_EQ(RunVelkor(std::string("-O2 --out two.png ") + name, dir.path()).status, 0);
     EXPECT_LE(fs::file_size(dir.path() / "two.png"), fs::file_size(dir.path() / "one.png")) << name;
     EXPECT_EQ(DecodeFile(dir.path() / "two.png"), DecodeFile(dir.path() / name)) << name;
     fs::remove(dir.path() / "one.png");

@@ -1,0 +1,48 @@
+// The effort levels of `-o 0..6|max`: how much work one input gets.
+//
+// One row per level, cheapest first.  A level says which parse the engine
+// uses, how many compression passes it may run, and which alternative runs
+// the planner adds beside the user's own run (the smallest of them is
+// written).  Extending the search means adding a column here and reading it
+// in the planner, so that every level's cost stays visible in one table.
+// Choices the user makes explicitly (-c, -f, -s, -b ...) are never varied.
+#pragma once
+
+#include <string>
+
+struct EffortLevel {
+  const char* name;      // as typed after -o
+  int strategy;          // engine parse when -s is not given: 0 Xtreme!, 1 Intense, 2 Longest match
+  int maxPasses;         // compression passes per run, 0 = until the engine converges
+  bool tryFilter;        // also the other of filter None / adaptive
+  bool tryTrueColor;     // a palette image also as its smallest true-colour type
+  bool tryOneBlock;      // the stream also as one block, not split
+  int randomTrials;      // extra runs from random start tables
+  // Filter search (cli/FilterTrials.h), which replaces the three tries above
+  // by estimates: 0 off, 1 fixed filters, entropy, minimum sum and greedy,
+  // 2 also the refined search, 3 with more refining sweeps.
+  int filterSearch;
+  int fullTrials;        // best estimated proposals that get the full pass loop
+  bool paletteOrders;    // palettes also by luminance, colour chain, first use
+};
+
+// Levels 0..6 and "max" (index 7).
+inline constexpr EffortLevel kEffortLevels[] = {
+    {"0", 2, 1, false, false, false, 0, 0, 0, false},
+    {"1", 0, 0, false, false, false, 0, 0, 0, false},
+    {"2", 0, 0, true, true, true, 0, 1, 1, true},
+    {"3", 0, 0, true, true, true, 2, 2, 2, true},
+    {"4", 0, 0, true, true, true, 4, 2, 2, true},
+    {"5", 0, 0, true, true, true, 8, 3, 2, true},
+    {"6", 0, 0, true, true, true, 16, 3, 3, true},
+    {"max", 0, 0, true, true, true, 32, 3, 3, true},
+};
+inline constexpr int kEffortLevelCount = int(sizeof kEffortLevels / sizeof kEffortLevels[0]);
+inline constexpr int kDefaultEffort = 2;
+
+// Index of the level named by text ("0".."6", "max"), or -1.
+int FindEffortLevel(const std::string& text);
+
+// The older -O1..-O3 switches: -O1 one run, -O2 the default search, -O3 the
+// search plus random start tables.  Their level index.
+int EffortOfOldSwitch(int oldLevel);
