@@ -40,6 +40,15 @@ inline int HashAt(const ParserState& ps, int32_t pos) {
   return int((v * 0x9E3779B1u) >> 16);
 }
 
+// A hint to load a line the search will soon read; no effect on results.
+inline void Prefetch(const void* address) {
+#if defined(__GNUC__)
+  __builtin_prefetch(address);
+#else
+  (void)address;
+#endif
+}
+
 inline void InsertIntoChain(ParserState& ps, int32_t pos) {
   const int h = HashAt(ps, pos);
   ps.chain[pos & kWindowMask] = ps.hashHead[h];
