@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "host/ModuleInstance.h"
+#include "host/TimeText.h"
 
 namespace host {
 
@@ -25,9 +26,7 @@ void SetModuleInstance(void* instance) { g_moduleInstance = instance; }
 void AppendLoadLog(const std::string& path, unsigned long reason) {
   FILE* log = std::fopen(path.c_str(), "a+");
   if (log == nullptr) return;
-  const std::time_t now = std::time(nullptr);
-  const char* when = std::ctime(&now);
-  std::fprintf(log, "%s DllMain: %s", ReasonName(reason), when != nullptr ? when : "\n");
+  std::fprintf(log, "%s DllMain: %s", ReasonName(reason), CtimeText(std::time(nullptr)).c_str());
   std::fclose(log);
 }
 

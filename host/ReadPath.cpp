@@ -19,6 +19,7 @@
 #include "host/HostServices.h"
 #include "host/Selectors.h"
 #include "host/SourceChunks.h"
+#include "host/TimeText.h"
 
 namespace host {
 
@@ -192,14 +193,12 @@ void ReadContinue(HostContext& context) {
 void ReadFinish(HostContext& context) {
   DisposeImageResources(context);
   HandBackEmptyDescriptor(context);
-  const std::time_t now = std::time(nullptr);
-  const char* text = std::ctime(&now);
-  if (text == nullptr) return;
-  const int32_t length = static_cast<int32_t>(std::strlen(text));
+  const std::string text = CtimeText(std::time(nullptr));
+  const int32_t length = static_cast<int32_t>(text.size());
   Handle stamp = NewHandle(context, length);
   if (stamp == nullptr) return;
   if (char* bytes = LockHandle(context, stamp)) {
-    std::memcpy(bytes, text, static_cast<size_t>(length));
+    std::memcpy(bytes, text.data(), text.size());
     AddImageResource(context, kHistoryResource, stamp);
     UnlockHandle(context, stamp);
   }

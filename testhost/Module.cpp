@@ -15,17 +15,6 @@
 
 namespace testhost {
 
-namespace {
-
-void PrintBox(void*, const char* text, const char* title) {
-  std::string escaped;
-  for (const char* p = text; *p != 0; ++p) escaped += *p == '\n' ? std::string("\\n") : std::string(1, *p);
-  std::printf("box \"%s\": %s\n", title, escaped.c_str());
-  std::fflush(stdout);
-}
-
-}  // namespace
-
 #ifdef _WIN32
 
 std::string DefaultModulePath() {
@@ -80,6 +69,17 @@ std::optional<std::string> Module::ProductVersion() const {
 void Module::CaptureMessageBoxes() const {}
 
 #else
+
+namespace {
+
+void PrintBox(void*, const char* text, const char* title) {
+  std::string escaped;
+  for (const char* p = text; *p != 0; ++p) escaped += *p == '\n' ? std::string("\\n") : std::string(1, *p);
+  std::printf("box \"%s\": %s\n", title, escaped.c_str());
+  std::fflush(stdout);
+}
+
+}  // namespace
 
 std::string DefaultModulePath() {
   std::error_code error;
