@@ -5,16 +5,9 @@
 
 namespace host {
 
-void ShowAboutBox(HostContext& context, const AboutRecord& about) {
-#ifdef _WIN32
-  // The Win32 dialog toolkit is not built yet: refuse rather than pretend.
-  (void)about;
-  context.Fail(kNotBuiltErr);
-#else
-  (void)context;
+void ShowAboutBox(HostContext&, const AboutRecord& about) {
   ui::ModuleUi& moduleUi = ui::TheModuleUi();
   ui::ShowAboutBox(moduleUi.toolkit, moduleUi.desktop, about.plugInRef);
-#endif
 }
 
 }  // namespace host

@@ -19,8 +19,14 @@
 namespace platform {
 
 // The HTML Help entry point (HtmlHelpA): owner window, file path with an
-// optional "::/topic", command (0 displays a topic), command data.
-using HtmlHelpEntry = void* (*)(void* owner, const char* path, unsigned command, uintptr_t data);
+// optional "::/topic", command (0 displays a topic), command data.  It is a
+// system function, so on 32-bit Windows it uses the system's convention.
+#ifdef _WIN32
+#define VELKOR_SYSTEM_CALL __stdcall
+#else
+#define VELKOR_SYSTEM_CALL
+#endif
+using HtmlHelpEntry = void*(VELKOR_SYSTEM_CALL*)(void* owner, const char* path, unsigned command, uintptr_t data);
 
 class DesktopServices {
  public:
