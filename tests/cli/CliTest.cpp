@@ -15,73 +15,11 @@
 #include <thread>
 #include <vector>
 
+#include "cli/CliSupport.h"
 #include "support/Oracles.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-struct CommandResult {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
-std::string ReadText(const fs::path& path) {
-  const auto bytes = oracle::ReadFile(path);
-  fs::remove(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
-CommandResult RunVelkor(const std::string& args, const fs::path& dir) {
-  const std::string cmd = "cd " + Quote(dir.string()) + " && " + Quote(VELKOR_CLI) + " " + args + " >.stdout 2>.stderr";
-  const int raw = std::system(cmd.c_str());
-  const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return {status, ReadText(dir / ".stdout"), ReadText(dir / ".stderr")};
-}
-
-oracle::Image DecodeFile(const fs::path& path) {
-  oracle::Image image;
-  std::string error;
-  EXPECT_TRUE(oracle::DecodePng(oracle::ReadFile(path), image, &error)) << path << ": " << error;
-  return image;
-}
-
-fs::path CopySuiteFile(const std::string& name, const fs::path& dir) {
-  const fs::path target = dir / name;
-  fs::copy_file(oracle::DataDir() / "pngsuite" / name, target);
-  return target;
-}
-
-size_t CountLines(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
-
-// Starts velkor on args in dir, sends it the signal count times after
-// delayMs, and returns its exit status (-1 when the signal ended it).
-int SignalVelkor(const fs::path& dir, const std::vector<std::string>& args, int signal, int count, int delayMs) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    ::chdir(dir.c_str());
-    const int devnull = ::open("/dev/null", O_WRONLY);
-    ::dup2(devnull, 1);
-    ::dup2(devnull, 2);
-    std::vector<char*> argv{const_cast<char*>(VELKOR_CLI)};
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(VELKOR_CLI, argv.data());
-    _exit(127);
-  }
-  std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-  for (int i = 0; i < count; ++i) {
-    ::kill(pid, signal);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
+using namespace clitest;
 
 TEST(Cli, BadUsageExitsWithTwo) {
   oracle::TempDir dir;
@@ -184,14 +122,6 @@ TEST(Cli, ConvertsOtherFormatsBesideTheInput) {
   EXPECT_EQ(RunVelkor("-O1 -y pic.bmp", dir.path()).status, 0);
 }
 
-std::string ChunkTypes(const fs::path& p) {
-  std::vector<oracle::Chunk> chunks;
-  EXPECT_TRUE(oracle::ListChunks(oracle::ReadFile(p), chunks));
-  std::string all;
-  for (const auto& c : chunks) all += c.type + " ";
-  return all;
-}
-
 // The default keeps every chunk that stays valid; --strip and --keep name
 // what goes and what stays, in case-sensitive chunk types.
 TEST(Cli, ChunkPolicies) {
@@ -212,7 +142,7 @@ TEST(Cli, ChunkPolicies) {
       {"-k ALL", "ct1n0g04.png", {"tEXt"}, {}},
   };
   for (const Case& c : cases) {
-    const CommandResult r = RunVelkor(std::string("-O1 -y --out out.png ") + c.args + " " + c.input, dir.path());
+    const CommandResult r = RunVelkor(std::string("-O1 -y --force --out out.png ") + c.args + " " + c.input, dir.path());
     ASSERT_EQ(r.status, 0) << c.args << r.err;
     const std::string types = ChunkTypes(dir.path() / "out.png");
     for (const char* t : c.present) EXPECT_NE(types.find(t), std::string::npos) << c.args << " " << types;
