@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace fs = std::filesystem;
@@ -14,7 +15,16 @@ bool SameFile(const fs::path& a, const fs::path& b) {
   return fs::equivalent(a, b, ec);
 }
 
-bool WritableFolder(const fs::path& folder) { return ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0; }
+// Whether a file can be created in the folder, found by creating one: the
+// permission bits do not tell (root, read-only mounts, special folders).
+bool WritableFolder(const fs::path& folder) {
+  std::string probe = (folder / ".velkor-probe-XXXXXX").string();
+  const int fd = ::mkstemp(probe.data());
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
+}
 
 TargetCheck CheckFolder(const fs::path& target, std::string& reason) {
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
@@ -74,7 +84,10 @@ TargetCheck ChooseOutputTarget(const InputFile& input, bool inputIsPng, const Cl
   target.replacesInput = !input.standardInput && SameFile(target.path, input.path);
   if (options.pretend) return TargetCheck::Ok;
   if (target.replacesInput) {
-    if (::access(target.path.c_str(), W_OK) != 0 && !options.force) {
+    // Read-only by its mode, as the user set it (root could write it anyway).
+    const auto perms = fs::status(target.path, ec).permissions();
+    const auto writeBits = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    if (!ec && (perms & writeBits) == fs::perms::none && !options.force) {
       reason = "skipped (read-only; --force rewrites it)";
       return TargetCheck::Skip;
     }

@@ -28,12 +28,15 @@ std::string TakeText(const fs::path& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
+// Starts velkor in dir; its stdout goes to dir/.stdout, its stderr to
+// stderrFd (or nowhere).
 pid_t Spawn(const fs::path& dir, const std::vector<std::string>& args, int stderrFd) {
   const pid_t pid = fork();
   if (pid == 0) {
     if (::chdir(dir.c_str()) != 0) _exit(126);
     const int devnull = ::open("/dev/null", O_WRONLY);
-    ::dup2(devnull, 1);
+    const int out = ::open(".stdout", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(out, 1);
     ::dup2(stderrFd >= 0 ? stderrFd : devnull, 2);
     std::vector<char*> argv{const_cast<char*>(VELKOR_CLI)};
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -110,6 +113,7 @@ CommandResult SignalVelkorAfter(const fs::path& dir, const std::vector<std::stri
   }
   ::close(pipeFds[0]);
   result.status = Wait(pid);
+  result.out = TakeText(dir / ".stdout");
   return result;
 }
 
@@ -117,7 +121,9 @@ int SignalVelkor(const fs::path& dir, const std::vector<std::string>& args, int 
   const pid_t pid = Spawn(dir, args, -1);
   std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
   for (int i = 0; i < count; ++i) ::kill(pid, signal);
-  return Wait(pid);
+  const int status = Wait(pid);
+  fs::remove(dir / ".stdout");
+  return status;
 }
 
 bool DecodePng16(const std::vector<uint8_t>& png, std::vector<uint16_t>& rgba, int& width, int& height) {

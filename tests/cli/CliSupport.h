@@ -27,7 +27,7 @@ std::string ChunkTypes(const std::filesystem::path& png);
 
 // Starts velkor on args in dir with -v, waits until its standard error shows
 // waitFor (a pass has ended), sends the signal count times, and returns the
-// exit status (-1 when the signal ended it) and what stderr said.
+// exit status (-1 when the signal ended it) and what it wrote.
 CommandResult SignalVelkorAfter(const std::filesystem::path& dir, const std::vector<std::string>& args,
                                 const std::string& waitFor, int signal, int count);
 
