@@ -172,17 +172,19 @@ bool InflateDataStream(const uint8_t* file, const PngFileScan& scan, const DataS
   ChunkSpans spans(file, scan, stream);
   auto inflater = std::make_unique<Inflater>();
   inflater->Start(&spans, true);
-  filtered.assign(expected + 1, 0);
-  size_t got = 0;
+  // Grown as the data comes, not sized from the header: a small hostile file
+  // may claim a huge image.
+  filtered.clear();
   for (;;) {
-    const long long n = inflater->Read(filtered.data() + got, filtered.size() - got);
-    if (n < 0) return false;
-    if (n == 0) break;
-    got += size_t(n);
-    if (got > expected) return false;
+    const uint8_t* piece = nullptr;
+    size_t n = 0;
+    const Inflater::Status status = inflater->NextPiece(piece, n);
+    if (status == Inflater::Status::Error) return false;
+    if (n > expected - filtered.size()) return false;
+    filtered.insert(filtered.end(), piece, piece + n);
+    if (status == Inflater::Status::End) break;
   }
-  if (got != expected) return false;
-  filtered.resize(expected);
+  if (filtered.size() != expected) return false;
   size_t pos = 0;
   bool ok = true;
   ForEachPass(stream.layout, [&](const Adam7Pass&, uint64_t, uint64_t h, uint64_t rowBytes) {
