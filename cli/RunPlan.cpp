@@ -2,6 +2,7 @@
 
 #include "cli/EffortLevels.h"
 #include "cli/FileReport.h"
+#include "cli/FilterTrials.h"
 
 namespace {
 
@@ -94,6 +95,7 @@ bool PlanRuns(EngineContext& ctx, const SourceImage& image, const CliOptions& o,
       runs.push_back(random);
     }
   }
+  PlanFilterTrials(ctx, image, o, level, stop, runs);
   return true;
 }
 
@@ -112,6 +114,7 @@ std::string DescribeRun(const RunSettings& run) {
     add("-b 0");
   }
   if (run.randomtables) add("--random-tables");
+  if (!run.rowFilterStrategy.empty()) add("rows " + run.rowFilterStrategy);
   return text;
 }
 
@@ -133,5 +136,6 @@ std::string DescribeTrial(const RunSettings& run, const RunResult& result) {
   }
   if (run.strategy >= 0 && run.strategy <= 4) text += std::string(", ") + kStrategies[run.strategy];
   if (run.randomtables) text += ", random start tables";
+  if (!run.rowFilterStrategy.empty()) text += ", row filters " + run.rowFilterStrategy;
   return text;
 }
