@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/pngchunks/ChunkBytes.h"
 #include "host/EngineMessages.h"
 
 namespace host {

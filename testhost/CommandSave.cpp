@@ -220,7 +220,8 @@ int RunSave(CommandContext& context) {
     if (host.faults().descriptorKeys < 0) host.faults().descriptorKeys = 0;
   }
 
-  std::filesystem::remove(options.out);
+  // An empty file, as a host creates it before the save.
+  if (std::FILE* created = std::fopen(options.out.c_str(), "wb")) std::fclose(created);
   if (!host.OpenDataFork(options.out, ForkAccess::ReadWrite)) {
     std::fprintf(stderr, "velkor-host: cannot create %s\n", options.out.c_str());
     return 1;
