@@ -185,6 +185,11 @@ TEST_F(SavePath, PixelsReachTheEngineAsTheDocumentHasThem) {
   ASSERT_EQ(opaque.run.ResultOf(14), 0) << opaque.run.output;
   for (size_t i = 0; i < pixels.size(); ++i) EXPECT_EQ(opaque.image.pixels[i], pixels[i] | 0xFF000000u) << i;
 
+  // A transparent index outside the palette marks nothing.
+  const Save outside = Run({"--no-dialog", "--as-indexed", "--transparent-index", "300"});
+  ASSERT_EQ(outside.run.ResultOf(14), 0) << outside.run.output;
+  EXPECT_EQ(outside.image.pixels, opaque.image.pixels);
+
   // Indexed: the colours are numbered in order of first appearance, so
   // entry 5 is the colour of pixel 5.
   const Save indexed = Run({"--no-dialog", "--as-indexed", "--transparent-index", "5"});
@@ -196,7 +201,7 @@ TEST_F(SavePath, PixelsReachTheEngineAsTheDocumentHasThem) {
       EXPECT_EQ(indexed.image.pixels[i] & 0xFFFFFF, pixels[i] & 0xFFFFFF) << i;
     }
   }
-  for (const Save* s : {&plain, &opaque, &indexed}) EXPECT_FALSE(s->run.HostProblems()) << s->run.output;
+  for (const Save* s : {&plain, &opaque, &outside, &indexed}) EXPECT_FALSE(s->run.HostProblems()) << s->run.output;
 }
 
 TEST_F(SavePath, ResolutionChunkReplacesTheSourcesAndTitleDecidesTheChunks) {
@@ -204,6 +209,9 @@ TEST_F(SavePath, ResolutionChunkReplacesTheSourcesAndTitleDecidesTheChunks) {
   const std::string missing = (dir.path() / "missing.png").string();
   const std::string upper = (dir.path() / "SOURCE.PnG").string();
   fs::copy_file(source, upper);
+  // A folder named like a PNG opens but cannot be read: no source file.
+  const std::string folder = (dir.path() / "folder.png").string();
+  fs::create_directory(folder);
   const std::string otherExtension = (dir.path() / "source.jpg").string();
   fs::copy_file(source, otherExtension);
   const std::vector<Case> cases = {
@@ -214,6 +222,7 @@ TEST_F(SavePath, ResolutionChunkReplacesTheSourcesAndTitleDecidesTheChunks) {
       {{"--title", otherExtension}, {"IHDR", "pHYs", "IDAT", "IEND"}, 1000},
       {{"--title", "none"}, {"IHDR", "pHYs", "IDAT", "IEND"}, 1000},
       {{"--title", missing}, {"IHDR", "pHYs", "IDAT", "IEND"}, 1000},
+      {{"--title", folder}, {"IHDR", "pHYs", "IDAT", "IEND"}, 1000},
   };
   for (const Case& c : cases) {
     std::vector<std::string> options = c.options;
