@@ -1,9 +1,13 @@
 #include "cli/EngineRun.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "cli/FileReport.h"
+#include "engine/deflate/DeflateBytes.h"
 
 namespace {
 
@@ -27,7 +31,8 @@ void FlushEchoLine(RunMonitor& run) {
   const auto first = run.echoLine.find_first_not_of(' ');
   if (first != std::string::npos) {
     const auto last = run.echoLine.find_last_not_of(' ');
-    const std::string line = "  [" + run.settings->label + "] " + run.echoLine.substr(first, last - first + 1) + "\n";
+    const std::string text = InCliTerms(run.echoLine.substr(first, last - first + 1));
+    const std::string line = "  [" + run.settings->label + "] " + text + "\n";
     std::fputs(line.c_str(), stderr);
   }
   run.echoLine.clear();
@@ -84,7 +89,34 @@ int RunPoll(int checkpoint) {
   }
 }
 
+// Runs the engine call with the monitor's callbacks installed in its job.
+template <typename Call>
+int Monitored(RunMonitor& monitor, Call call) {
+  monitor.job->print = RunPrint;
+  monitor.job->poll = RunPoll;
+  monitor.job->verbose = 0;
+  RunMonitor* outer = tCurrentRun;
+  tCurrentRun = &monitor;
+  const int result = call();
+  tCurrentRun = outer;
+  if (monitor.echo) FlushEchoLine(monitor);
+  return result;
+}
+
 }  // namespace
+
+bool RunByteStream(EngineContext& ctx, const uint8_t* data, size_t size, int rowLength, const RunSettings& settings,
+                   const StopFlags& stop, RunProgress* progress, std::vector<uint8_t>& zlib) {
+  EncodeJob job{};
+  job.strategy = settings.strategy;
+  job.randomtables = settings.randomtables;
+  job.numblocks = settings.numblocks;
+  job.splitthreshold = settings.splitthreshold;
+  RunMonitor monitor{&settings, &stop, &job, progress, false, false, {}, {}};
+  const int length =
+      Monitored(monitor, [&] { return DeflateBytesInContext(ctx, &job, data, size, rowLength, zlib); });
+  return length != kEncodeFailed;
+}
 
 RunResult RunEngine(EngineContext& ctx, const RunInput& input, const RunSettings& settings,
                     const StopFlags& stop, RunProgress* progress, bool echoMessages) {
@@ -93,8 +125,8 @@ RunResult RunEngine(EngineContext& ctx, const RunInput& input, const RunSettings
   job.stride = input.width * 4;
   job.width = input.width;
   job.height = input.height;
-  job.pal = const_cast<uint32_t*>(input.pal);
-  job.palcount = input.palcount;
+  job.pal = const_cast<uint32_t*>(settings.palette ? settings.palette->data() : input.pal);
+  job.palcount = settings.palette ? int(settings.palette->size()) : input.palcount;
   job.filter = settings.filter;
   job.colortype = settings.colortype;
   job.bitdepth = settings.bitdepth;
@@ -109,16 +141,11 @@ RunResult RunEngine(EngineContext& ctx, const RunInput& input, const RunSettings
   job.chunkpost = input.chunkpost;
   job.chunkcount = input.chunkcount;
   job.chunks = input.chunks;
-  job.print = RunPrint;
-  job.poll = RunPoll;
-  job.verbose = 0;
-
   RunMonitor monitor{&settings, &stop, &job, progress, echoMessages, false, {}, {}};
-  RunMonitor* outer = tCurrentRun;
-  tCurrentRun = &monitor;
-  const int length = OptimizePngInContext(ctx, &job);
-  tCurrentRun = outer;
-  if (echoMessages) FlushEchoLine(monitor);
+  const int length = Monitored(monitor, [&] {
+    return settings.rowFilters ? OptimizePngWithRowFilters(ctx, &job, settings.rowFilters->data())
+                               : OptimizePngInContext(ctx, &job);
+  });
 
   RunResult result;
   result.analysed = monitor.analysed;
@@ -127,6 +154,8 @@ RunResult RunEngine(EngineContext& ctx, const RunInput& input, const RunSettings
   result.outbitdepth = job.outbitdepth;
   result.outfilter = job.outfilter;
   result.outpalcount = job.outpalcount;
+  if (job.outpal) result.outpal.assign(job.outpal, job.outpal + std::min(std::max(job.outpalcount, 0), 256));
+  if (settings.wantRows && monitor.analysed) result.rows = TakeUnfilteredRows(ctx, &job);
   result.passes = job.pass;
   if (length != kEncodeFailed && job.kbuf && length <= job.kbufsize) {
     result.ok = true;

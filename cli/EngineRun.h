@@ -6,16 +6,19 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "engine/EngineContext.h"
+#include "engine/RowFilterEntry.h"
 
 // Shared stop requests (Ctrl-C): finish after the current pass, or cancel.
 struct StopFlags {
   std::atomic<bool> finishAfterPass{false};
   std::atomic<bool> cancel{false};
+  std::atomic<int> signal{0};  // the signal that asked to stop
 };
 
 // What one run is asked to do.
@@ -30,7 +33,15 @@ struct RunSettings {
   double splitthreshold = 256.0;
   int maxPasses = 0;          // 0: until the engine converges
   bool analysisOnly = false;  // stop at the analysis checkpoint
+  bool recompress = false;    // recompress the source's streams, rows kept
   std::string label;          // how verbose output names the run
+  // Filter search (cli/FilterTrials.h): one filter type per row instead of
+  // the filter above, and its strategy's name; a palette order to keep
+  // (with keeppal) instead of the input's.
+  std::shared_ptr<const std::vector<uint8_t>> rowFilters;
+  std::string rowFilterStrategy;
+  std::shared_ptr<const std::vector<uint32_t>> palette;
+  bool wantRows = false;      // hand back the unfiltered rows of the analysis
 };
 
 // What the caller supplies besides the settings: the image and chunks.
@@ -54,7 +65,9 @@ struct RunResult {
   int outbitdepth = 0;
   int outfilter = -1;
   int outpalcount = 0;
+  std::vector<uint32_t> outpal;  // the palette the engine settled on
   int passes = 0;
+  UnfilteredRows rows;           // with wantRows, once analysed
 };
 
 // Live progress of a run, read by the display thread.
@@ -66,3 +79,9 @@ struct RunProgress {
 
 RunResult RunEngine(EngineContext& ctx, const RunInput& input, const RunSettings& settings,
                     const StopFlags& stop, RunProgress* progress, bool echoMessages);
+
+// Recompresses bytes that must stay as they are (filtered rows the engine
+// does not re-encode) into a zlib stream, with the settings' strategy, block
+// split and pass limit.  False when stopped or out of memory.
+bool RunByteStream(EngineContext& ctx, const uint8_t* data, size_t size, int rowLength, const RunSettings& settings,
+                   const StopFlags& stop, RunProgress* progress, std::vector<uint8_t>& zlib);

@@ -218,7 +218,13 @@ void StandInHost::PrepareRecord() {
   if (m_faults.readProcs < 3) m_readProcs.getKeyProc = nullptr;
   m_writeProcs = {m_faults.writeProcsVersion, kCurrentWriteDescriptorProcsCount, OpenWriteProc, CloseWriteProc,
                   UnusedDescriptorProc, UnusedDescriptorProc, {}};
-  for (int i = 0; i < 12; ++i) m_writeProcs.moreProcs[i] = i + 4 < m_faults.writeProcs ? UnusedDescriptorProc : nullptr;
+  // The first `writeProcs` procedures of the table are present.
+  const int present = m_faults.writeProcs;
+  if (present < 1) m_writeProcs.openWriteDescriptorProc = nullptr;
+  if (present < 2) m_writeProcs.closeWriteDescriptorProc = nullptr;
+  if (present < 3) m_writeProcs.putIntegerProc = nullptr;
+  if (present < 4) m_writeProcs.putFloatProc = nullptr;
+  for (int i = 0; i < 12; ++i) m_writeProcs.moreProcs[i] = i + 4 < present ? UnusedDescriptorProc : nullptr;
   m_descriptorBlock = {m_faults.descriptorVersion, m_faults.playInfo, 0, nullptr, &m_writeProcs, &m_readProcs};
   if (m_faults.descriptorKeys >= 0)
     m_descriptorBlock.descriptor = MakeHandle({static_cast<uint8_t>(m_faults.descriptorKeys)}, false);

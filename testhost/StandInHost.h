@@ -75,6 +75,9 @@ class StandInHost {
   // Counters for the tests' tables.
   int buffersRequested() const { return m_buffersRequested; }
   int handlesRequested() const { return m_handlesRequested; }
+  size_t liveHandles() const { return m_handles.size(); }
+  size_t liveBuffers() const { return m_buffers.size(); }
+  bool IsLiveHandle(Handle handle) const;
 
   // Interface callbacks (static trampolines reach the current host).
   OSErr AdvanceState();
@@ -99,7 +102,6 @@ class StandInHost {
 
  private:
   struct Block;
-  bool IsLiveHandle(Handle handle) const;
   Handle MakeHandle(const std::vector<uint8_t>& bytes, bool hostOwned);
   void FreeHandle(Handle handle);
   // The live buffer or handle that holds [start, start + size), if any.
