@@ -18,18 +18,24 @@ struct EffortLevel {
   bool tryTrueColor;     // a palette image also as its smallest true-colour type
   bool tryOneBlock;      // the stream also as one block, not split
   int randomTrials;      // extra runs from random start tables
+  // Filter search (cli/FilterTrials.h), which replaces the three tries above
+  // by estimates: 0 off, 1 fixed filters, entropy, minimum sum and greedy,
+  // 2 also the refined search, 3 with more refining sweeps.
+  int filterSearch;
+  int fullTrials;        // best estimated proposals that get the full pass loop
+  bool paletteOrders;    // palettes also by luminance, colour chain, first use
 };
 
 // Levels 0..6 and "max" (index 7).
 inline constexpr EffortLevel kEffortLevels[] = {
-    {"0", 2, 1, false, false, false, 0},
-    {"1", 0, 0, false, false, false, 0},
-    {"2", 0, 0, true, true, true, 0},
-    {"3", 0, 0, true, true, true, 2},
-    {"4", 0, 0, true, true, true, 4},
-    {"5", 0, 0, true, true, true, 8},
-    {"6", 0, 0, true, true, true, 16},
-    {"max", 0, 0, true, true, true, 32},
+    {"0", 2, 1, false, false, false, 0, 0, 0, false},
+    {"1", 0, 0, false, false, false, 0, 0, 0, false},
+    {"2", 0, 0, true, true, true, 0, 1, 1, true},
+    {"3", 0, 0, true, true, true, 2, 2, 2, true},
+    {"4", 0, 0, true, true, true, 4, 2, 2, true},
+    {"5", 0, 0, true, true, true, 8, 3, 2, true},
+    {"6", 0, 0, true, true, true, 16, 3, 3, true},
+    {"max", 0, 0, true, true, true, 32, 3, 3, true},
 };
 inline constexpr int kEffortLevelCount = int(sizeof kEffortLevels / sizeof kEffortLevels[0]);
 inline constexpr int kDefaultEffort = 2;

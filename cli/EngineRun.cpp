@@ -1,5 +1,6 @@
 #include "cli/EngineRun.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -93,8 +94,8 @@ RunResult RunEngine(EngineContext& ctx, const RunInput& input, const RunSettings
   job.stride = input.width * 4;
   job.width = input.width;
   job.height = input.height;
-  job.pal = const_cast<uint32_t*>(input.pal);
-  job.palcount = input.palcount;
+  job.pal = const_cast<uint32_t*>(settings.palette ? settings.palette->data() : input.pal);
+  job.palcount = settings.palette ? int(settings.palette->size()) : input.palcount;
   job.filter = settings.filter;
   job.colortype = settings.colortype;
   job.bitdepth = settings.bitdepth;
@@ -116,7 +117,8 @@ RunResult RunEngine(EngineContext& ctx, const RunInput& input, const RunSettings
   RunMonitor monitor{&settings, &stop, &job, progress, echoMessages, false, {}, {}};
   RunMonitor* outer = tCurrentRun;
   tCurrentRun = &monitor;
-  const int length = OptimizePngInContext(ctx, &job);
+  const int length = settings.rowFilters ? OptimizePngWithRowFilters(ctx, &job, settings.rowFilters->data())
+                                         : OptimizePngInContext(ctx, &job);
   tCurrentRun = outer;
   if (echoMessages) FlushEchoLine(monitor);
 
@@ -127,6 +129,8 @@ RunResult RunEngine(EngineContext& ctx, const RunInput& input, const RunSettings
   result.outbitdepth = job.outbitdepth;
   result.outfilter = job.outfilter;
   result.outpalcount = job.outpalcount;
+  if (job.outpal) result.outpal.assign(job.outpal, job.outpal + std::min(std::max(job.outpalcount, 0), 256));
+  if (settings.wantRows && monitor.analysed) result.rows = TakeUnfilteredRows(ctx, &job);
   result.passes = job.pass;
   if (length != kEncodeFailed && job.kbuf && length <= job.kbufsize) {
     result.ok = true;

@@ -6,11 +6,13 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "engine/EngineContext.h"
+#include "engine/RowFilterEntry.h"
 
 // Shared stop requests (Ctrl-C): finish after the current pass, or cancel.
 struct StopFlags {
@@ -31,6 +33,13 @@ struct RunSettings {
   int maxPasses = 0;          // 0: until the engine converges
   bool analysisOnly = false;  // stop at the analysis checkpoint
   std::string label;          // how verbose output names the run
+  // Filter search (cli/FilterTrials.h): one filter type per row instead of
+  // the filter above, and its strategy's name; a palette order to keep
+  // (with keeppal) instead of the input's.
+  std::shared_ptr<const std::vector<uint8_t>> rowFilters;
+  std::string rowFilterStrategy;
+  std::shared_ptr<const std::vector<uint32_t>> palette;
+  bool wantRows = false;      // hand back the unfiltered rows of the analysis
 };
 
 // What the caller supplies besides the settings: the image and chunks.
@@ -54,7 +63,9 @@ struct RunResult {
   int outbitdepth = 0;
   int outfilter = -1;
   int outpalcount = 0;
+  std::vector<uint32_t> outpal;  // the palette the engine settled on
   int passes = 0;
+  UnfilteredRows rows;           // with wantRows, once analysed
 };
 
 // Live progress of a run, read by the display thread.

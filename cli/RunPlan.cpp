@@ -1,6 +1,7 @@
 #include "cli/RunPlan.h"
 
 #include "cli/EffortLevels.h"
+#include "cli/FilterTrials.h"
 
 namespace {
 
@@ -89,6 +90,7 @@ bool PlanRuns(EngineContext& ctx, const SourceImage& image, const CliOptions& o,
       runs.push_back(random);
     }
   }
+  PlanFilterTrials(ctx, image, o, level, stop, runs);
   return true;
 }
 
@@ -103,5 +105,6 @@ std::string DescribeRun(const RunSettings& run) {
     text += " one block";
   }
   if (run.randomtables) text += " random tables";
+  if (!run.rowFilterStrategy.empty()) text += " rows " + run.rowFilterStrategy;
   return text;
 }

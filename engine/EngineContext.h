@@ -84,6 +84,9 @@ struct EngineContext {
   int unitIndex = 0;
   int rowCounter = 0;
   int workingFilter = 0;              // 0..4, the filter of the next row
+  // One filter type per row chosen by the caller (RowFilterEntry.h), or
+  // null: the selection filter decides.
+  const uint8_t* rowFilters = nullptr;
   int rowFilter = 0;                  // the filter type sent for this row
   uint32_t leftUnit = 0;
 

@@ -70,11 +70,22 @@ int Fail(EngineContext& ctx) {
   return kEncodeFailed;
 }
 
+// Rows given one filter type each report as that filter when they all agree
+// (and then behave exactly like it, palette reorder included), as adaptive
+// otherwise.
+int SelectionOfRowFilters(const uint8_t* rowFilters, int height) {
+  for (int y = 1; y < height; ++y) {
+    if (rowFilters[y] != rowFilters[0]) return 5;
+  }
+  return rowFilters[0];
+}
+
 bool Analyse(EngineContext& ctx) {
   if (ctx.job->colortype != 6 && !ScanColors(ctx)) return false;
   // Above 5 is outside the contract; it is taken as automatic rather than
   // written as an undefined PNG filter type.
   if (ctx.filter < 0 || ctx.filter > 5) ctx.filter = ctx.colortype == 3 ? 0 : 5;
+  if (ctx.rowFilters) ctx.filter = SelectionOfRowFilters(ctx.rowFilters, ctx.job->height);
   for (int i = 0; i < ctx.palcount; ++i) ctx.palette[i] = ctx.job->pal[i];
   switch (ctx.colortype) {
     case 0: return ReduceGrey(ctx);

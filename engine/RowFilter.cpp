@@ -126,7 +126,9 @@ void FeedRow(EngineContext& ctx, int y) {
 }
 
 bool FeedImageRow(EngineContext& ctx, int y) {
-  if (ctx.filter == 5) {
+  if (ctx.rowFilters) {
+    ctx.workingFilter = ctx.rowFilters[y];
+  } else if (ctx.filter == 5) {
     if (!ChooseRowFilter(ctx, y)) return false;
   } else {
     ctx.workingFilter = ctx.filter;

@@ -18,8 +18,6 @@ inline constexpr int kSimpleDialogTemplate = 105;
 inline constexpr int kAdvancedDialogTemplate = 106;
 
 // Controls shared by both dialogs.
-inline constexpr int kIdOk = 1;
-inline constexpr int kIdCancel = 2;
 inline constexpr int kIdStrategySlider = 1011;
 inline constexpr int kIdStrategyName = 1012;
 inline constexpr int kIdPassSlider = 1014;

@@ -1,0 +1,133 @@
+#include "cli/FilterTrials.h"
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include "cli/search/FilterSearch.h"
+#include "cli/search/PaletteOrders.h"
+
+namespace {
+
+using search::FilterStrategy;
+
+// One colour alternative with its unfiltered rows.
+struct Alternative {
+  RunSettings settings;
+  UnfilteredRows rows;
+  int headerBytes = 0;  // what PLTE adds beside the image data
+  std::string name;
+};
+
+struct Proposal {
+  size_t alternative = 0;
+  FilterStrategy strategy = FilterStrategy::None;
+  std::vector<uint8_t> filters;
+  double bits = 0.0;
+};
+
+bool Analyse(EngineContext& ctx, const SourceImage& image, RunSettings settings, const StopFlags& stop,
+             Alternative& out, RunResult* result = nullptr) {
+  settings.analysisOnly = true;
+  settings.wantRows = true;
+  RunResult r = RunEngine(ctx, image.AsRunInput(settings.keeppal != 0), settings, stop, nullptr, false);
+  if (!r.analysed) return false;
+  out.rows = std::move(r.rows);
+  out.headerBytes = r.outcolortype == 3 ? 3 * r.outpalcount : 0;
+  if (result) *result = std::move(r);
+  return true;
+}
+
+std::vector<FilterStrategy> StrategiesOf(const EffortLevel& level) {
+  std::vector<FilterStrategy> list = {FilterStrategy::None,    FilterStrategy::Sub,    FilterStrategy::Up,
+                                      FilterStrategy::Average, FilterStrategy::Paeth,  FilterStrategy::Entropy,
+                                      FilterStrategy::MinSum,  FilterStrategy::Greedy};
+  if (level.filterSearch >= 2) list.push_back(FilterStrategy::Refined);
+  return list;
+}
+
+// Colour alternatives: every planned run from the start code whose colour
+// settings differ, and, for a palette, the other entry orders.
+std::vector<Alternative> Alternatives(EngineContext& ctx, const SourceImage& image, const CliOptions& options,
+                                      const EffortLevel& level, const StopFlags& stop,
+                                      const std::vector<RunSettings>& runs) {
+  std::vector<Alternative> list;
+  for (const RunSettings& run : runs) {
+    if (run.randomtables && !options.randomtables) continue;
+    const bool known = std::any_of(list.begin(), list.end(), [&run](const Alternative& a) {
+      return a.settings.colortype == run.colortype && a.settings.bitdepth == run.bitdepth &&
+             a.settings.keeppal == run.keeppal;
+    });
+    if (known) continue;
+    Alternative a{run, {}, 0, run.colortype < 0 ? "c auto" : "c" + std::to_string(run.colortype)};
+    RunResult analysis;
+    if (!Analyse(ctx, image, run, stop, a, &analysis)) continue;
+    list.push_back(std::move(a));
+    if (!level.paletteOrders || analysis.outcolortype != 3 || run.keeppal || analysis.outpal.empty()) continue;
+    for (search::PaletteOrder order : search::kAllPaletteOrders) {
+      RunSettings ordered = run;
+      ordered.palette = std::make_shared<const std::vector<uint32_t>>(
+          search::OrderPalette(analysis.outpal, order, image.pixels.data(), image.pixels.size()));
+      ordered.keeppal = 1;
+      ordered.colortype = 3;
+      Alternative b{ordered, {}, 0, std::string("c3 ") + search::PaletteOrderName(order)};
+      if (Analyse(ctx, image, ordered, stop, b)) list.push_back(std::move(b));
+    }
+  }
+  return list;
+}
+
+// Runs work(i) for i in [0, n) on up to `threads` threads.
+template <typename Work>
+void ParallelFor(size_t n, int threads, Work&& work) {
+  std::atomic<size_t> next{0};
+  auto loop = [&] {
+    for (size_t i = next++; i < n; i = next++) work(i);
+  };
+  std::vector<std::thread> pool;
+  for (int t = 1; t < threads && size_t(t) < n; ++t) pool.emplace_back(loop);
+  loop();
+  for (std::thread& t : pool) t.join();
+}
+
+}  // namespace
+
+void PlanFilterTrials(EngineContext& ctx, const SourceImage& image, const CliOptions& options,
+                      const EffortLevel& level, const StopFlags& stop, std::vector<RunSettings>& runs) {
+  if (level.filterSearch == 0 || options.filterGiven || runs.empty() || runs[0].strategy == 4) return;
+  const std::vector<Alternative> alternatives = Alternatives(ctx, image, options, level, stop, runs);
+  std::vector<Proposal> proposals;
+  for (size_t a = 0; a < alternatives.size(); ++a) {
+    for (FilterStrategy s : StrategiesOf(level)) proposals.push_back({a, s, {}, 0.0});
+  }
+  search::SearchEffort effort;
+  effort.refineSweeps = level.filterSearch >= 3 ? 4 : 2;
+  int threads = options.threads > 0 ? options.threads : int(std::thread::hardware_concurrency());
+  ParallelFor(proposals.size(), std::max(threads, 1), [&](size_t i) {
+    Proposal& p = proposals[i];
+    const Alternative& alt = alternatives[p.alternative];
+    if (stop.cancel) return;
+    p.filters = search::ChooseRowFilters(alt.rows, p.strategy, effort);
+    p.bits = search::ModelCost(alt.rows, p.filters, effort) + 8.0 * alt.headerBytes;
+  });
+  if (stop.cancel || proposals.empty()) return;
+  std::stable_sort(proposals.begin(), proposals.end(),
+                   [](const Proposal& a, const Proposal& b) { return a.bits < b.bits; });
+
+  std::vector<RunSettings> planned = {runs[0]};
+  for (int k = 0; k < level.fullTrials && size_t(k) < proposals.size(); ++k) {
+    const Proposal& p = proposals[size_t(k)];
+    RunSettings run = alternatives[p.alternative].settings;
+    run.rowFilters = std::make_shared<const std::vector<uint8_t>>(std::move(proposals[size_t(k)].filters));
+    run.rowFilterStrategy = search::FilterStrategyName(p.strategy);
+    if (alternatives[p.alternative].settings.palette) {
+      run.rowFilterStrategy += ", " + alternatives[p.alternative].name.substr(3) + " order";
+    }
+    planned.push_back(std::move(run));
+  }
+  for (const RunSettings& run : runs) {
+    if (run.randomtables && !options.randomtables) planned.push_back(run);
+  }
+  runs = std::move(planned);
+}

@@ -1,0 +1,58 @@
+// Per-row filter choices for the command-line tool's search.
+//
+// Every strategy answers one PNG filter type per row of the unfiltered
+// scanlines the engine would write (engine/RowFilterEntry.h):
+//   - the five fixed filters;
+//   - Entropy: per row the filter whose bytes have the lowest order-0
+//     entropy, the rule the engine's adaptive filter follows;
+//   - MinSum: per row the lowest sum of absolute differences (each filtered
+//     byte read as a signed value), the classic libpng heuristic;
+//   - Greedy: per row the filter whose bytes, appended to the rows chosen so
+//     far, cost least under the deflate cost model (DeflateCostModel.h);
+//   - Refined: starts from Greedy and improves it by local moves: each row
+//     in turn takes the filter that makes it and the row after it cheapest,
+//     sweep after sweep, until a sweep changes nothing or the sweeps run out.
+// The first row never claims Average: the engine writes Average without a
+// row above as Sub, so the choices say Sub there, as the file will.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/RowFilterEntry.h"
+
+namespace search {
+
+enum class FilterStrategy { None, Sub, Up, Average, Paeth, Entropy, MinSum, Greedy, Refined };
+
+constexpr FilterStrategy kAllFilterStrategies[] = {
+    FilterStrategy::None,    FilterStrategy::Sub,     FilterStrategy::Up,     FilterStrategy::Average,
+    FilterStrategy::Paeth,   FilterStrategy::Entropy, FilterStrategy::MinSum, FilterStrategy::Greedy,
+    FilterStrategy::Refined};
+
+// "none", "sub", "up", "average", "paeth", "entropy", "minsum", "greedy",
+// "refined": how verbose output and the benchmark name a strategy.
+const char* FilterStrategyName(FilterStrategy strategy);
+
+struct SearchEffort {
+  int chainDepth = 16;    // hash chain depth of the cost model
+  int refineSweeps = 2;   // at most this many sweeps of Refined
+};
+
+// Filters row y with PNG filter type `filter` into out (rows.rowBytes
+// bytes, without the type byte).
+void FilterRow(const UnfilteredRows& rows, int y, int filter, uint8_t* out);
+
+// The filtered stream as the engine sends it: per row the type byte, then
+// the filtered bytes.
+std::vector<uint8_t> FilteredStream(const UnfilteredRows& rows, const std::vector<uint8_t>& rowFilters);
+
+// The cost model's bits for the whole filtered image, fed row by row as the
+// search feeds it.
+double ModelCost(const UnfilteredRows& rows, const std::vector<uint8_t>& rowFilters, const SearchEffort& effort = {});
+
+std::vector<uint8_t> ChooseRowFilters(const UnfilteredRows& rows, FilterStrategy strategy,
+                                      const SearchEffort& effort = {});
+
+}  // namespace search

@@ -1,0 +1,40 @@
+// The actions PluginMain dispatches to, one per selector that does more than
+// set a field.  Each works on the module's HostContext, whose record, result
+// and suites PluginMain has refreshed for the call, and reports through the
+// context's result slot (HostContext::Fail).  They may throw SuiteError or
+// std::bad_alloc; PluginMain turns either into a result code and releases
+// what the sequence held.
+//
+// The about box and the save live with the dialogs: ShowAboutBox is defined
+// by the about box's source (win/ and the headless toolkit), WriteStart by
+// host/WritePath.cpp.  Until those land, host/AboutBoxNotBuilt.cpp and
+// host/WritePathNotBuilt.cpp define them to refuse the call; whoever lands
+// the real one deletes the matching NotBuilt file.
+#pragma once
+
+#include "host/HostInterface.h"
+#include "host/HostServices.h"
+
+namespace host {
+
+// Selector 0: the about box (dialog 16000).  `about` holds the basic suite
+// and the plug-in reference; context.record is null for this call.
+void ShowAboutBox(HostContext& context, const AboutRecord& about);
+
+// Selectors 2, 3, 4: open a PNG (host/ReadPath.cpp).
+void ReadStart(HostContext& context);
+void ReadContinue(HostContext& context);
+void ReadFinish(HostContext& context);
+
+// Selector 14: the whole save.
+void WriteStart(HostContext& context);
+
+// Selector 10 and 17 (host/PluginMain.cpp, exposed for the tests' tables).
+int32_t EstimateFileSize(const FormatRecord& record);
+OSErr FilterFile(DataForkHandle fork);
+
+// The result a part of the module that is not built yet gives: the host's
+// "unimplemented" code, so that no host mistakes the call for done.
+constexpr OSErr kNotBuiltErr = -4;
+
+}  // namespace host

@@ -1,0 +1,177 @@
+// Filter strategies of the search and the engine's per-row filter entry,
+// judged by libpng (the file decodes to the input) and by zlib (each row of
+// the inflated stream carries the filter type the strategy claimed).
+
+#include <gtest/gtest.h>
+
+#include "cli/search/FilterSearch.h"
+#include "engine/EncodeJob.h"
+#include "engine/RowFilterEntry.h"
+#include "engine/EngineRunSupport.h"
+
+namespace {
+
+using enginetest::Image;
+using enginetest::MakeImage;
+using enginetest::Noise;
+using enginetest::Rec;
+using search::FilterStrategy;
+
+struct Analysed {
+  EngineContext ctx;
+  UnfilteredRows rows;
+  int colortype = -1;
+  int bitdepth = 0;
+};
+
+int StopAtAnalysis(int checkpoint) { return checkpoint == 2 ? 1 : 0; }
+
+void Analyse(Image& img, Analysed& out) {
+  EncodeJob job = enginetest::MakeJob(img);
+  job.poll = StopAtAnalysis;
+  ASSERT_EQ(kEncodeFailed, OptimizePngInContext(out.ctx, &job));
+  out.colortype = job.outcolortype;
+  out.bitdepth = job.outbitdepth;
+  out.rows = TakeUnfilteredRows(out.ctx, &job);
+}
+
+std::vector<uint8_t> EncodeWithRows(EngineContext& ctx, Image& img, const std::vector<uint8_t>& filters,
+                                    int* result = nullptr) {
+  EncodeJob job = enginetest::MakeJob(img);
+  Rec().pieces.clear();
+  const int length = OptimizePngWithRowFilters(ctx, &job, filters.data());
+  if (result) *result = length;
+  std::vector<uint8_t> png;
+  if (length != kEncodeFailed) png.assign(job.kbuf, job.kbuf + length);
+  FreeEncodeBuffer(job.kbuf);
+  return png;
+}
+
+// The filter type byte of every row of the file's image data.
+std::vector<uint8_t> FilterBytesOf(const std::vector<uint8_t>& png, const UnfilteredRows& rows) {
+  std::vector<uint8_t> data, types;
+  if (!oracle::InflateIdat(png, data)) return types;
+  const size_t stride = size_t(rows.rowBytes) + 1;
+  if (data.size() != stride * size_t(rows.height)) return types;
+  for (int y = 0; y < rows.height; ++y) types.push_back(data[size_t(y) * stride]);
+  return types;
+}
+
+struct ImageCase {
+  const char* name;
+  int width, height;
+  uint32_t (*pixel)(int x, int y);
+  int colortype, bitdepth;  // what the analysis must settle on
+};
+
+const ImageCase kImages[] = {
+    {"photo-like RGB", 61, 23, [](int x, int y) { return 0xFF000000u | uint32_t(x * 3 + y) << 16 | uint32_t(y * 5) << 8 | (Noise(x, y) & 7); }, 2, 8},
+    {"RGBA with soft alpha", 17, 19, [](int x, int y) { return uint32_t(x * 15) << 24 | (Noise(x, y) & 0x3F3F3F); }, 6, 8},
+    {"grey ramp, 200 levels", 200, 9, [](int x, int y) { return enginetest::Grey((x + y) % 200); }, 0, 8},
+    {"palette at 4 bits", 13, 11, [](int x, int y) { return enginetest::Rgb(((x ^ y) & 3) * 60, 10, (x % 3) * 50); }, 3, 4},
+    {"two colours at 1 bit", 10, 7, [](int x, int y) { return ((x + y) & 1) ? 0xFFFFFFFFu : 0xFF000000u; }, 3, 1},
+    {"one pixel wide", 1, 12, [](int, int y) { return enginetest::Rgb(y * 20, 255 - y * 20, y, 200); }, 3, 4},
+    {"one row", 40, 1, [](int x, int) { return enginetest::Rgb(x * 6, x, 3 * x); }, 3, 8},
+};
+
+TEST(FilterSearch, EveryStrategyDecodesAndWritesTheFiltersItClaims) {
+  for (const ImageCase& c : kImages) {
+    Image img = MakeImage(c.width, c.height, [&c](int x, int y) { return c.pixel(x, y); });
+    Analysed a;
+    Analyse(img, a);
+    ASSERT_EQ(c.colortype, a.colortype) << c.name;
+    ASSERT_EQ(c.bitdepth, a.bitdepth) << c.name;
+    for (FilterStrategy s : search::kAllFilterStrategies) {
+      const std::vector<uint8_t> filters = search::ChooseRowFilters(a.rows, s);
+      ASSERT_EQ(size_t(c.height), filters.size()) << c.name;
+      EXPECT_NE(3, filters[0]) << c.name << " " << search::FilterStrategyName(s);
+      const std::vector<uint8_t> png = EncodeWithRows(a.ctx, img, filters);
+      EXPECT_TRUE(enginetest::DecodesTo(png, img)) << c.name << " " << search::FilterStrategyName(s);
+      EXPECT_EQ(filters, FilterBytesOf(png, a.rows)) << c.name << " " << search::FilterStrategyName(s);
+    }
+  }
+}
+
+TEST(FilterSearch, FilteredStreamMatchesTheEnginesInflatedRows) {
+  Image img = MakeImage(29, 17, [](int x, int y) { return 0xFF000000u | Noise(x, y / 3); });
+  Analysed a;
+  Analyse(img, a);
+  std::vector<uint8_t> filters(17);
+  for (int y = 0; y < 17; ++y) filters[size_t(y)] = uint8_t(y == 0 ? 4 : y % 5);
+  const std::vector<uint8_t> png = EncodeWithRows(a.ctx, img, filters);
+  std::vector<uint8_t> inflated;
+  ASSERT_TRUE(oracle::InflateIdat(png, inflated));
+  EXPECT_EQ(inflated, search::FilteredStream(a.rows, filters));
+}
+
+TEST(FilterSearch, OneFilterForEveryRowWritesTheSameFileAsTheJobsFilter) {
+  Image img = MakeImage(33, 21, [](int x, int y) { return enginetest::Rgb(x * 7, y * 11, (x * y) & 0xFF); });
+  Analysed a;
+  Analyse(img, a);
+  for (int f = 0; f <= 4; ++f) {
+    enginetest::Options o;
+    o.filter = f;
+    const enginetest::RunResult plain = enginetest::Encode(img, o);
+    std::vector<uint8_t> rowsOfF(21, uint8_t(f));
+    EXPECT_EQ(plain.png, EncodeWithRows(a.ctx, img, rowsOfF)) << "filter " << f;
+  }
+}
+
+TEST(FilterSearch, RowFilterAbovePaethFailsTheRun) {
+  Image img = MakeImage(4, 3, [](int x, int y) { return enginetest::Rgb(x * 60, y * 80, 1); });
+  EngineContext ctx;
+  int result = 0;
+  EncodeWithRows(ctx, img, {1, 5, 2}, &result);
+  EXPECT_EQ(kEncodeFailed, result);
+  EXPECT_EQ("\rRow filter 5 not supported\n", Rec().Last());
+}
+
+// Cases whose best filter is plain to see: the heuristics and the searches
+// must find it.
+TEST(FilterSearch, StrategiesFindTheObviousFilter) {
+  struct Case {
+    const char* name;
+    uint32_t (*pixel)(int x, int y);
+    int expected;  // for every row after the first
+    bool byMinSum;  // false: Paeth's small errors beat the constant under the absolute sum
+  };
+  const Case cases[] = {
+      // One row of noise, brightened by a new amount in every row: Up turns
+      // each row after the first into one repeated byte, while the noise
+      // itself never repeats within the window.
+      {"shifted noise", [](int x, int y) {
+        const uint32_t n = Noise(x, 0), k = Noise(1, y) & 7;
+        return enginetest::Rgb((n + k) & 0xFF, ((n >> 8) + k) & 0xFF, ((n >> 16) + k) & 0xFF); }, 2, false},
+      // Horizontal ramps whose step alternates from row to row: only Sub
+      // leaves constant bytes.
+      {"horizontal ramps", [](int x, int y) { return enginetest::Rgb(x * (1 + y % 2), Noise(0, y) & 0xFF, 200 - x * (1 + y % 2)); }, 1, false},
+  };
+  for (const Case& c : cases) {
+    Image img = MakeImage(64, 16, [&c](int x, int y) { return c.pixel(x, y); });
+    Analysed a;
+    Analyse(img, a);
+    for (FilterStrategy s : {FilterStrategy::Entropy, FilterStrategy::MinSum, FilterStrategy::Greedy,
+                             FilterStrategy::Refined}) {
+      if (s == FilterStrategy::MinSum && !c.byMinSum) continue;
+      const std::vector<uint8_t> filters = search::ChooseRowFilters(a.rows, s);
+      for (int y = 1; y < 16; ++y) {
+        EXPECT_EQ(c.expected, filters[size_t(y)]) << c.name << " " << search::FilterStrategyName(s) << " row " << y;
+      }
+    }
+  }
+}
+
+TEST(FilterSearch, RefinedIsNeverWorseThanGreedyUnderTheModel) {
+  Image img = MakeImage(48, 40, [](int x, int y) {
+    return 0xFF000000u | uint32_t((x * y) / 7 + (Noise(x / 4, y / 4) & 15)) * 0x010203u % 0x1000000u;
+  });
+  Analysed a;
+  Analyse(img, a);
+  const double greedy = search::ModelCost(a.rows, search::ChooseRowFilters(a.rows, FilterStrategy::Greedy));
+  const double refined = search::ModelCost(a.rows, search::ChooseRowFilters(a.rows, FilterStrategy::Refined));
+  const double none = search::ModelCost(a.rows, search::ChooseRowFilters(a.rows, FilterStrategy::None));
+  EXPECT_LT(greedy, none);
+  EXPECT_LE(refined, greedy * 1.001);
+}
+
+}  // namespace
