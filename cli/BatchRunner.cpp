@@ -1,30 +1,40 @@
 #include "cli/BatchRunner.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "cli/AtomicFile.h"
+#include "cli/FileReport.h"
+#include "cli/InputList.h"
 #include "cli/OutputTarget.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/RunPlan.h"
 #include "cli/SourceImage.h"
+#include "cli/StreamRecompress.h"
 
 namespace {
 
 // One input file on its way through the batch.
 struct FileState {
-  std::string name;
+  InputFile input;
+  OutputTarget target;
+  int index = 0;  // 1-based position in the batch, for the status line
+  struct stat inputStat {};
+  bool haveStat = false;
   SourceImage image;
   std::vector<RunSettings> runs;
   std::vector<RunResult> results;
+  std::vector<std::vector<uint8_t>> recompressed;  // a recompress run's streams
   int pendingRuns = 0;
 };
 
@@ -34,18 +44,16 @@ struct WorkItem {
   int run = -1;
 };
 
+bool Interrupted(const StopFlags& stop) { return stop.finishAfterPass || stop.cancel; }
+
 class Batch {
  public:
-  Batch(const CliOptions& options, StopFlags& stop) : m_options(options), m_stop(stop), m_display(options.quiet) {
-    for (const std::string& input : options.inputs) {
-      auto file = std::make_shared<FileState>();
-      file->name = input;
-      m_queue.push_back({file, -1});
-    }
-    m_summary.files = static_cast<int>(options.inputs.size());
-  }
+  Batch(const CliOptions& options, StopFlags& stop)
+      : m_options(options), m_stop(stop), m_display(options.quiet, options.json || options.toStdout) {}
 
   BatchSummary Run(int threads) {
+    CheckTargets();
+    m_display.SetTotal(m_summary.files);
     std::vector<std::thread> workers;
     for (int i = 0; i < threads; ++i) workers.emplace_back([this, i] { WorkerLoop(i); });
     m_display.RunUntil([this] {
@@ -57,6 +65,64 @@ class Batch {
   }
 
  private:
+  // Every target is checked before any work: a file that cannot be written
+  // is reported now and never started.
+  void CheckTargets() {
+    std::vector<InputFile> inputs;
+    std::vector<std::string> errors;
+    ListInputs(m_options, inputs, errors);
+    for (const std::string& error : errors) {
+      ++m_summary.files;
+      ++m_summary.failed;
+      m_display.Line("velkor: " + error, true);
+    }
+    std::map<std::string, std::string> targets;
+    for (const InputFile& input : inputs) {
+      auto file = std::make_shared<FileState>();
+      file->input = input;
+      file->index = ++m_summary.files;
+      if (input.standardInput) {
+        std::string error;
+        if (!ReadStandardInput(file->image.bytes, error)) {
+          Report(*file, FailedOutcome(*file, error));
+          continue;
+        }
+      } else {
+        file->haveStat = ::stat(input.path.c_str(), &file->inputStat) == 0;
+      }
+      const bool png = input.standardInput ? file->image.bytes.size() >= 8 && file->image.bytes[0] == 0x89
+                                           : LooksLikePng(input.path);
+      std::string reason;
+      const TargetCheck check = ChooseOutputTarget(input, png, m_options, file->target, reason);
+      if (check == TargetCheck::Ok && !file->target.toStdout) {
+        const std::string key = file->target.path.lexically_normal().string();
+        const auto [it, fresh] = targets.emplace(key, input.name);
+        if (!fresh) {
+          Report(*file, FailedOutcome(*file, "writes the same file as " + it->second + " (" + key + ")"));
+          continue;
+        }
+      }
+      if (check == TargetCheck::Ok) {
+        m_queue.push_back({file, -1});
+      } else {
+        FileOutcome outcome = FailedOutcome(*file, reason);
+        if (check == TargetCheck::Skip) outcome.status = FileOutcome::Status::Skipped;
+        Report(*file, outcome);
+      }
+    }
+  }
+
+  static bool ReadStandardInput(std::vector<uint8_t>& bytes, std::string& error) {
+    uint8_t buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+    if (std::ferror(stdin)) {
+      error = "cannot read standard input";
+      return false;
+    }
+    return true;
+  }
+
   void WorkerLoop(int slot) {
     EngineContext ctx;
     for (;;) {
@@ -64,7 +130,10 @@ class Batch {
       {
         std::unique_lock<std::mutex> lock(m_mutex);
         m_wake.wait(lock, [this] { return !m_queue.empty() || m_active == 0; });
-        if (m_queue.empty()) return;
+        if (m_queue.empty()) {
+          m_display.Wake();
+          return;
+        }
         item = m_queue.front();
         m_queue.pop_front();
         ++m_active;
@@ -77,17 +146,26 @@ class Batch {
       std::lock_guard<std::mutex> lock(m_mutex);
       --m_active;
       m_wake.notify_all();
+      m_display.Wake();
     }
   }
 
   void Prepare(EngineContext& ctx, const std::shared_ptr<FileState>& file) {
-    std::string error;
-    if (!LoadSourceImage(file->name, m_options, file->image, error) ||
-        !PlanRuns(ctx, file->image, m_options, m_stop, file->runs, error)) {
-      Fail(*file, error);
+    if (Interrupted(m_stop)) {
+      Report(*file, SkippedOutcome(*file));
       return;
     }
-    for (RunSettings& run : file->runs) run.label = file->name + " " + DescribeRun(run);
+    std::string error;
+    SourceImage& image = file->image;
+    if (!LoadSourceImage(file->input.path, m_options, image, error)) {
+      Report(*file, FailedOutcome(*file, error));
+      return;
+    }
+    if (!PlanFileRuns(ctx, *file, error)) {
+      Report(*file, FailedOutcome(*file, InCliTerms(error)));
+      return;
+    }
+    for (RunSettings& run : file->runs) run.label = file->input.name + " " + DescribeRun(run);
     file->results.resize(file->runs.size());
     file->pendingRuns = static_cast<int>(file->runs.size());
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -96,13 +174,44 @@ class Batch {
     m_wake.notify_all();
   }
 
+  // An image the engine re-encodes gets the level's runs.  One whose rows
+  // are kept gets a recompression run, and, for an animation whose default
+  // image the engine can write in the source's own format, engine runs held
+  // to that format (their image data is used only when it matches).
+  bool PlanFileRuns(EngineContext& ctx, FileState& file, std::string& error) {
+    const SourceImage& image = file.image;
+    if (!image.recompress) return PlanRuns(ctx, image, m_options, m_stop, file.runs, error);
+    if (image.holdFormat) {
+      CliOptions held = m_options;
+      held.colortype = image.scan.colorType;
+      held.colortypeGiven = true;
+      held.bitdepth = image.scan.colorType == 0 || image.scan.colorType == 3 ? image.scan.bitDepth : 0;
+      held.keeppal = image.scan.colorType == 3;
+      std::string ignored;
+      if (!PlanRuns(ctx, image, held, m_stop, file.runs, ignored)) file.runs.clear();
+    }
+    RunSettings recompress = BaseRunSettings(m_options);
+    recompress.recompress = true;
+    file.runs.push_back(recompress);
+    return true;
+  }
+
   void DoRun(EngineContext& ctx, int slot, const WorkItem& item) {
     FileState& file = *item.file;
     const RunSettings& settings = file.runs[item.run];
-    RunProgress* progress = m_display.Begin(slot, file.name);
-    const bool echo = m_options.verbose;
-    RunResult result = RunEngine(ctx, file.image.AsRunInput(settings.keeppal != 0), settings, m_stop, progress, echo);
-    m_display.End(slot);
+    RunResult result;
+    // After a stop request nothing new starts, not even a file's next run.
+    if (!Interrupted(m_stop)) {
+      RunProgress* progress = m_display.Begin(slot, file.input.name, file.index);
+      if (settings.recompress) {
+        result.ok = RecompressStreams(ctx, file.image, settings, m_stop, progress, file.recompressed);
+        result.passes = 1;
+      } else {
+        const bool echo = m_options.verbose && !m_options.json;
+        result = RunEngine(ctx, file.image.AsRunInput(settings.keeppal != 0), settings, m_stop, progress, echo);
+      }
+      m_display.End(slot);
+    }
     bool last;
     {
       std::lock_guard<std::mutex> lock(m_mutex);
@@ -112,74 +221,146 @@ class Batch {
     if (last) Finish(file);
   }
 
-  void Finish(FileState& file) {
-    if (m_stop.cancel) {
-      Fail(file, "cancelled; original kept");
-      return;
-    }
-    int best = -1;
+  // The smallest sound result: the engine's best, or for kept rows the
+  // source rewritten around the recompressed streams.
+  bool BestResult(FileState& file, std::vector<uint8_t>& png, int& winner) {
+    winner = -1;
     for (size_t i = 0; i < file.results.size(); ++i) {
       const RunResult& r = file.results[i];
-      if (r.ok && (best < 0 || r.png.size() < file.results[best].png.size())) best = static_cast<int>(i);
+      if (!r.ok || file.runs[i].recompress) continue;
+      if (winner < 0 || r.png.size() < file.results[winner].png.size()) winner = int(i);
     }
-    if (best < 0) {
-      Fail(file, file.results.empty() || file.results[0].message.empty() ? "the engine failed"
-                                                                      : file.results[0].message);
+    if (!file.image.recompress) {
+      if (winner >= 0) png = file.results[winner].png;
+      return winner >= 0;
+    }
+    const int recompressRun = int(file.runs.size()) - 1;
+    if (!file.results[recompressRun].ok) return false;
+    bool usedEngine = false;
+    png = AssembleRecompressed(file.image, file.recompressed, winner >= 0 ? &file.results[winner].png : nullptr,
+                               usedEngine);
+    if (!usedEngine) winner = recompressRun;
+    return true;
+  }
+
+  void Finish(FileState& file) {
+    if (m_stop.cancel) {
+      Report(file, FailedOutcome(file, "cancelled; original kept"));
       return;
     }
-    const RunResult& winner = file.results[best];
-    Write(file, winner, file.runs[best]);
+    std::vector<uint8_t> png;
+    int winner = -1;
+    if (!BestResult(file, png, winner)) {
+      if (m_stop.finishAfterPass) {
+        Report(file, SkippedOutcome(file));
+      } else {
+        const std::string& message = file.results.empty() ? std::string() : file.results[0].message;
+        Report(file, FailedOutcome(file, message.empty() ? "the engine failed" : InCliTerms(message)));
+      }
+      return;
+    }
+    Deliver(file, png, winner);
     file.image = SourceImage();  // release the pixels early; the batch may be long
   }
 
-  void Write(FileState& file, const RunResult& winner, const RunSettings& run) {
-    OutputTarget target;
+  // Writes the result, or the input's bytes where the result is not smaller.
+  void Deliver(FileState& file, const std::vector<uint8_t>& png, int winner) {
+    const SourceImage& image = file.image;
+    FileOutcome outcome = BaseOutcome(file);
+    outcome.result = png.size();
+    const RunResult& best = file.results[winner];
+    outcome.trial = DescribeTrial(file.runs[winner], best);
+    outcome.trials = int(file.runs.size());
+    outcome.passes = best.passes;
+    if (!file.runs[winner].recompress) {
+      outcome.colortype = best.outcolortype;
+      outcome.bitdepth = best.outbitdepth;
+      outcome.filter = best.outfilter;
+    }
+    const PngFileScan& scan = image.scan;
+    const bool repaired = scan.badCrcs > 0 || scan.trailingBytes > 0 || !scan.complete;
+    // PNG to PNG never grows unless asked: a damaged input accepted with
+    // --fix is the exception, as its own bytes are not sound.
+    const bool keepInput = image.isPng && png.size() >= image.bytes.size() && !m_options.force && !repaired;
+    const std::vector<uint8_t>& bytes = keepInput ? image.bytes : png;
+    outcome.after = bytes.size();
     std::string error;
-    if (!ChooseOutputTarget(file.name, file.image.isPng, m_options, target, error)) {
-      Fail(file, error);
+    if (m_options.pretend) {
+      outcome.status = FileOutcome::Status::Pretend;
+    } else if (keepInput && file.target.replacesInput) {
+      outcome.status = FileOutcome::Status::Kept;
+    } else if (!WriteResult(file, bytes, error)) {
+      Report(file, FailedOutcome(file, error));
       return;
-    }
-    const size_t before = file.image.bytes.size();
-    const size_t after = winner.png.size();
-    const bool keepOriginal = target.replacesInput && after >= before && !m_options.force;
-    if (!keepOriginal &&
-        !WriteFileAtomically(target.path, winner.png, target.replacesInput ? target.path : "", error)) {
-      Fail(file, error);
-      return;
-    }
-    std::string line = file.name + ": " + std::to_string(before) + " -> " +
-                       std::to_string(keepOriginal ? before : after) + " bytes";
-    if (keepOriginal) {
-      line += " (already smaller than " + std::to_string(after) + ", kept)";
     } else {
-      char percent[32];
-      std::snprintf(percent, sizeof percent, " (%+.2f%%)",
-                    before ? (double(after) - double(before)) * 100.0 / double(before) : 0.0);
-      line += percent;
-      if (!target.replacesInput) line += " -> " + target.path.string();
+      outcome.status = keepInput ? FileOutcome::Status::Kept : FileOutcome::Status::Written;
     }
-    if (m_options.verbose) {
-      line += "\n  won: " + DescribeRun(run) + " -> c" + std::to_string(winner.outcolortype) + " d" +
-              std::to_string(winner.outbitdepth) + " f" + std::to_string(winner.outfilter) + ", " +
-              std::to_string(winner.passes) + " passes, best of " + std::to_string(file.runs.size()) + " runs";
-    }
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_summary.written += keepOriginal ? 0 : 1;
-    m_summary.bytesBefore += before;
-    m_summary.bytesAfter += keepOriginal ? before : after;
-    m_display.Line(line, false);
+    Report(file, outcome);
   }
 
-  void Fail(FileState& file, std::string reason) {
-    while (!reason.empty() && (reason.front() == '\r' || reason.front() == '\n')) reason.erase(0, 1);
-    while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' || reason.back() == ' '))
-      reason.pop_back();
-    for (char& c : reason) {
-      if (c == '\r' || c == '\n') c = ' ';
+  bool WriteResult(FileState& file, const std::vector<uint8_t>& bytes, std::string& error) {
+    if (file.target.toStdout) {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() || std::fflush(stdout) != 0) {
+        error = "cannot write standard output";
+        return false;
+      }
+      return true;
     }
+    const OutputTarget& target = file.target;
+    if (!WriteFileAtomically(target.path, bytes, target.replacesInput ? target.path : "", error)) return false;
+    if (m_options.preserve && file.haveStat) {
+      const struct timespec times[2] = {file.inputStat.st_atim, file.inputStat.st_mtim};
+      if (::utimensat(AT_FDCWD, target.path.c_str(), times, 0) != 0) {
+        file.image.notes.push_back("could not keep the input's times");
+      }
+    }
+    return true;
+  }
+
+  FileOutcome BaseOutcome(const FileState& file) const {
+    FileOutcome outcome;
+    outcome.name = file.input.name;
+    outcome.before = file.image.bytes.size();
+    outcome.conversion = !file.image.isPng;
+    outcome.lossySource = file.image.fromLossyFormat;
+    outcome.dropped = file.image.chunkChoice.dropped;
+    outcome.notes = file.image.notes;
+    if (!file.target.replacesInput && !file.target.toStdout) outcome.output = file.target.shownName;
+    return outcome;
+  }
+
+  FileOutcome FailedOutcome(const FileState& file, const std::string& reason) const {
+    FileOutcome outcome = BaseOutcome(file);
+    outcome.status = FileOutcome::Status::Failed;
+    outcome.reason = reason;
+    return outcome;
+  }
+
+  FileOutcome SkippedOutcome(const FileState& file) const {
+    FileOutcome outcome = FailedOutcome(file, "skipped (interrupted)");
+    outcome.status = FileOutcome::Status::Skipped;
+    return outcome;
+  }
+
+  void Report(const FileState&, const FileOutcome& outcome) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    ++m_summary.failed;
-    m_display.Line("velkor: " + file.name + ": " + reason, true);
+    switch (outcome.status) {
+      case FileOutcome::Status::Failed: ++m_summary.failed; break;
+      case FileOutcome::Status::Skipped: ++m_summary.skipped; break;
+      case FileOutcome::Status::Written: ++m_summary.written; [[fallthrough]];
+      default:
+        // Only real savings count: a conversion that came out larger saved
+        // nothing, it did not lose the difference.
+        m_summary.bytesBefore += outcome.before;
+        m_summary.bytesAfter += outcome.after < outcome.before ? outcome.after : outcome.before;
+        break;
+    }
+    if (m_options.json) {
+      m_display.Line(JsonReport(outcome), false);
+    } else {
+      m_display.Line(PlainReport(outcome, m_options.verbose), outcome.status == FileOutcome::Status::Failed);
+    }
   }
 
   const CliOptions& m_options;

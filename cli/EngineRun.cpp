@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/FileReport.h"
+#include "engine/deflate/DeflateBytes.h"
+
 namespace {
 
 struct RunMonitor {
@@ -28,7 +31,8 @@ void FlushEchoLine(RunMonitor& run) {
   const auto first = run.echoLine.find_first_not_of(' ');
   if (first != std::string::npos) {
     const auto last = run.echoLine.find_last_not_of(' ');
-    const std::string line = "  [" + run.settings->label + "] " + run.echoLine.substr(first, last - first + 1) + "\n";
+    const std::string text = InCliTerms(run.echoLine.substr(first, last - first + 1));
+    const std::string line = "  [" + run.settings->label + "] " + text + "\n";
     std::fputs(line.c_str(), stderr);
   }
   run.echoLine.clear();
@@ -85,7 +89,34 @@ int RunPoll(int checkpoint) {
   }
 }
 
+// Runs the engine call with the monitor's callbacks installed in its job.
+template <typename Call>
+int Monitored(RunMonitor& monitor, Call call) {
+  monitor.job->print = RunPrint;
+  monitor.job->poll = RunPoll;
+  monitor.job->verbose = 0;
+  RunMonitor* outer = tCurrentRun;
+  tCurrentRun = &monitor;
+  const int result = call();
+  tCurrentRun = outer;
+  if (monitor.echo) FlushEchoLine(monitor);
+  return result;
+}
+
 }  // namespace
+
+bool RunByteStream(EngineContext& ctx, const uint8_t* data, size_t size, int rowLength, const RunSettings& settings,
+                   const StopFlags& stop, RunProgress* progress, std::vector<uint8_t>& zlib) {
+  EncodeJob job{};
+  job.strategy = settings.strategy;
+  job.randomtables = settings.randomtables;
+  job.numblocks = settings.numblocks;
+  job.splitthreshold = settings.splitthreshold;
+  RunMonitor monitor{&settings, &stop, &job, progress, false, false, {}, {}};
+  const int length =
+      Monitored(monitor, [&] { return DeflateBytesInContext(ctx, &job, data, size, rowLength, zlib); });
+  return length != kEncodeFailed;
+}
 
 RunResult RunEngine(EngineContext& ctx, const RunInput& input, const RunSettings& settings,
                     const StopFlags& stop, RunProgress* progress, bool echoMessages) {
@@ -110,17 +141,11 @@ RunResult RunEngine(EngineContext& ctx, const RunInput& input, const RunSettings
   job.chunkpost = input.chunkpost;
   job.chunkcount = input.chunkcount;
   job.chunks = input.chunks;
-  job.print = RunPrint;
-  job.poll = RunPoll;
-  job.verbose = 0;
-
   RunMonitor monitor{&settings, &stop, &job, progress, echoMessages, false, {}, {}};
-  RunMonitor* outer = tCurrentRun;
-  tCurrentRun = &monitor;
-  const int length = settings.rowFilters ? OptimizePngWithRowFilters(ctx, &job, settings.rowFilters->data())
-                                         : OptimizePngInContext(ctx, &job);
-  tCurrentRun = outer;
-  if (echoMessages) FlushEchoLine(monitor);
+  const int length = Monitored(monitor, [&] {
+    return settings.rowFilters ? OptimizePngWithRowFilters(ctx, &job, settings.rowFilters->data())
+                               : OptimizePngInContext(ctx, &job);
+  });
 
   RunResult result;
   result.analysed = monitor.analysed;

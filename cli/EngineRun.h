@@ -18,6 +18,7 @@
 struct StopFlags {
   std::atomic<bool> finishAfterPass{false};
   std::atomic<bool> cancel{false};
+  std::atomic<int> signal{0};  // the signal that asked to stop
 };
 
 // What one run is asked to do.
@@ -32,6 +33,7 @@ struct RunSettings {
   double splitthreshold = 256.0;
   int maxPasses = 0;          // 0: until the engine converges
   bool analysisOnly = false;  // stop at the analysis checkpoint
+  bool recompress = false;    // recompress the source's streams, rows kept
   std::string label;          // how verbose output names the run
   // Filter search (cli/FilterTrials.h): one filter type per row instead of
   // the filter above, and its strategy's name; a palette order to keep
@@ -77,3 +79,9 @@ struct RunProgress {
 
 RunResult RunEngine(EngineContext& ctx, const RunInput& input, const RunSettings& settings,
                     const StopFlags& stop, RunProgress* progress, bool echoMessages);
+
+// Recompresses bytes that must stay as they are (filtered rows the engine
+// does not re-encode) into a zlib stream, with the settings' strategy, block
+// split and pass limit.  False when stopped or out of memory.
+bool RunByteStream(EngineContext& ctx, const uint8_t* data, size_t size, int rowLength, const RunSettings& settings,
+                   const StopFlags& stop, RunProgress* progress, std::vector<uint8_t>& zlib);

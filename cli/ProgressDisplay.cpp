@@ -1,11 +1,11 @@
 #include "cli/ProgressDisplay.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
-#include <memory>
-#include <thread>
+#include <map>
 
 namespace {
 
@@ -14,20 +14,40 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::string SizeText(int bytes) {
+  char text[32];
+  if (bytes < 1000) {
+    std::snprintf(text, sizeof text, "%d B", bytes);
+  } else if (bytes < 1000000) {
+    std::snprintf(text, sizeof text, "%.1f kB", bytes / 1e3);
+  } else {
+    std::snprintf(text, sizeof text, "%.1f MB", bytes / 1e6);
+  }
+  return text;
+}
+
+size_t TerminalWidth() {
+  struct winsize size {};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 80;
+}
+
 }  // namespace
 
-ProgressDisplay::ProgressDisplay(bool quiet) : m_quiet(quiet), m_terminal(::isatty(STDERR_FILENO) != 0) {}
+ProgressDisplay::ProgressDisplay(bool quiet, bool reportsToStderr)
+    : m_quiet(quiet), m_reportsToStderr(reportsToStderr), m_terminal(::isatty(STDERR_FILENO) != 0) {}
 
 ProgressDisplay::Slot& ProgressDisplay::SlotAt(int slot) {
   while (static_cast<int>(m_slots.size()) <= slot) m_slots.push_back(std::make_unique<Slot>());
   return *m_slots[slot];
 }
 
-RunProgress* ProgressDisplay::Begin(int slot, const std::string& name) {
+RunProgress* ProgressDisplay::Begin(int slot, const std::string& name, int index) {
   std::lock_guard<std::mutex> lock(m_mutex);
   Slot& s = SlotAt(slot);
   s.active = true;
   s.name = BaseName(name);
+  s.index = index;
   s.progress.pass = 0;
   s.progress.percent = 0;
   s.progress.lastSize = 0;
@@ -40,9 +60,9 @@ void ProgressDisplay::End(int slot) {
 }
 
 void ProgressDisplay::ClearStatusLocked() {
-  if (m_statusWidth == 0) return;
-  std::fprintf(stderr, "\r%*s\r", static_cast<int>(m_statusWidth), "");
-  m_statusWidth = 0;
+  if (!m_statusShown) return;
+  std::fputs("\r\x1b[K", stderr);
+  m_statusShown = false;
 }
 
 void ProgressDisplay::Line(const std::string& text, bool isError) {
@@ -50,34 +70,53 @@ void ProgressDisplay::Line(const std::string& text, bool isError) {
   ClearStatusLocked();
   if (isError) {
     std::fprintf(stderr, "%s\n", text.c_str());
-  } else if (!m_quiet) {
-    std::fprintf(stdout, "%s\n", text.c_str());
-    std::fflush(stdout);
+  } else if (!m_quiet || text.front() == '{') {
+    FILE* out = m_reportsToStderr && text.front() != '{' ? stderr : stdout;
+    std::fprintf(out, "%s\n", text.c_str());
+    std::fflush(out);
   }
+}
+
+std::string ProgressDisplay::StatusText(size_t width) {
+  // One segment per file: of its runs under way, the one furthest along.
+  std::map<int, const Slot*> files;
+  for (const auto& s : m_slots) {
+    if (!s->active) continue;
+    const Slot*& shown = files[s->index];
+    if (!shown || s->progress.pass > shown->progress.pass) shown = s.get();
+  }
+  std::string status;
+  for (const auto& [index, s] : files) {
+    const int pass = s->progress.pass;
+    const int percent = s->progress.percent < 0 ? 0 : s->progress.percent.load();
+    std::string segment = std::to_string(index) + "/" + std::to_string(m_total) + " " + s->name + ": ";
+    segment += pass < 0 ? "splitting" : "pass " + std::to_string(pass + 1);
+    segment += ", " + std::to_string(percent) + " %";
+    if (s->progress.lastSize > 0) segment += ", " + SizeText(s->progress.lastSize);
+    status += (status.empty() ? "" : " | ") + segment;
+  }
+  if (width > 0 && status.size() > width - 1) status.resize(width - 1);
+  return status;
+}
+
+void ProgressDisplay::Wake() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_woken = true;
+  m_wake.notify_all();
 }
 
 void ProgressDisplay::RunUntil(const std::function<bool()>& done) {
   while (!done()) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_wake.wait_for(lock, std::chrono::milliseconds(200), [this] { return m_woken; });
+    m_woken = false;
     if (m_quiet || !m_terminal) continue;
-    std::lock_guard<std::mutex> lock(m_mutex);
-    std::string status;
-    for (const auto& s : m_slots) {
-      if (!s->active) continue;
-      const int pass = s->progress.pass;
-      char part[160];
-      std::snprintf(part, sizeof part, "%s%s %s %d%%", status.empty() ? "" : " | ", s->name.c_str(),
-                    pass < 0 ? "analysing" : ("pass " + std::to_string(pass + 1)).c_str(),
-                    s->progress.percent < 0 ? 0 : s->progress.percent.load());
-      status += part;
-      if (s->progress.lastSize > 0) status += " " + std::to_string(s->progress.lastSize) + " B";
-    }
-    if (status.size() > 150) status = status.substr(0, 147) + "...";
+    const std::string status = StatusText(TerminalWidth());
     ClearStatusLocked();
     if (!status.empty()) {
       std::fprintf(stderr, "%s", status.c_str());
       std::fflush(stderr);
-      m_statusWidth = status.size();
+      m_statusShown = true;
     }
   }
   std::lock_guard<std::mutex> lock(m_mutex);

@@ -1,6 +1,7 @@
 #include "cli/RunPlan.h"
 
 #include "cli/EffortLevels.h"
+#include "cli/FileReport.h"
 #include "cli/FilterTrials.h"
 
 namespace {
@@ -49,6 +50,10 @@ void AddWithFilters(std::vector<RunSettings>& runs, RunSettings run, bool filter
 
 }  // namespace
 
+RunSettings BaseRunSettings(const CliOptions& options) {
+  return BaseSettings(options, kEffortLevels[options.effort]);
+}
+
 bool PlanRuns(EngineContext& ctx, const SourceImage& image, const CliOptions& o, const StopFlags& stop,
               std::vector<RunSettings>& runs, std::string& error) {
   runs.clear();
@@ -95,16 +100,42 @@ bool PlanRuns(EngineContext& ctx, const SourceImage& image, const CliOptions& o,
 }
 
 std::string DescribeRun(const RunSettings& run) {
-  std::string text = run.colortype < 0 ? "c auto" : "c" + std::to_string(run.colortype);
-  text += run.filter < 0 ? " f auto" : " f" + std::to_string(run.filter);
-  if (run.bitdepth > 0) text += " d" + std::to_string(run.bitdepth);
-  text += " s" + std::to_string(run.strategy);
+  std::string text;
+  auto add = [&](const std::string& flag) { text += (text.empty() ? "" : " ") + flag; };
+  if (run.recompress) add("recompress");
+  if (run.colortype >= 0) add("-c " + std::to_string(run.colortype));
+  if (run.filter >= 0) add("-f " + std::to_string(run.filter));
+  if (run.bitdepth > 0) add("-d " + std::to_string(run.bitdepth));
+  if (run.keeppal) add("-kp");
+  add("-s " + std::to_string(run.strategy));
   if (run.numblocks > 0) {
-    text += " n" + std::to_string(run.numblocks);
+    add("-n " + std::to_string(run.numblocks));
   } else if (run.splitthreshold <= 0.0) {
-    text += " one block";
+    add("-b 0");
   }
-  if (run.randomtables) text += " random tables";
-  if (!run.rowFilterStrategy.empty()) text += " rows " + run.rowFilterStrategy;
+  if (run.randomtables) add("--random-tables");
+  if (!run.rowFilterStrategy.empty()) add("rows " + run.rowFilterStrategy);
+  return text;
+}
+
+std::string DescribeTrial(const RunSettings& run, const RunResult& result) {
+  static const char* const kFilters[] = {"None", "Sub", "Up", "Average", "Paeth", "adaptive"};
+  static const char* const kStrategies[] = {"Xtreme!", "Intense", "Longest match", "Huffman only", "No compression"};
+  std::string text;
+  if (run.recompress) {
+    text = "image data recompressed, rows unchanged";
+  } else {
+    text = ColorTypeWords(result.outcolortype) + ", " + std::to_string(result.outbitdepth) + "-bit";
+    if (result.outfilter >= 0 && result.outfilter <= 5) text += std::string(", filter ") + kFilters[result.outfilter];
+    if (run.keeppal) text += ", palette kept";
+  }
+  if (run.numblocks > 0) {
+    text += ", " + std::to_string(run.numblocks) + " blocks";
+  } else {
+    text += run.splitthreshold > 0.0 ? ", blocks split" : ", one block";
+  }
+  if (run.strategy >= 0 && run.strategy <= 4) text += std::string(", ") + kStrategies[run.strategy];
+  if (run.randomtables) text += ", random start tables";
+  if (!run.rowFilterStrategy.empty()) text += ", row filters " + run.rowFilterStrategy;
   return text;
 }

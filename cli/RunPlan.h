@@ -24,5 +24,13 @@
 bool PlanRuns(EngineContext& ctx, const SourceImage& image, const CliOptions& options, const StopFlags& stop,
               std::vector<RunSettings>& runs, std::string& error);
 
-// Short description of a run's choices, e.g. "c3 f0 d4".
+// The user's run at the chosen effort level, before any alternative.
+RunSettings BaseRunSettings(const CliOptions& options);
+
+// A run's choices as the flags that ask for them ("-c 3 -f 0 -d 4 -s 0"),
+// labelling verbose engine messages.
 std::string DescribeRun(const RunSettings& run);
+
+// The winning run in words: "palette, 4-bit, filter None, one block,
+// Xtreme!".
+std::string DescribeTrial(const RunSettings& run, const RunResult& result);

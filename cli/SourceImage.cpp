@@ -4,12 +4,12 @@
 #include <cstring>
 
 #include "cli/AtomicFile.h"
+#include "cli/GifFrames.h"
+#include "common/pngchunks/ChunkBytes.h"
 #include "common/pngchunks/ExtractChunks.h"
 #include "decode/ImageDecode.h"
 
 namespace {
-
-constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
 // The engine counts file bytes in 32-bit integers: its stored-file estimate
 // of (4 * width + 6) * height plus chunks must stay below 2^31.
@@ -18,16 +18,143 @@ bool FitsTheEngine(long long width, long long height, size_t chunkBytes) {
   return estimate < 0x7FFFFFFFLL;
 }
 
-// The chunk walk of the decoder's extraction marks the bKGD of an RGB source
-// as present without a colour; its 16-bit samples are read here (the high
-// bytes: 8-bit sources store each sample in the low byte, zero-extended).
-uint32_t TrueColorBackground(const PngFileScan& scan, const uint8_t* file) {
+// The chunk walk of the extraction marks the bKGD of an RGB source as
+// present without a colour, and takes none from a 16-bit source: those are
+// read here (an 8-bit source stores each sample zero-extended, a 16-bit one
+// reduced to 8 bits stores v * 257; the high byte serves both after
+// scaling).
+uint32_t WideOrTrueColorBackground(const PngFileScan& scan, const uint8_t* file, uint32_t extracted) {
   const int index = scan.Find("bKGD");
-  if (index < 0) return 0xFF000000;
+  if (index < 0) return extracted;
   const ScannedChunk& chunk = scan.chunks[index];
-  if ((scan.colorType != 2 && scan.colorType != 6) || chunk.length != 6 || scan.bitDepth != 8) return 0xFF000000;
   const uint8_t* d = chunk.Data(file);
-  return 0xFF000000 | uint32_t(d[1]) << 16 | uint32_t(d[3]) << 8 | d[5];
+  auto sample = [&](int i) {
+    const uint16_t v = chunks::ReadBe16(d + 2 * i);
+    return uint32_t(scan.bitDepth == 16 ? v >> 8 : v & 0xFF);
+  };
+  if ((scan.colorType == 2 || scan.colorType == 6) && chunk.length == 6) {
+    return 0xFF000000 | sample(0) << 16 | sample(1) << 8 | sample(2);
+  }
+  if ((scan.colorType == 0 || scan.colorType == 4) && chunk.length == 2 && scan.bitDepth == 16) {
+    return 0xFF000000 | sample(0) * 0x010101u;
+  }
+  return extracted;
+}
+
+// Damage the user must accept with --fix: wrong CRCs (the bytes may have
+// changed on the way) and data after IEND (lost in the output).
+bool CheckIntegrity(SourceImage& image, bool fix, std::string& error) {
+  const PngFileScan& scan = image.scan;
+  if (!fix) {
+    if (scan.badCrcs > 0) {
+      error = "CRC error in " + std::to_string(scan.badCrcs) + " chunk" + (scan.badCrcs == 1 ? "" : "s") +
+              " (the data may be damaged); --fix accepts it";
+      return false;
+    }
+    if (!scan.complete) {
+      error = "no IEND chunk (the file is truncated or damaged); --fix accepts it";
+      return false;
+    }
+    if (scan.trailingBytes > 0) {
+      error = std::to_string(scan.trailingBytes) + " bytes after IEND would be lost; --fix drops them";
+      return false;
+    }
+    return true;
+  }
+  for (const ScannedChunk& chunk : scan.chunks) {
+    if (chunk.crcOk) continue;
+    uint8_t* record = image.bytes.data() + chunk.offset;
+    chunks::WriteBe32(record + 8 + chunk.length, chunks::ChunkCrc(record + 4, size_t(chunk.length) + 4));
+    image.notes.push_back("fixed the CRC of " + chunk.type);
+  }
+  if (scan.trailingBytes > 0) image.notes.push_back("dropped " + std::to_string(scan.trailingBytes) + " bytes after IEND");
+  return true;
+}
+
+// 16-bit images and animations: their streams and rows.  A 16-bit still
+// image whose samples all fit 8 bits gets 8-bit pixels instead and is
+// re-encoded like any other.
+bool PrepareRecompression(SourceImage& image, std::string& error) {
+  const PngFileScan& scan = image.scan;
+  if (!FindDataStreams(scan, image.bytes.data(), image.streams)) {
+    error = "malformed animation chunks";
+    return false;
+  }
+  image.filtered.resize(image.streams.size());
+  for (size_t s = 0; s < image.streams.size(); ++s) {
+    if (!InflateDataStream(image.bytes.data(), scan, image.streams[s], image.filtered[s])) {
+      error = s == 0 ? "damaged image data" : "damaged data in animation frame " + std::to_string(s);
+      return false;
+    }
+  }
+  if (!scan.animated) {
+    const int trns = scan.Find("tRNS");
+    const uint8_t* trnsData = trns >= 0 ? scan.chunks[trns].Data(image.bytes.data()) : nullptr;
+    const size_t trnsLength = trns >= 0 ? scan.chunks[trns].length : 0;
+    if (ReduceSixteenBit(image.streams[0].layout, image.filtered[0], trnsData, trnsLength, image.pixels)) {
+      image.notes.push_back("16-bit samples reduced to 8 bits (all were v * 257)");
+      image.streams.clear();
+      image.filtered.clear();
+      return true;
+    }
+    image.notes.push_back("16-bit samples kept; image data recompressed");
+  } else {
+    image.notes.push_back("animation kept (" + std::to_string(image.streams.size()) + " frame streams)");
+    image.holdFormat = scan.bitDepth <= 8 && scan.interlace == 0;
+  }
+  image.recompress = true;
+  return true;
+}
+
+void ExtractKeptChunks(SourceImage& image) {
+  const size_t size = image.bytes.size();
+  uint8_t colorType = 0, bitDepth = 0;
+  // The source palette comes from a scan that keeps everything, so that -kp
+  // works whatever the keep list says; the kept chunks from the user's list.
+  EncodeJob scanJob{};
+  std::vector<uint8_t*> scratch(256, nullptr);
+  scanJob.pal = image.palette.data();
+  scanJob.chunks = scratch.data();
+  chunks::ExtractChunks(scanJob, image.bytes.data(), size, "ALL", colorType, bitDepth);
+  image.palcount = colorType == 3 ? scanJob.palcount : 0;
+
+  const std::string keepList = image.chunkChoice.KeepList();
+  if (keepList.empty()) return;
+  // The background colour of a palette source is read through its palette,
+  // so this scan gets one too (a copy: it rewrites it).
+  std::vector<uint32_t> palette = image.palette;
+  EncodeJob kept{};
+  kept.pal = palette.data();
+  kept.chunks = image.chunks.data();
+  chunks::ExtractChunks(kept, image.bytes.data(), size, keepList.c_str(), colorType, bitDepth);
+  image.bkgd = image.chunkChoice.Keeps("bKGD") ? WideOrTrueColorBackground(image.scan, image.bytes.data(), kept.bkgd) : 0;
+  image.chunkpre = kept.chunkpre;
+  image.chunkmid = kept.chunkmid;
+  image.chunkpost = kept.chunkpost;
+  image.chunkcount = kept.chunkcount;
+}
+
+// For an animation held to its format: the palette with the tRNS alphas, as
+// the frames see it.
+void AddPaletteAlpha(SourceImage& image) {
+  const int trns = image.scan.Find("tRNS");
+  if (trns < 0) return;
+  const ScannedChunk& chunk = image.scan.chunks[trns];
+  const uint8_t* alpha = chunk.Data(image.bytes.data());
+  for (int i = 0; i < image.palcount && i < int(chunk.length); ++i) {
+    image.palette[i] = (image.palette[i] & 0x00FFFFFF) | uint32_t(alpha[i]) << 24;
+  }
+}
+
+bool DecodePixels(SourceImage& image, std::string& error) {
+  if (!image.pixels.empty()) return true;  // a reduced 16-bit image
+  image.pixels.assign(static_cast<size_t>(image.width) * image.height, 0);
+  if (ImageRender(image.bytes.data(), image.bytes.size(), image.pixels.data(), image.width * 4, image.width,
+                  image.height, 0, 0) < 0) {
+    error = "cannot decode the image (damaged or unsupported variant)";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -50,70 +177,61 @@ RunInput SourceImage::AsRunInput(bool withPalette) const {
   return input;
 }
 
+size_t SourceImage::StreamBytes(size_t stream) const {
+  size_t total = 0;
+  for (size_t i : streams[stream].chunkIndexes) total += scan.chunks[i].length - streams[stream].skip;
+  return total;
+}
+
 bool LoadSourceImage(const std::filesystem::path& path, const CliOptions& options, SourceImage& image,
                      std::string& error) {
   image.path = path;
-  if (!ReadWholeFile(path, image.bytes, error)) return false;
+  if (image.bytes.empty() && !ReadWholeFile(path, image.bytes, error)) return false;
   const size_t size = image.bytes.size();
   if (size > 0x7FFFFFFF) {
     error = "file too large";
     return false;
   }
-  image.isPng = image.bytes.size() >= 8 && std::memcmp(image.bytes.data(), kPngSignature, 8) == 0;
-
-  // Converting 16-bit samples to the engine's 8 would lose data: refuse.
-  if (image.isPng && size > 24 && image.bytes[24] == 16 && std::memcmp(&image.bytes[12], "IHDR", 4) == 0) {
-    error = "16-bit samples are not supported (the engine writes at most 8 bits per sample)";
+  image.scan = ScanPngFile(image.bytes.data(), size);
+  image.isPng = image.scan.isPng;
+  image.fromLossyFormat = size >= 3 && image.bytes[0] == 0xFF && image.bytes[1] == 0xD8 && image.bytes[2] == 0xFF;
+  const int gifFrames = CountGifFrames(image.bytes.data(), size);
+  if (gifFrames > 1 && !options.firstFrame) {
+    error = "animated GIF (" + std::to_string(gifFrames) +
+            " frames): a PNG would hold the first frame only; --first-frame writes it";
     return false;
   }
-  int width = 0, height = 0;
-  ImageGetSize(image.bytes.data(), size, &width, &height);
-  if (width <= 0 || height <= 0) {
+  if (gifFrames > 1) image.notes.push_back("first of " + std::to_string(gifFrames) + " frames");
+
+  if (image.isPng) {
+    if (!CheckIntegrity(image, options.fix, error)) return false;
+    if (!image.scan.hasIhdr) {
+      error = "damaged PNG header";
+      return false;
+    }
+    image.width = int(std::min<uint32_t>(image.scan.width, 0x7FFFFFFF));
+    image.height = int(std::min<uint32_t>(image.scan.height, 0x7FFFFFFF));
+    if ((image.scan.bitDepth == 16 || image.scan.animated) && !PrepareRecompression(image, error)) return false;
+  } else {
+    ImageGetSize(image.bytes.data(), size, &image.width, &image.height);
+  }
+  if (image.width <= 0 || image.height <= 0) {
     error = "not a supported image (PNG, GIF, BMP, TGA, PCX, CEL, DDS, JPEG) or damaged header";
     return false;
   }
-  if (!FitsTheEngine(width, height, image.bytes.size())) {
-    error = "image too large (" + std::to_string(width) + "x" + std::to_string(height) + ")";
+  if (!FitsTheEngine(image.width, image.height, size)) {
+    error = "image too large (" + std::to_string(image.width) + "x" + std::to_string(image.height) + ")";
     return false;
   }
-  image.width = width;
-  image.height = height;
-  image.pixels.assign(static_cast<size_t>(width) * height, 0);
-  if (ImageRender(image.bytes.data(), size, image.pixels.data(), width * 4, width, height, 0, 0) < 0) {
-    error = "cannot decode the image (damaged or unsupported variant)";
-    return false;
-  }
+  const bool engineRuns = !image.recompress || image.holdFormat;
+  if (engineRuns && !DecodePixels(image, error)) return false;
 
   image.chunks.assign(256, nullptr);
   image.palette.assign(256, 0);
   if (image.isPng) {
-    // The source palette comes from a scan that keeps everything, so that
-    // -kp works whatever -k says; the kept chunks from the user's list.
-    EncodeJob scan{};
-    std::vector<uint8_t*> scratch(256, nullptr);
-    scan.pal = image.palette.data();
-    scan.chunks = scratch.data();
-    uint8_t colorType = 0, bitDepth = 0;
-    chunks::ExtractChunks(scan, image.bytes.data(), size, "ALL", colorType, bitDepth);
-    image.palcount = colorType == 3 ? scan.palcount : 0;
-
-    image.scan = ScanPngFile(image.bytes.data(), size);
-    image.chunkChoice = ChooseChunks(image.scan, options.chunks, true);
-    const std::string keepList = image.chunkChoice.KeepList();
-    if (!keepList.empty()) {
-      // The background colour of a palette source is read through its
-      // palette, so this scan gets one too (a copy: it rewrites it).
-      std::vector<uint32_t> palette = image.palette;
-      EncodeJob kept{};
-      kept.pal = palette.data();
-      kept.chunks = image.chunks.data();
-      chunks::ExtractChunks(kept, image.bytes.data(), size, keepList.c_str(), colorType, bitDepth);
-      image.bkgd = kept.bkgd == 0xFF000000 ? TrueColorBackground(image.scan, image.bytes.data()) : kept.bkgd;
-      image.chunkpre = kept.chunkpre;
-      image.chunkmid = kept.chunkmid;
-      image.chunkpost = kept.chunkpost;
-      image.chunkcount = kept.chunkcount;
-    }
+    image.chunkChoice = ChooseChunks(image.scan, options.chunks, !image.recompress);
+    ExtractKeptChunks(image);
+    if (image.holdFormat) AddPaletteAlpha(image);
   }
   return true;
 }

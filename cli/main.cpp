@@ -1,8 +1,8 @@
 // velkor: the command-line optimizer.
 #include <unistd.h>
 
-#include <csignal>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 
 #include "cli/BatchRunner.h"
@@ -10,14 +10,15 @@
 
 namespace {
 
-StopFlags gStop;  // reached from the signal handler, which has no context
+StopFlags gStop;  // reached from the signal handlers, which have no context
 
-// First Ctrl-C: finish every run after its current pass and write what it
-// has (as the dialog's "Stop After This Pass"); second: cancel and keep the
-// originals.
+// First Ctrl-C: the runs under way finish after their current pass and
+// their files are written (as the dialog's "Stop After This Pass"); nothing
+// new starts.  Second: cancel, originals kept.
 void OnInterrupt(int) {
+  gStop.signal = SIGINT;
   if (!gStop.finishAfterPass.exchange(true)) {
-    static const char kNote[] = "\nvelkor: finishing after this pass (Ctrl-C again to cancel)\n";
+    static const char kNote[] = "\nvelkor: finishing the files under way (Ctrl-C again to cancel)\n";
     (void)!::write(2, kNote, sizeof kNote - 1);
     return;
   }
@@ -26,8 +27,22 @@ void OnInterrupt(int) {
 
 // A termination request cancels at once; the originals stay as they were.
 void OnTerminate(int) {
+  gStop.signal = SIGTERM;
   gStop.finishAfterPass = true;
   gStop.cancel = true;
+}
+
+void PrintSummary(const BatchSummary& summary, double seconds, FILE* out) {
+  // Savings are counted per file and never below zero, so a conversion that
+  // grew does not show as a loss.
+  const double saved = summary.bytesBefore ? (double(summary.bytesBefore) - double(summary.bytesAfter)) * 100.0 /
+                                                 double(summary.bytesBefore)
+                                           : 0.0;
+  std::fprintf(out, "%d file%s, %d failed", summary.files, summary.files == 1 ? "" : "s", summary.failed);
+  if (summary.skipped > 0) std::fprintf(out, ", %d skipped", summary.skipped);
+  std::fprintf(out, ": %llu -> %llu bytes (%.2f%% saved) in %.2f s\n",
+               static_cast<unsigned long long>(summary.bytesBefore),
+               static_cast<unsigned long long>(summary.bytesAfter), saved, seconds);
 }
 
 }  // namespace
@@ -50,15 +65,7 @@ int main(int argc, char** argv) {
   const BatchSummary summary = RunBatch(options, gStop);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-  if (!options.quiet) {
-    const double saved = summary.bytesBefore
-                             ? (double(summary.bytesBefore) - double(summary.bytesAfter)) * 100.0 /
-                                   double(summary.bytesBefore)
-                             : 0.0;
-    std::printf("%d file%s, %d failed: %llu -> %llu bytes (%.2f%% saved) in %.2f s\n", summary.files,
-                summary.files == 1 ? "" : "s", summary.failed,
-                static_cast<unsigned long long>(summary.bytesBefore),
-                static_cast<unsigned long long>(summary.bytesAfter), saved, seconds);
-  }
+  if (!options.quiet && !options.json) PrintSummary(summary, seconds, options.toStdout ? stderr : stdout);
+  if (gStop.signal != 0) return 128 + gStop.signal;
   return summary.failed > 0 ? 1 : 0;
 }

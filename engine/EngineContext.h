@@ -101,10 +101,20 @@ struct EngineContext {
   int64_t collectedCount = 0;
   int64_t collectedCapacity = 0;
 
+  // The bytes a byte-stream run compresses, fed row by row (DeflateBytes.h).
+  const uint8_t* streamBytes = nullptr;
+  int64_t streamSize = 0;
+  int streamRowLength = 0;
+
   // Row percentage through a reciprocal of the height.
   uint32_t percentFactor = 0;
   uint32_t percentCorrection = 0;
 };
+
+// Takes the job for a run: its callbacks (do-nothing ones where it has
+// none), its choices, and a working state with nothing left of an earlier
+// run.
+void StartRun(EngineContext& ctx, EncodeJob* gpo);
 
 // Runs one job in the given context.  Independent contexts may run on
 // independent threads at the same time; one context runs one job at a time.

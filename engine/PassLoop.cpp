@@ -201,14 +201,14 @@ bool SetUpPasses(EngineContext& ctx) {
   return true;
 }
 
-bool RunPassLoop(EngineContext& ctx) {
+bool RunPassLoop(EngineContext& ctx, PassFeeder encodePass) {
   EncodeJob& job = *ctx.job;
   for (;;) {
     if (job.pass == 0 && !BeginCompression(ctx)) return false;
     if (job.pass >= 0) TakeSnapshot(ctx);
     ctx.print("\r");
     PublishPercent(job, -1);
-    if (!EncodeImagePass(ctx)) return false;
+    if (!encodePass(ctx)) return false;
     PublishPass(job, job.pass + 1);
     if (job.pass < 1) continue;
     if (JudgePass(ctx) == PassVerdict::Stop) return true;

@@ -17,9 +17,11 @@
 // first compression pass.  False after "\rmalloc failed".
 bool SetUpPasses(EngineContext& ctx);
 
-// Runs the passes.  False when the run fails; true with the last pass's
-// file in the output buffer.
-bool RunPassLoop(EngineContext& ctx);
+// Runs the passes; encodePass feeds one whole pass (the image's rows, or a
+// byte stream's).  False when the run fails; true with the last pass's file
+// in the output buffer.
+using PassFeeder = bool (*)(EngineContext& ctx);
+bool RunPassLoop(EngineContext& ctx, PassFeeder encodePass);
 
 // The fingerprint of the current snapshot (and palette for colour type 3).
 uint32_t PassFingerprint(const EngineContext& ctx);

@@ -1,0 +1,55 @@
+#include "cli/StreamRecompress.h"
+
+#include <cstring>
+
+#include "cli/PngSplice.h"
+
+namespace {
+
+// The chunk's data in the file, or empty when the file has none.
+std::vector<uint8_t> ChunkData(const PngFileScan& scan, const uint8_t* file, const char* type) {
+  const int i = scan.Find(type);
+  if (i < 0) return {};
+  const uint8_t* d = scan.chunks[i].Data(file);
+  return std::vector<uint8_t>(d, d + scan.chunks[i].length);
+}
+
+bool SameFormat(const SourceImage& image, const std::vector<uint8_t>& png) {
+  const PngFileScan other = ScanPngFile(png.data(), png.size());
+  for (const char* type : {"IHDR", "PLTE", "tRNS"}) {
+    if (ChunkData(image.scan, image.bytes.data(), type) != ChunkData(other, png.data(), type)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool RecompressStreams(EngineContext& ctx, const SourceImage& image, const RunSettings& settings,
+                       const StopFlags& stop, RunProgress* progress, std::vector<std::vector<uint8_t>>& streams) {
+  streams.assign(image.streams.size(), {});
+  for (size_t s = 0; s < image.streams.size(); ++s) {
+    const std::vector<uint8_t>& rows = image.filtered[s];
+    const int rowLength = int(image.streams[s].layout.RowSize());
+    std::vector<uint8_t> zlib;
+    if (!RunByteStream(ctx, rows.data(), rows.size(), rowLength, settings, stop, progress, zlib)) return false;
+    if (zlib.size() < image.StreamBytes(s)) streams[s] = std::move(zlib);
+    // After the first Ctrl-C the stream under way finished its pass; the
+    // remaining frames keep their own data.
+    if (stop.finishAfterPass) break;
+  }
+  return true;
+}
+
+std::vector<uint8_t> AssembleRecompressed(const SourceImage& image, std::vector<std::vector<uint8_t>> streams,
+                                          const std::vector<uint8_t>* enginePng, bool& usedEngine) {
+  usedEngine = false;
+  if (enginePng && !streams.empty() && SameFormat(image, *enginePng)) {
+    std::vector<uint8_t> idat = IdatStreamOf(*enginePng);
+    const size_t current = streams[0].empty() ? image.StreamBytes(0) : streams[0].size();
+    if (!idat.empty() && idat.size() < current) {
+      streams[0] = std::move(idat);
+      usedEngine = true;
+    }
+  }
+  return SplicePng(image.bytes.data(), image.scan, image.streams, streams, image.chunkChoice);
+}

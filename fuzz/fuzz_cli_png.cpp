@@ -1,0 +1,55 @@
+// The command-line tool's own reading of outside bytes: the chunk walk with
+// its CRC and trailing-data checks, the animation's frame streams, their
+// inflation and the 16-bit reduction, the GIF frame count and the chunk-name
+// lists users type.  Nothing may be read outside the input, and a file
+// rebuilt around its own streams must walk the same way.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "cli/ChunkNames.h"
+#include "cli/GifFrames.h"
+#include "cli/PngFileScan.h"
+#include "cli/PngImageData.h"
+#include "cli/PngSplice.h"
+
+namespace {
+
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+// Larger images are valid but only slow the fuzzer down.
+constexpr size_t kMaxStream = size_t(1) << 22;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  CountGifFrames(data, size);
+  std::vector<std::string> names;
+  std::string error;
+  if (size < 64) ParseChunkList(std::string(reinterpret_cast<const char*>(data), size), names, error);
+
+  const PngFileScan scan = ScanPngFile(data, size);
+  std::vector<DataStream> streams;
+  if (!FindDataStreams(scan, data, streams)) return 0;
+  std::vector<std::vector<uint8_t>> recompressed(streams.size());
+  for (size_t s = 0; s < streams.size(); ++s) {
+    if (streams[s].layout.StreamSize() > kMaxStream) return 0;
+    std::vector<uint8_t> rows;
+    if (!InflateDataStream(data, scan, streams[s], rows)) continue;
+    Check(rows.size() == streams[s].layout.StreamSize());
+    std::vector<uint32_t> pixels;
+    if (ReduceSixteenBit(streams[s].layout, rows, nullptr, 0, pixels)) {
+      Check(pixels.size() == size_t(streams[s].layout.width) * streams[s].layout.height);
+    }
+    // A stand-in stream: the splice must frame any bytes soundly.
+    recompressed[s].assign(rows.begin(), rows.begin() + long(rows.size() < 40 ? rows.size() : 40));
+  }
+  const std::vector<uint8_t> rebuilt = SplicePng(data, scan, streams, recompressed, ChunkChoice());
+  const PngFileScan again = ScanPngFile(rebuilt.data(), rebuilt.size());
+  Check(again.isPng && again.badCrcs == 0 && again.trailingBytes == 0);
+  return 0;
+}

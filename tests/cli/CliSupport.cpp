@@ -1,0 +1,187 @@
+#include "cli/CliSupport.h"
+
+#include <fcntl.h>
+#include <png.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace clitest {
+
+namespace {
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+std::string TakeText(const fs::path& path) {
+  const auto bytes = oracle::ReadFile(path);
+  fs::remove(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Starts velkor in dir; its stdout goes to dir/.stdout, its stderr to
+// stderrFd (or nowhere).
+pid_t Spawn(const fs::path& dir, const std::vector<std::string>& args, int stderrFd) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (::chdir(dir.c_str()) != 0) _exit(126);
+    const int devnull = ::open("/dev/null", O_WRONLY);
+    const int out = ::open(".stdout", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(out, 1);
+    ::dup2(stderrFd >= 0 ? stderrFd : devnull, 2);
+    std::vector<char*> argv{const_cast<char*>(VELKOR_CLI)};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(VELKOR_CLI, argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+int Wait(pid_t pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+CommandResult RunVelkor(const std::string& args, const fs::path& dir, const std::string& stdinFile) {
+  std::string cmd = "cd " + Quote(dir.string()) + " && " + Quote(VELKOR_CLI) + " " + args;
+  cmd += " >.stdout 2>.stderr";
+  if (!stdinFile.empty()) cmd += " <" + Quote(stdinFile);
+  const int raw = std::system(cmd.c_str());
+  const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return {status, TakeText(dir / ".stdout"), TakeText(dir / ".stderr")};
+}
+
+oracle::Image DecodeFile(const fs::path& path) {
+  oracle::Image image;
+  std::string error;
+  EXPECT_TRUE(oracle::DecodePng(oracle::ReadFile(path), image, &error)) << path << ": " << error;
+  return image;
+}
+
+fs::path CopySuiteFile(const std::string& name, const fs::path& dir) {
+  const fs::path target = dir / name;
+  fs::copy_file(oracle::DataDir() / "pngsuite" / name, target, fs::copy_options::overwrite_existing);
+  return target;
+}
+
+size_t CountLines(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
+
+std::string ChunkTypes(const fs::path& png) {
+  std::vector<oracle::Chunk> chunks;
+  EXPECT_TRUE(oracle::ListChunks(oracle::ReadFile(png), chunks)) << png;
+  std::string all;
+  for (const auto& c : chunks) all += c.type + " ";
+  return all;
+}
+
+CommandResult SignalVelkorAfter(const fs::path& dir, const std::vector<std::string>& args, const std::string& waitFor,
+                                int signal, int count) {
+  int pipeFds[2];
+  if (::pipe(pipeFds) != 0) return {};
+  std::vector<std::string> all = {"-v"};
+  all.insert(all.end(), args.begin(), args.end());
+  const pid_t pid = Spawn(dir, all, pipeFds[1]);
+  ::close(pipeFds[1]);
+  CommandResult result;
+  char buffer[4096];
+  bool sent = false;
+  for (;;) {
+    const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    result.err.append(buffer, size_t(n));
+    if (!sent && result.err.find(waitFor) != std::string::npos) {
+      for (int i = 0; i < count; ++i) {
+        ::kill(pid, signal);
+        // The second signal must arrive after the first was handled.
+        if (i + 1 < count) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      }
+      sent = true;
+    }
+  }
+  ::close(pipeFds[0]);
+  result.status = Wait(pid);
+  result.out = TakeText(dir / ".stdout");
+  return result;
+}
+
+int SignalVelkor(const fs::path& dir, const std::vector<std::string>& args, int signal, int count, int delayMs) {
+  const pid_t pid = Spawn(dir, args, -1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+  for (int i = 0; i < count; ++i) ::kill(pid, signal);
+  const int status = Wait(pid);
+  fs::remove(dir / ".stdout");
+  return status;
+}
+
+bool DecodePng16(const std::vector<uint8_t>& png, std::vector<uint16_t>& rgba, int& width, int& height) {
+  // The plain reader, not the simplified API, whose 16-bit format would
+  // convert the gamma: samples stay as stored.
+  png_structp reader = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(reader);
+  if (setjmp(png_jmpbuf(reader))) {
+    png_destroy_read_struct(&reader, &info, nullptr);
+    return false;
+  }
+  struct Source {
+    const std::vector<uint8_t>* bytes;
+    size_t pos;
+  } source{&png, 0};
+  png_set_read_fn(reader, &source, [](png_structp p, png_bytep out, png_size_t n) {
+    auto* s = static_cast<Source*>(png_get_io_ptr(p));
+    if (s->pos + n > s->bytes->size()) png_error(p, "short");
+    std::copy_n(s->bytes->data() + s->pos, n, out);
+    s->pos += n;
+  });
+  png_read_info(reader, info);
+  png_set_expand(reader);
+  png_set_expand_16(reader);
+  png_set_gray_to_rgb(reader);
+  png_set_add_alpha(reader, 0xFFFF, PNG_FILLER_AFTER);
+  png_set_swap(reader);  // host order on little-endian machines
+  const int passes = png_set_interlace_handling(reader);
+  png_read_update_info(reader, info);
+  width = int(png_get_image_width(reader, info));
+  height = int(png_get_image_height(reader, info));
+  rgba.assign(size_t(width) * height * 4, 0);
+  for (int pass = 0; pass < passes; ++pass) {
+    for (int y = 0; y < height; ++y) {
+      png_read_row(reader, reinterpret_cast<png_bytep>(&rgba[size_t(y) * width * 4]), nullptr);
+    }
+  }
+  png_read_end(reader, nullptr);
+  png_destroy_read_struct(&reader, &info, nullptr);
+  return true;
+}
+
+int RunPythonPng(const std::string& script) {
+  static const std::string kWriter =
+      "import struct, zlib\n"
+      "def chunk(t, d):\n"
+      "    return struct.pack('>I', len(d)) + t + d + struct.pack('>I', zlib.crc32(t + d) & 0xffffffff)\n"
+      "def rows(samples, w, h, bpp):\n"
+      "    # samples: bytes of h rows of w * bpp bytes; filter None per row\n"
+      "    out = b''\n"
+      "    for y in range(h):\n"
+      "        out += b'\\x00' + samples[y * w * bpp:(y + 1) * w * bpp]\n"
+      "    return zlib.compress(out, 9)\n"
+      "def ihdr(w, h, depth, ct, interlace=0):\n"
+      "    return chunk(b'IHDR', struct.pack('>IIBBBBB', w, h, depth, ct, 0, 0, interlace))\n"
+      "SIG = b'\\x89PNG\\r\\n\\x1a\\n'\n"
+      "IEND = chunk(b'IEND', b'')\n";
+  return oracle::RunPython(kWriter + script);
+}
+
+}  // namespace clitest

@@ -1,0 +1,47 @@
+// Running the velkor command as a user does, from the CLI suites: a separate
+// process in a temporary folder, its exit status and its two output streams.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/Oracles.h"
+
+namespace clitest {
+
+struct CommandResult {
+  int status = -1;
+  std::string out, err;
+};
+
+// Runs "velkor ARGS" in dir (a shell line, so quoting works as typed);
+// stdinFile, when given, becomes its standard input.
+CommandResult RunVelkor(const std::string& args, const std::filesystem::path& dir,
+                        const std::string& stdinFile = "");
+
+oracle::Image DecodeFile(const std::filesystem::path& path);
+std::filesystem::path CopySuiteFile(const std::string& name, const std::filesystem::path& dir);
+size_t CountLines(const std::string& text);
+std::string ChunkTypes(const std::filesystem::path& png);
+
+// Starts velkor on args in dir with -v, waits until its standard error shows
+// waitFor (a pass has ended), sends the signal count times, and returns the
+// exit status (-1 when the signal ended it) and what it wrote.
+CommandResult SignalVelkorAfter(const std::filesystem::path& dir, const std::vector<std::string>& args,
+                                const std::string& waitFor, int signal, int count);
+
+// Starts velkor and sends the signal after delayMs (for SIGKILL, which no
+// output can precede usefully).
+int SignalVelkor(const std::filesystem::path& dir, const std::vector<std::string>& args, int signal, int count,
+                 int delayMs);
+
+// Every sample of a PNG at 16 bits per channel (libpng: palette and tRNS
+// expanded, grey to RGB, alpha added, 8-bit samples scaled by 257).
+bool DecodePng16(const std::vector<uint8_t>& png, std::vector<uint16_t>& rgba, int& width, int& height);
+
+// Writes a PNG (or APNG) from Python with zlib, for files Pillow cannot
+// make: script defines the frames; see the callers.
+int RunPythonPng(const std::string& script);
+
+}  // namespace clitest
