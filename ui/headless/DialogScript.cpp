@@ -1,5 +1,6 @@
 #include "ui/headless/DialogScript.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <fstream>
@@ -58,7 +59,8 @@ constexpr VerbShape kVerbs[] = {
     {"wait", true, false},   {"press", true, false},       {"type", true, true},
     {"check", true, false},  {"slide", true, true},        {"alt", true, false},
     {"expect", true, true},  {"expect-state", true, true}, {"expect-box", true, true},
-    {"shot", true, false},
+    {"shot", true, false},   {"key", true, false},         {"click", false, false},
+    {"expect-description", true, true},
 };
 
 bool StateHolds(HeadlessToolkit& toolkit, HeadlessWindow& window, int id, std::string_view state) {
@@ -72,6 +74,27 @@ bool StateHolds(HeadlessToolkit& toolkit, HeadlessWindow& window, int id, std::s
 }
 
 }  // namespace
+
+std::vector<int> ParseIdList(std::string_view text) {
+  std::vector<int> ids;
+  while (!Trim(text).empty()) {
+    if (const std::optional<int> id = ToInt(NextWord(text))) ids.push_back(*id);
+  }
+  return ids;
+}
+
+std::string DescriptionDifferences(const HeadlessWindow& window, std::string_view ignoredTexts) {
+  const std::vector<int> ignored = ParseIdList(ignoredTexts);
+  std::string differences;
+  for (const HeadlessControl& control : window.controls) {
+    const ControlTemplate& row = *control.source;
+    const bool textIgnored = std::find(ignored.begin(), ignored.end(), control.id) != ignored.end();
+    if (!textIgnored && control.text != row.text) differences += std::to_string(control.id) + " text; ";
+    if (control.enabled != ((row.style & style::kDisabled) == 0)) differences += std::to_string(control.id) + " enabled; ";
+    if (control.visible != ((row.style & style::kVisible) != 0)) differences += std::to_string(control.id) + " visible; ";
+  }
+  return differences;
+}
 
 ParsedScript ParseDialogScript(std::string_view source) {
   ParsedScript parsed;
@@ -96,7 +119,9 @@ ParsedScript ParseDialogScript(std::string_view source) {
       parsed.error = where + "unknown command \"" + command.verb + "\"";
       return parsed;
     }
-    command.target = std::string(shape->verb == "expect-box" && Trim(rest).starts_with('"') ? "" : NextWord(rest));
+    if (shape->hasTarget) {
+      command.target = std::string(shape->verb == "expect-box" && Trim(rest).starts_with('"') ? "" : NextWord(rest));
+    }
     if (shape->verb == "expect-box" && command.target.empty()) {
       // A quoted title: take it up to its closing quote.
       rest = Trim(rest);
@@ -108,7 +133,7 @@ ParsedScript ParseDialogScript(std::string_view source) {
       command.target = std::string(rest.substr(1, close - 1));
       rest = rest.substr(close + 1);
     }
-    if (command.target.empty()) {
+    if (shape->hasTarget && command.target.empty()) {
       parsed.error = where + command.verb + " needs an argument";
       return parsed;
     }
@@ -156,6 +181,10 @@ DialogDriver::Outcome ScriptDriver::Step(HeadlessToolkit& toolkit, HeadlessWindo
   return Outcome::Waiting;
 }
 
+void ScriptDriver::GiveUp() {
+  if (!Failed() && m_next < m_commands.size()) Fail(m_commands[m_next], "not met, and nothing can change the dialog");
+}
+
 ScriptDriver::Result ScriptDriver::Fail(const ScriptCommand& command, const std::string& why) {
   m_error = "line " + std::to_string(command.line) + ": " + command.verb + " " + command.target + ": " + why;
   return Result::Failed;
@@ -172,6 +201,15 @@ ScriptDriver::Result ScriptDriver::Run(const ScriptCommand& command, HeadlessToo
   if (verb == "alt") {
     if (command.target != "down" && command.target != "up") return Fail(command, "expected down or up");
     toolkit.UserKey(kVirtualKeyAlt, command.target == "up");
+    return Result::Done;
+  }
+  if (verb == "key") {
+    if (command.target != "enter" && command.target != "escape") return Fail(command, "expected enter or escape");
+    toolkit.PostToDialog(&window, kWmChar, command.target == "enter" ? kKeyReturn : kKeyEscape, 0);
+    return Result::Done;
+  }
+  if (verb == "click") {
+    toolkit.PostToDialog(&window, kWmLButtonDown, 0, 0);
     return Result::Done;
   }
   if (verb == "shot") {
@@ -192,6 +230,11 @@ ScriptDriver::Result ScriptDriver::Run(const ScriptCommand& command, HeadlessToo
       }
     }
     return Result::NotYet;
+  }
+  if (verb == "expect-description") {
+    if (ToInt(command.target) != window.source->id) return Fail(command, "another dialog is on top");
+    const std::string differences = DescriptionDifferences(window, command.text);
+    return differences.empty() ? Result::Done : Fail(command, differences);
   }
   if (verb == "expect" && command.target == "title") {
     return window.title == command.text ? Result::Done : Result::NotYet;

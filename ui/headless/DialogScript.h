@@ -14,6 +14,11 @@
 //   expect-box TITLE TEXT  until a message box with this title and text has
 //                        been shown (since the previous expect-box)
 //   shot NAME            picture of the screen into the shot folder
+//   expect-description RESOURCE [ID...]  every control still as its
+//                        template describes it (class, text, enabled,
+//                        visible), except the texts of the listed ids
+//   key enter|escape     the key typed on the dialog itself
+//   click                a left click on the dialog's own surface
 //
 // TEXT is the rest of the line, or a double-quoted string with C escapes
 // (\n, \", \\) when it must keep blanks at its ends or hold a line break.
@@ -46,6 +51,11 @@ struct ParsedScript {
 
 ParsedScript ParseDialogScript(std::string_view source);
 
+// Blank-separated control ids (what expect-description ignores).
+std::vector<int> ParseIdList(std::string_view text);
+// "" when every control matches its template row, else what differs.
+std::string DescriptionDifferences(const HeadlessWindow& window, std::string_view ignoredTexts);
+
 class ScriptDriver final : public DialogDriver {
  public:
   static constexpr uint64_t kPatienceMs = 120000;
@@ -54,6 +64,7 @@ class ScriptDriver final : public DialogDriver {
   ScriptDriver(std::vector<ScriptCommand> commands, std::string shotFolder);
 
   Outcome Step(HeadlessToolkit& toolkit, HeadlessWindow& window) override;
+  void GiveUp() override;
 
   bool Failed() const { return !m_error.empty(); }
   const std::string& Error() const { return m_error; }
