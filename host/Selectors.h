@@ -5,11 +5,9 @@
 // std::bad_alloc; PluginMain turns either into a result code and releases
 // what the sequence held.
 //
-// The about box and the save live with the dialogs: ShowAboutBox is defined
-// by the about box's source (win/ and the headless toolkit), WriteStart by
-// host/WritePath.cpp.  Until those land, host/AboutBoxNotBuilt.cpp and
-// host/WritePathNotBuilt.cpp define them to refuse the call; whoever lands
-// the real one deletes the matching NotBuilt file.
+// The about box is host/AboutBox.cpp; the save lives with the dialogs:
+// WriteStart by host/WritePath.cpp.  Until that lands,
+// host/WritePathNotBuilt.cpp defines it to refuse the call.
 #pragma once
 
 #include "host/HostInterface.h"

@@ -122,6 +122,14 @@ void Module::CaptureMessageBoxes() const {
 
 #endif
 
+void* Module::Symbol(const char* name) const {
+#ifdef _WIN32
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(m_library), name));
+#else
+  return dlsym(m_library, name);
+#endif
+}
+
 void Module::Call(int16_t selector, void* record, intptr_t* data, int16_t* result) const {
   m_entry(selector, record, data, result);
 }

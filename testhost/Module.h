@@ -30,6 +30,8 @@ class Module {
   // Routes the module's message boxes to the stand-in (Linux); on Windows
   // the boxes are real windows.
   void CaptureMessageBoxes() const;
+  // An exported function of the module by name, or null.
+  void* Symbol(const char* name) const;
 
  private:
   void* m_library = nullptr;

@@ -1,7 +1,8 @@
 // velkor-host: a host stand-in that loads the VELKOR module and drives it
 // through selector sequences as an image editor would.
 //
-//   velkor-host [--module PATH] [--fault NAME[=VALUE]]... COMMAND ARGS...
+//   velkor-host [--module PATH] [--fault NAME[=VALUE]]... [--dialog SCRIPT [--shots DIR]]
+//               COMMAND ARGS...
 //
 // Exit status: the command's, or 3 when the host saw the module do what a
 // sound module never does (anything held at a sequence end, a bad request).
@@ -12,13 +13,15 @@
 #include <vector>
 
 #include "testhost/Commands.h"
+#include "testhost/DialogScriptOption.h"
 #include "testhost/Module.h"
 #include "testhost/StandInHost.h"
 
 namespace {
 
 void PrintUsage() {
-  std::fprintf(stderr, "usage: velkor-host [--module PATH] [--fault NAME[=VALUE]]... COMMAND ARGS...\ncommands:\n");
+  std::fprintf(stderr, "usage: velkor-host [--module PATH] [--fault NAME[=VALUE]]... [--dialog SCRIPT [--shots DIR]] COMMAND ARGS...\n"
+               "commands:\n");
   std::vector<testhost::Command> commands = testhost::Commands();
   std::sort(commands.begin(), commands.end(),
             [](const testhost::Command& a, const testhost::Command& b) { return std::strcmp(a.name, b.name) < 0; });
@@ -31,11 +34,16 @@ void PrintUsage() {
 int main(int argc, char** argv) {
   std::string modulePath = testhost::DefaultModulePath();
   testhost::StandInHost host;
+  testhost::DialogScriptOption dialogScript;
   int index = 1;
   for (; index < argc; ++index) {
     const std::string option = argv[index];
     if (option == "--module" && index + 1 < argc) {
       modulePath = argv[++index];
+    } else if (option == "--dialog" && index + 1 < argc) {
+      dialogScript.scriptPath = argv[++index];
+    } else if (option == "--shots" && index + 1 < argc) {
+      dialogScript.shotFolder = argv[++index];
     } else if (option == "--fault" && index + 1 < argc) {
       std::string error;
       if (!testhost::ApplyFault(host.faults(), argv[++index], error)) {
@@ -65,9 +73,13 @@ int main(int argc, char** argv) {
     return testhost::kExitHostProblem;
   }
   module.CaptureMessageBoxes();
+  if (!dialogScript.scriptPath.empty() && !testhost::InstallDialogScript(module, dialogScript)) {
+    return testhost::kExitUsage;
+  }
   testhost::CommandContext context{module, host, std::vector<std::string>(argv + index, argv + argc)};
-  const int status = command->run(context);
+  int status = command->run(context);
   std::fflush(stdout);
+  if (!dialogScript.scriptPath.empty() && !testhost::DialogScriptSucceeded(module) && status == 0) status = 1;
   if (host.Problems() > 0) {
     std::fprintf(stderr, "velkor-host: %d host problem(s)\n", host.Problems());
     return testhost::kExitHostProblem;

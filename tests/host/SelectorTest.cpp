@@ -51,15 +51,6 @@ TEST(Selectors, PrepareStepsClearMaxDataStartStepsClearDataOthersDoNothing) {
   }
 }
 
-TEST(Selectors, TheAboutBoxAndTheSaveReportThemselvesNotBuilt) {
-  for (int selector : {0, 14}) {
-    const HostRun run = RunHost({"call", std::to_string(selector)});
-    EXPECT_EQ(run.ResultOf(selector), -4) << run.output;
-    EXPECT_TRUE(run.Contains("not built yet")) << run.output;
-    EXPECT_EQ(run.exitCode, 0) << run.output;
-  }
-}
-
 TEST(Selectors, WriteFinishHandsTheHostAnEmptyDescriptor) {
   const HostRun run = RunHost({"--fault", "descriptor=3", "call", "16"});
   EXPECT_EQ(run.ResultOf(16), 0);

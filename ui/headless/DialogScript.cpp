@@ -58,7 +58,7 @@ constexpr VerbShape kVerbs[] = {
     {"wait", true, false},   {"press", true, false},       {"type", true, true},
     {"check", true, false},  {"slide", true, true},        {"alt", true, false},
     {"expect", true, true},  {"expect-state", true, true}, {"expect-box", true, true},
-    {"shot", true, false},
+    {"shot", true, false},   {"key", true, false},         {"click", false, false},
 };
 
 bool StateHolds(HeadlessToolkit& toolkit, HeadlessWindow& window, int id, std::string_view state) {
@@ -96,7 +96,9 @@ ParsedScript ParseDialogScript(std::string_view source) {
       parsed.error = where + "unknown command \"" + command.verb + "\"";
       return parsed;
     }
-    command.target = std::string(shape->verb == "expect-box" && Trim(rest).starts_with('"') ? "" : NextWord(rest));
+    if (shape->hasTarget) {
+      command.target = std::string(shape->verb == "expect-box" && Trim(rest).starts_with('"') ? "" : NextWord(rest));
+    }
     if (shape->verb == "expect-box" && command.target.empty()) {
       // A quoted title: take it up to its closing quote.
       rest = Trim(rest);
@@ -108,7 +110,7 @@ ParsedScript ParseDialogScript(std::string_view source) {
       command.target = std::string(rest.substr(1, close - 1));
       rest = rest.substr(close + 1);
     }
-    if (command.target.empty()) {
+    if (shape->hasTarget && command.target.empty()) {
       parsed.error = where + command.verb + " needs an argument";
       return parsed;
     }
@@ -156,6 +158,10 @@ DialogDriver::Outcome ScriptDriver::Step(HeadlessToolkit& toolkit, HeadlessWindo
   return Outcome::Waiting;
 }
 
+void ScriptDriver::GiveUp() {
+  if (!Failed() && m_next < m_commands.size()) Fail(m_commands[m_next], "not met, and nothing can change the dialog");
+}
+
 ScriptDriver::Result ScriptDriver::Fail(const ScriptCommand& command, const std::string& why) {
   m_error = "line " + std::to_string(command.line) + ": " + command.verb + " " + command.target + ": " + why;
   return Result::Failed;
@@ -172,6 +178,15 @@ ScriptDriver::Result ScriptDriver::Run(const ScriptCommand& command, HeadlessToo
   if (verb == "alt") {
     if (command.target != "down" && command.target != "up") return Fail(command, "expected down or up");
     toolkit.UserKey(kVirtualKeyAlt, command.target == "up");
+    return Result::Done;
+  }
+  if (verb == "key") {
+    if (command.target != "enter" && command.target != "escape") return Fail(command, "expected enter or escape");
+    toolkit.PostToDialog(&window, kWmChar, command.target == "enter" ? kKeyReturn : kKeyEscape, 0);
+    return Result::Done;
+  }
+  if (verb == "click") {
+    toolkit.PostToDialog(&window, kWmLButtonDown, 0, 0);
     return Result::Done;
   }
   if (verb == "shot") {

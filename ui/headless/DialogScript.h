@@ -14,6 +14,8 @@
 //   expect-box TITLE TEXT  until a message box with this title and text has
 //                        been shown (since the previous expect-box)
 //   shot NAME            picture of the screen into the shot folder
+//   key enter|escape     the key typed on the dialog itself
+//   click                a left click on the dialog's own surface
 //
 // TEXT is the rest of the line, or a double-quoted string with C escapes
 // (\n, \", \\) when it must keep blanks at its ends or hold a line break.
@@ -54,6 +56,7 @@ class ScriptDriver final : public DialogDriver {
   ScriptDriver(std::vector<ScriptCommand> commands, std::string shotFolder);
 
   Outcome Step(HeadlessToolkit& toolkit, HeadlessWindow& window) override;
+  void GiveUp() override;
 
   bool Failed() const { return !m_error.empty(); }
   const std::string& Error() const { return m_error; }

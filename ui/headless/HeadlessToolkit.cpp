@@ -1,6 +1,7 @@
 #include "ui/headless/HeadlessToolkit.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace ui::headless {
 namespace {
@@ -41,6 +42,10 @@ MessageResult HeadlessToolkit::RunModal(ModalDialog& dialog, InstanceSource sour
   m_stack.push_back(std::make_unique<HeadlessWindow>(*tmpl));
   HeadlessWindow& window = *m_stack.back();
   Dispatch(window, kWmInitDialog, 0, reinterpret_cast<LongParam>(&dialog));
+  if (echoDialogs) {
+    std::fputs(RenderWindowText(window).c_str(), stdout);
+    std::fflush(stdout);
+  }
   RunLoop(window);
   Dispatch(window, kWmDestroy, 0, 0);
   const MessageResult result = window.result;
@@ -61,6 +66,7 @@ void HeadlessToolkit::RunLoop(HeadlessWindow& window) {
         m_driver ? m_driver->Step(*this, window) : DialogDriver::Outcome::Finished;
     if (outcome == DialogDriver::Outcome::Acted || window.ended) continue;
     if (!LetTimePass(window)) {
+      if (outcome == DialogDriver::Outcome::Waiting) m_driver->GiveUp();
       m_problems.push_back("dialog " + std::to_string(window.source->id) + " has nothing left to end it");
       window.ended = true;
       window.result = -1;

@@ -42,6 +42,9 @@ class DialogDriver {
   };
   virtual ~DialogDriver() = default;
   virtual Outcome Step(HeadlessToolkit& toolkit, HeadlessWindow& window) = 0;
+  // The dialog is stuck while the driver was waiting: nothing will ever
+  // change it, so what the driver waits for will not come.
+  virtual void GiveUp() {}
 };
 
 // The trackbar notification the toolkit sends when the user moves a slider.
@@ -81,6 +84,10 @@ class HeadlessToolkit final : public DialogToolkit {
   bool UserType(HeadlessWindow& window, int id, std::string_view text);
   bool UserSlide(HeadlessWindow& window, int id, int pos);
   bool UserKey(int virtualKey, bool keyUp);
+
+  // Print each dialog's picture to standard output once it is initialised
+  // (the host stand-in's view of the module's dialogs).
+  bool echoDialogs = false;
 
   // Screen and metrics used to centre dialogs, in pixels.
   ScreenRect screen{0, 0, 1024, 768};

@@ -1,0 +1,153 @@
+// The Windows module under wine64, driven by the Windows build of
+// velkor-host: PngSuite opens give libpng's pixels, the module's resources
+// read back through the Win32 resource functions equal the Linux module's
+// bytes, and DllMain appends to the load log on drive C.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/Oracles.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct HostRun {
+  int exitCode = -1;
+  std::string output;
+};
+
+// The Windows runtime writes text with CR LF line ends; compare lines.
+std::string WithoutCarriageReturns(std::string text) {
+  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  return text;
+}
+
+HostRun RunCommand(const std::string& command) {
+  HostRun run;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return run;
+  char buffer[4096];
+  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, got);
+  const int status = pclose(pipe);
+  run.output = WithoutCarriageReturns(run.output);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+// Wine sees the Linux root as drive Z:.
+std::string WindowsPath(const fs::path& path) { return "Z:" + fs::absolute(path).string(); }
+
+HostRun RunWindowsHost(const std::string& arguments) {
+  return RunCommand("WINEPREFIX='" VELKOR_WINEPREFIX "' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' wine '" +
+                    std::string(VELKOR_WINDOWS_HOST) + "' " + arguments);
+}
+
+HostRun RunLinuxHost(const std::string& arguments) { return RunCommand(std::string(VELKOR_HOST) + " " + arguments); }
+
+bool ReadPam(const fs::path& path, oracle::Image& image) {
+  const std::vector<uint8_t> bytes = oracle::ReadFile(path);
+  const std::string text(bytes.begin(), bytes.end());
+  const size_t end = text.find("ENDHDR\n");
+  std::smatch width, height;
+  const std::string header = text.substr(0, end);
+  if (end == std::string::npos || !std::regex_search(header, width, std::regex("WIDTH (\\d+)")) ||
+      !std::regex_search(header, height, std::regex("HEIGHT (\\d+)")))
+    return false;
+  image.width = std::stoi(width[1]);
+  image.height = std::stoi(height[1]);
+  if (bytes.size() - (end + 7) != size_t(image.width) * size_t(image.height) * 4) return false;
+  image.pixels.clear();
+  for (const uint8_t* p = bytes.data() + end + 7; p < bytes.data() + bytes.size(); p += 4)
+    image.pixels.push_back(uint32_t(p[3]) << 24 | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]);
+  return true;
+}
+
+class WineHost : public ::testing::Test {
+ protected:
+  static void TearDownTestSuite() { std::system("WINEPREFIX='" VELKOR_WINEPREFIX "' wineserver -w"); }
+};
+
+TEST_F(WineHost, EveryValidPngSuiteFileOpensWithLibpngsPixels) {
+  oracle::TempDir dir;
+  std::vector<fs::path> files;
+  std::string arguments = "open-each '" + WindowsPath(dir.path()) + "'";
+  for (const auto& entry : fs::directory_iterator(oracle::DataDir() / "pngsuite")) {
+    const fs::path& file = entry.path();
+    if (file.extension() != ".png" || file.filename().string()[0] == 'x') continue;
+    const std::vector<uint8_t> png = oracle::ReadFile(file);
+    if (png.size() < 25 || png[24] > 8) continue;
+    files.push_back(file);
+    arguments += " '" + WindowsPath(file) + "'";
+  }
+  ASSERT_GT(files.size(), 100u);
+  // One Wine process for all files: starting one costs seconds.
+  const HostRun run = RunWindowsHost(arguments);
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  size_t opened = 0;
+  for (size_t at = 0; (at = run.output.find("open result 0", at)) != std::string::npos; ++at) ++opened;
+  EXPECT_EQ(opened, files.size()) << run.output;
+  for (const fs::path& file : files) {
+    oracle::Image expected, actual;
+    ASSERT_TRUE(oracle::DecodePng(oracle::ReadFile(file), expected)) << file;
+    ASSERT_TRUE(ReadPam(dir.path() / (file.filename().string() + ".pam"), actual)) << file;
+    EXPECT_TRUE(actual == expected) << file;
+  }
+}
+
+TEST_F(WineHost, ResourcesReadBackEqualTheLinuxModulesBytes) {
+  oracle::TempDir dir;
+  for (const char* type : {"PiPL", "AETE"}) {
+    const fs::path onWindows = dir.path() / (std::string(type) + ".win"), onLinux = dir.path() / (std::string(type) + ".lin");
+    ASSERT_EQ(RunWindowsHost(std::string("resource ") + type + " 16000 '" + WindowsPath(onWindows) + "'").exitCode, 0);
+    ASSERT_EQ(RunLinuxHost(std::string("resource ") + type + " 16000 '" + onLinux.string() + "'").exitCode, 0);
+    EXPECT_EQ(oracle::ReadFile(onWindows), oracle::ReadFile(onLinux)) << type;
+  }
+  const HostRun onWindows = RunWindowsHost("version"), onLinux = RunLinuxHost("version");
+  EXPECT_EQ(onWindows.output, onLinux.output);
+  EXPECT_EQ(RunWindowsHost("pipl").output, RunLinuxHost("pipl").output);
+}
+
+TEST_F(WineHost, DllMainAppendsToTheLoadLogOnDriveC) {
+  const fs::path log = fs::path(VELKOR_WINEPREFIX) / "drive_c" / "LoadLogTextFormat.txt";
+  auto lines = [&] {
+    std::vector<std::string> found;
+    std::ifstream in(log);
+    for (std::string line; std::getline(in, line);) found.push_back(WithoutCarriageReturns(line));
+    return found;
+  };
+  const size_t before = lines().size();
+  ASSERT_EQ(RunWindowsHost("version").exitCode, 0);
+  const std::vector<std::string> after = lines();
+  ASSERT_GE(after.size(), before + 2);
+  const std::regex attach("DLL_PROCESS_ATTACH DllMain: [A-Z][a-z]{2} [A-Z][a-z]{2} [0-3][0-9] [0-9:]{8} [0-9]{4}");
+  EXPECT_TRUE(std::any_of(after.begin() + long(before), after.end(),
+                          [&](const std::string& line) { return std::regex_match(line, attach); }));
+  EXPECT_TRUE(std::regex_match(after.back(), std::regex("DLL_PROCESS_DETACH DllMain: .*"))) << after.back();
+}
+
+TEST_F(WineHost, TheSelectorTablesGiveTheLinuxResults) {
+  const fs::path suite = oracle::DataDir() / "pngsuite";
+  for (const std::string& arguments :
+       {std::string("filter '") + WindowsPath(suite / "basn0g08.png") + "'",
+        std::string("filter '") + WindowsPath(suite / "basn0g16.png") + "'",
+        std::string("estimate 100x50 rgb --planes 4"), std::string("estimate 100x50 indexed --planes 1"),
+        std::string("--fault no-advance-state call 1 2"), std::string("--fault refuse-buffer=1 open '") +
+                                                              WindowsPath(suite / "basn2c08.png") + "'"}) {
+    const HostRun onWindows = RunWindowsHost(arguments);
+    std::string linuxArguments = std::regex_replace(arguments, std::regex("Z:/"), "/");
+    const HostRun onLinux = RunLinuxHost(linuxArguments);
+    EXPECT_EQ(onWindows.exitCode, onLinux.exitCode) << arguments;
+    EXPECT_EQ(onWindows.output, onLinux.output) << arguments;
+  }
+}
+
+}  // namespace

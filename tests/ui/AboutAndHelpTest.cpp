@@ -1,0 +1,179 @@
+// The about box's version line and how it closes, and the help path and
+// the loader's single attempt.
+#include <gtest/gtest.h>
+
+#include "HeadlessTestSupport.h"
+#include "platform/VirtualThreadServices.h"
+#include "ui/AboutDialog.h"
+#include "ui/HelpLauncher.h"
+#include "ui/headless/DialogScript.h"
+
+namespace {
+
+using namespace ui;
+using namespace ui::headless;
+using namespace uitest;
+
+TEST(AboutBox, VersionLineFromFourNumbers) {
+  struct Case {
+    const char* version;
+    const char* line;  // null: the template's text stays
+  };
+  const Case cases[] = {
+      {"2, 5, 0, 31", "VELKOR File Format Plugin 2.5.0 Build 31"},
+      {"1,0,0,0", "VELKOR File Format Plugin 1.0.0 Build 0"},
+      {"10, 20, 30, 40 beta", "VELKOR File Format Plugin 10.20.30 Build 40"},
+      {"2, 5, 0", nullptr},
+      {"2.5.0.31", nullptr},
+      {"", nullptr},
+  };
+  for (const Case& c : cases) {
+    const std::optional<std::string> line = AboutVersionLine(c.version);
+    if (c.line) {
+      EXPECT_EQ(line, std::string(c.line)) << c.version;
+    } else {
+      EXPECT_EQ(line, std::nullopt) << c.version;
+    }
+  }
+}
+
+struct AboutOutcome {
+  MessageResult result;
+  std::string versionText;
+  bool linkStyled;
+  std::vector<std::string> opened;
+  std::vector<std::string> debugLines;
+};
+
+// Shows the about box, lets `act` do one thing to it, then reads it back.
+AboutOutcome ShowAbout(std::optional<std::string> version, const std::function<void(HeadlessToolkit&, HeadlessWindow&)>& act) {
+  platform::VirtualThreadServices clock;
+  HeadlessToolkit toolkit(clock);
+  platform::RecordedDesktop desktop;
+  desktop.productVersion = std::move(version);
+  AboutOutcome out{};
+  bool acted = false;
+  FunctionDriver driver([&](HeadlessToolkit& tk, HeadlessWindow& window) {
+    if (acted) return false;
+    acted = true;
+    out.versionText = tk.GetText(&window, kAboutVersionId);
+    out.linkStyled = window.Find(kAboutLinkId)->isLink;
+    act(tk, window);
+    return true;
+  });
+  toolkit.SetDriver(&driver);
+  AboutDialog about(toolkit, desktop);
+  out.result = about.RunModal(nullptr, "Generic About Box", kAboutDialogId);
+  out.opened = desktop.Opened();
+  out.debugLines = desktop.DebugLines();
+  return out;
+}
+
+TEST(AboutBox, EnterEscapeAndAClickCloseIt) {
+  struct Case {
+    const char* name;
+    unsigned message;
+    MessageParam first;
+    MessageResult result;
+  };
+  const Case cases[] = {
+      {"Enter as a character", kWmChar, kKeyReturn, 0},
+      {"Escape as a character", kWmChar, kKeyEscape, 0},
+      {"a click on the box", kWmLButtonDown, 0, 0},
+      {"Enter as the dialog manager's OK", kWmCommand, MakeCommandParam(kIdOk, 0), 0},
+      {"Escape as the dialog manager's Cancel", kWmCommand, MakeCommandParam(kIdCancel, 0), 2},
+  };
+  for (const Case& c : cases) {
+    const AboutOutcome out = ShowAbout("2, 5, 0, 31", [&](HeadlessToolkit& tk, HeadlessWindow& window) {
+      tk.SendToDialog(&window, c.message, c.first, 0);
+    });
+    EXPECT_EQ(out.result, c.result) << c.name;
+    EXPECT_EQ(out.versionText, "VELKOR File Format Plugin 2.5.0 Build 31") << c.name;
+    EXPECT_EQ(out.debugLines, std::vector<std::string>{"2, 5, 0, 31"}) << c.name;
+    EXPECT_TRUE(out.linkStyled) << c.name;
+  }
+  // Another character leaves it open; the toolkit then has to end it.
+  EXPECT_EQ(ShowAbout("2, 5, 0, 31", [](HeadlessToolkit& tk, HeadlessWindow& w) { tk.SendToDialog(&w, kWmChar, 'a', 0); })
+                .result,
+            -1);
+}
+
+TEST(AboutBox, LinkOpensThePageAndUnreadableVersionKeepsTheTemplateText) {
+  const AboutOutcome link = ShowAbout(std::nullopt, [](HeadlessToolkit& tk, HeadlessWindow& window) {
+    tk.UserClick(window, kAboutLinkId);
+    tk.PostToDialog(&window, kWmChar, kKeyEscape, 0);
+  });
+  EXPECT_EQ(link.versionText, "VELKOR File Format Plugin");
+  EXPECT_TRUE(link.debugLines.empty());
+  EXPECT_EQ(link.opened, std::vector<std::string>{"https://quenbury-imaging.example/velkor/"});
+  EXPECT_EQ(link.result, 0) << "the link itself does not close the box";
+  EXPECT_EQ(ShowAbout("2, 5", [](HeadlessToolkit& tk, HeadlessWindow& w) { tk.EndDialog(&w, 0); }).versionText,
+            "VELKOR File Format Plugin");
+}
+
+TEST(Help, PathFromInstallFolderAndTopic) {
+  EXPECT_EQ(HelpFilePath("X:\\Plug-ins\\", "Advanced.htm"), "X:\\Plug-ins\\VELKORPS.chm::/Advanced.htm");
+  EXPECT_EQ(HelpFilePath("", "Simple.htm"), "VELKORPS.chm::/Simple.htm");
+  EXPECT_EQ(HelpFilePath("", ""), "VELKORPS.chm");
+  const std::string longFolder(5000, 'a');
+  EXPECT_EQ(HelpFilePath(longFolder + "\\", "KeepChunks.htm").size(), 5001u + 12 + 3 + 14);
+}
+
+// A desktop whose help library answers as configured and counts attempts.
+class ScriptedHelpDesktop final : public platform::RecordedDesktop {
+ public:
+  std::optional<std::string> server;
+  std::vector<std::string> loadable;
+  bool hasOrdinal = true;
+  std::vector<std::string> attempts;
+
+  std::optional<std::string> RegisteredHelpServer() override { return server; }
+  void* LoadHelpLibrary(const std::string& name) override {
+    attempts.push_back(name);
+    for (const std::string& ok : loadable) {
+      if (ok == name) return RecordedDesktop::LoadHelpLibrary(name);
+    }
+    return nullptr;
+  }
+  platform::HtmlHelpEntry HelpEntryByOrdinal(void* library, int ordinal) override {
+    return hasOrdinal ? RecordedDesktop::HelpEntryByOrdinal(library, ordinal) : nullptr;
+  }
+};
+
+TEST(Help, LoaderTriesTheRegisteredServerThenByNameAndCachesTheOutcome) {
+  struct Case {
+    const char* name;
+    std::optional<std::string> server;
+    std::vector<std::string> loadable;
+    bool hasOrdinal;
+    std::vector<std::string> attempts;
+    bool opens;
+  };
+  const std::string registered = "C:\\Windows\\System32\\hhctrl.ocx";
+  const Case cases[] = {
+      {"registered server", registered, {registered}, true, {registered}, true},
+      {"registered server fails, by name works", registered, {"hhctrl.ocx"}, true, {registered, "hhctrl.ocx"}, true},
+      {"nothing registered", std::nullopt, {"hhctrl.ocx"}, true, {"hhctrl.ocx"}, true},
+      {"no library at all", registered, {}, true, {registered, "hhctrl.ocx"}, false},
+      {"no ordinal 14", std::nullopt, {"hhctrl.ocx"}, false, {"hhctrl.ocx"}, false},
+  };
+  for (const Case& c : cases) {
+    ScriptedHelpDesktop desktop;
+    desktop.server = c.server;
+    desktop.loadable = c.loadable;
+    desktop.hasOrdinal = c.hasOrdinal;
+    platform::RecordedDesktop::ClearHelpRequests();
+    HelpLauncher help(desktop);
+    int owner = 0;
+    help.Open(&owner, "X:\\Plug-ins\\", "Advanced.htm");
+    help.Open(&owner, "", "Simple.htm");
+    EXPECT_EQ(desktop.attempts, c.attempts) << c.name << ": one attempt, remembered";
+    const std::vector<platform::HelpRequest> expected =
+        c.opens ? std::vector<platform::HelpRequest>{{&owner, "X:\\Plug-ins\\VELKORPS.chm::/Advanced.htm", 0},
+                                                     {&owner, "VELKORPS.chm::/Simple.htm", 0}}
+                : std::vector<platform::HelpRequest>{};
+    EXPECT_EQ(platform::RecordedDesktop::HelpRequests(), expected) << c.name;
+  }
+}
+
+}  // namespace

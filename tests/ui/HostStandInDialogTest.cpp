@@ -1,0 +1,77 @@
+// The module's dialogs as the host stand-in shows them: selector 0 opens
+// the about box, and a dialog script drives it from outside the module.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#ifdef VELKOR_HOST
+
+namespace {
+
+struct HostRun {
+  int status;
+  std::string output;
+};
+
+HostRun RunHost(const std::string& arguments) {
+  const std::string command = std::string(VELKOR_HOST) + " " + arguments + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  HostRun run{-1, {}};
+  if (!pipe) return run;
+  char buffer[4096];
+  size_t got = 0;
+  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, got);
+  const int raw = pclose(pipe);
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return run;
+}
+
+std::filesystem::path WriteScript(const std::string& name, const std::string& text) {
+  const std::filesystem::path path = std::filesystem::temp_directory_path() / name;
+  std::ofstream(path) << text;
+  return path;
+}
+
+TEST(HostStandIn, AboutScriptReadsTheVersionLineAndClosesWithEnter) {
+  const std::filesystem::path shots = std::filesystem::temp_directory_path() / "velkor-about-shots";
+  std::filesystem::remove_all(shots);
+  const auto script = WriteScript("velkor-about.script",
+                                  "wait 16000\n"
+                                  "expect 1006 https://quenbury-imaging.example/velkor/\n"
+                                  "expect-state 1 hidden\nexpect-state 2 disabled\n"
+                                  "shot about\nkey enter\n");
+  const HostRun run = RunHost("--dialog " + script.string() + " --shots " + shots.string() + " about");
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("selector 0 result 0"), std::string::npos) << run.output;
+  std::stringstream shot;
+  shot << std::ifstream(shots / "about.txt").rdbuf();
+  // The version line is the build's product version, not the template text.
+  EXPECT_NE(shot.str().find("-1 static \"VELKOR File Format Plugin "), std::string::npos) << shot.str();
+  EXPECT_EQ(shot.str().find("\"VELKOR File Format Plugin\""), std::string::npos) << shot.str();
+}
+
+TEST(HostStandIn, AFailingOrUnfinishedScriptFailsTheRun) {
+  struct Case {
+    const char* script;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"wait 16000\nexpect 1005 nothing\n", "expect 1005"},
+      {"wait 16000\nkey escape\nwait 109\n", "1 script command(s) never ran"},
+      {"jump\n", "unknown command"},
+  };
+  for (const Case& c : cases) {
+    const auto script = WriteScript("velkor-bad.script", c.script);
+    const HostRun run = RunHost("--dialog " + script.string() + " about");
+    EXPECT_NE(run.status, 0) << c.script;
+    EXPECT_NE(run.output.find(c.reason), std::string::npos) << run.output;
+  }
+}
+
+}  // namespace
+
+#endif
