@@ -142,8 +142,15 @@ void PlanFilterTrials(EngineContext& ctx, const SourceImage& image, const CliOpt
     if (!options.splitGiven && run.numblocks <= 0 && run.splitthreshold > 0.0) ChooseSplit(ctx, image, stop, run);
     planned.push_back(std::move(run));
   }
+  // Runs from random start tables now start from the searched proposals
+  // as well as from the single run.
+  const size_t searched = planned.size();
+  size_t random = 0;
   for (const RunSettings& run : runs) {
-    if (run.randomtables && !options.randomtables) planned.push_back(run);
+    if (!run.randomtables || options.randomtables) continue;
+    RunSettings again = planned[random++ % searched];
+    again.randomtables = 1;
+    planned.push_back(std::move(again));
   }
   runs = std::move(planned);
 }
