@@ -339,6 +339,10 @@ struct FormatRecord {
   HostBoolean PluginUsing32BitCoordinates;
   VPoint imageSize32;
   VRect theRect32;
+  // A length-prefixed text of at most 255 characters (256 bytes of room)
+  // that the host shows for the result -30904; null when the host offers
+  // none.
+  uint8_t* errorString;
 };
 
 // The entry point every host calls.

@@ -166,8 +166,7 @@ void SimpleDialog::ShowStrategyName() {
 }
 
 bool SimpleDialog::EnsureColorAnalysis() {
-  if (HasAnalysisResults(m_job)) return true;
-  if (!AnalyzeColors(m_job, m_services.analysisHost)) return false;
+  if (!HasAnalysisResults(m_job) && !AnalyzeColors(m_job, m_services.analysisHost)) return false;
   if (m_job.outcolortype == 0 || m_job.outcolortype == 4) m_selection.m_grey = 1;
   return true;
 }

@@ -1,0 +1,384 @@
+// Saving through the velkor-host stand-in and the real module, checked with
+// libpng and zlib: the refusals and failures with their boxes and codes,
+// the pixels the engine gets, the resolution chunk, the source file's
+// chunks, and the dialogs driven by a script.
+#include <zlib.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "HostRunner.h"
+#include "support/Oracles.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+void Put32(Bytes& out, uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
+}
+
+void PutChunk(Bytes& out, const std::string& type, const Bytes& data) {
+  Put32(out, static_cast<uint32_t>(data.size()));
+  const size_t start = out.size();
+  out.insert(out.end(), type.begin(), type.end());
+  out.insert(out.end(), data.begin(), data.end());
+  Put32(out, static_cast<uint32_t>(crc32(0, out.data() + start, static_cast<uInt>(data.size() + 4))));
+}
+
+struct ExtraChunk {
+  std::string type;
+  Bytes data;
+  bool afterImage;  // after IDAT, else right after IHDR
+};
+
+// An 8-bit RGBA PNG of `pixels` (0xAARRGGBB) with the given extra chunks.
+Bytes MakeRgbaPng(int width, int height, const std::vector<uint32_t>& pixels, const std::vector<ExtraChunk>& extra) {
+  Bytes png = {137, 80, 78, 71, 13, 10, 26, 10};
+  Bytes header;
+  Put32(header, width);
+  Put32(header, height);
+  header.insert(header.end(), {8, 6, 0, 0, 0});
+  PutChunk(png, "IHDR", header);
+  for (const ExtraChunk& c : extra) {
+    if (!c.afterImage) PutChunk(png, c.type, c.data);
+  }
+  Bytes raw;
+  for (int y = 0; y < height; ++y) {
+    raw.push_back(0);
+    for (int x = 0; x < width; ++x) {
+      const uint32_t p = pixels[y * width + x];
+      raw.insert(raw.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), uint8_t(p >> 24)});
+    }
+  }
+  uLongf size = compressBound(raw.size());
+  Bytes deflated(size);
+  compress(deflated.data(), &size, raw.data(), raw.size());
+  deflated.resize(size);
+  PutChunk(png, "IDAT", deflated);
+  for (const ExtraChunk& c : extra) {
+    if (c.afterImage) PutChunk(png, c.type, c.data);
+  }
+  PutChunk(png, "IEND", {});
+  return png;
+}
+
+Bytes Phys(uint32_t x, uint32_t y) {
+  Bytes data;
+  Put32(data, x);
+  Put32(data, y);
+  data.push_back(1);
+  return data;
+}
+
+// 6 x 5 pixels of ten colours, a few of them half transparent.
+std::vector<uint32_t> SourcePixels() {
+  std::vector<uint32_t> pixels(30);
+  for (uint32_t i = 0; i < 30; ++i) pixels[i] = ((i % 7 == 3) ? 0x80000000u : 0xFF000000u) | ((i % 10) * 0x1A2B3Cu);
+  return pixels;
+}
+
+const std::vector<ExtraChunk> kSourceChunks = {
+    {"gAMA", {0, 0, 0xB1, 0x8F}, false},
+    {"pHYs", Phys(1000, 1000), false},
+    {"tEXt", {'T', 'i', 't', 'l', 'e', 0, 'S', 'u', 'n'}, true},
+    {"vpAg", {0, 0, 0, 6, 0, 0, 0, 5, 0}, true},
+};
+
+struct Save {
+  hosttest::HostRun run;
+  Bytes out;
+  std::vector<oracle::Chunk> chunks;
+  oracle::Image image;
+
+  // The chunks of the file that came from the source or the resolution:
+  // the engine's own PLTE, tRNS and bKGD are left out.
+  std::vector<std::string> KeptTypes() const {
+    std::vector<std::string> types;
+    for (const oracle::Chunk& c : chunks) {
+      if (c.type != "PLTE" && c.type != "tRNS" && c.type != "bKGD") types.push_back(c.type);
+    }
+    return types;
+  }
+  // The bKGD colour as 0xRRGGBB, through the palette for an index.
+  std::optional<uint32_t> Background() const {
+    const oracle::Chunk* bkgd = Find("bKGD");
+    if (bkgd == nullptr) return std::nullopt;
+    if (bkgd->data.size() == 6) return uint32_t(bkgd->data[1]) << 16 | uint32_t(bkgd->data[3]) << 8 | bkgd->data[5];
+    const oracle::Chunk* plte = Find("PLTE");
+    if (bkgd->data.size() != 1 || plte == nullptr || plte->data.size() < 3u * bkgd->data[0] + 3) return std::nullopt;
+    const uint8_t* entry = plte->data.data() + 3 * bkgd->data[0];
+    return uint32_t(entry[0]) << 16 | uint32_t(entry[1]) << 8 | entry[2];
+  }
+  const oracle::Chunk* Find(const std::string& type) const {
+    for (const oracle::Chunk& c : chunks) {
+      if (c.type == type) return &c;
+    }
+    return nullptr;
+  }
+};
+
+class SavePath : public ::testing::Test {
+ protected:
+  oracle::TempDir dir;
+  fs::path source = dir.path() / "source.png";
+
+  void SetUp() override { oracle::WriteFile(source, MakeRgbaPng(6, 5, SourcePixels(), kSourceChunks)); }
+
+  fs::path Script(const std::string& text) {
+    const fs::path path = dir.path() / "script.txt";
+    std::ofstream(path) << text;
+    return path;
+  }
+
+  Save Run(std::vector<std::string> options, const std::vector<std::string>& global = {}) {
+    std::vector<std::string> args = global;
+    args.insert(args.end(), {"save", source.string(), (dir.path() / "out.png").string()});
+    args.insert(args.end(), options.begin(), options.end());
+    Save save;
+    save.run = hosttest::RunHost(args);
+    if (fs::exists(dir.path() / "out.png")) save.out = oracle::ReadFile(dir.path() / "out.png");
+    if (!save.out.empty()) {
+      EXPECT_TRUE(oracle::ListChunks(save.out, save.chunks)) << save.run.output;
+      std::string error;
+      EXPECT_TRUE(oracle::DecodePng(save.out, save.image, &error)) << error;
+    }
+    return save;
+  }
+};
+
+TEST_F(SavePath, RefusedDocumentsWriteNothing) {
+  struct Case { std::vector<std::string> options; std::string box; };
+  const std::vector<Case> cases = {
+      {{"--mode", "grey"},
+       "box \"Unsupported Image Mode\": Unable to convert file.  The current Image mode is not supported.\\n"
+       "Choose either RGB or Indexed color mode."},
+      {{"--mode", "cmyk"}, "box \"Unsupported Image Mode\": Unable to convert file."},
+      {{"--depth", "16"}, "box \"Unsupported Channel Depth\": VELKOR cannot process 16 bit or higher channel data"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> options = c.options;
+    options.push_back("--no-dialog");
+    const Save save = Run(options);
+    EXPECT_EQ(save.run.ResultOf(14), 30501) << save.run.output;
+    EXPECT_TRUE(save.run.Contains(c.box)) << save.run.output;
+    EXPECT_TRUE(save.out.empty());
+    EXPECT_FALSE(save.run.HostProblems()) << save.run.output;
+  }
+}
+
+TEST_F(SavePath, PixelsReachTheEngineAsTheDocumentHasThem) {
+  const std::vector<uint32_t> pixels = SourcePixels();
+  const Save plain = Run({"--no-dialog"});
+  ASSERT_EQ(plain.run.ResultOf(14), 0) << plain.run.output;
+  EXPECT_EQ(plain.image.pixels, pixels);
+
+  const Save opaque = Run({"--no-dialog", "--no-transparency"});
+  ASSERT_EQ(opaque.run.ResultOf(14), 0) << opaque.run.output;
+  for (size_t i = 0; i < pixels.size(); ++i) EXPECT_EQ(opaque.image.pixels[i], pixels[i] | 0xFF000000u) << i;
+
+  // A transparent index outside the palette marks nothing.
+  const Save outside = Run({"--no-dialog", "--as-indexed", "--transparent-index", "300"});
+  ASSERT_EQ(outside.run.ResultOf(14), 0) << outside.run.output;
+  EXPECT_EQ(outside.image.pixels, opaque.image.pixels);
+
+  // Indexed: the colours are numbered in order of first appearance, so
+  // entry 5 is the colour of pixel 5.
+  const Save indexed = Run({"--no-dialog", "--as-indexed", "--transparent-index", "5"});
+  ASSERT_EQ(indexed.run.ResultOf(14), 0) << indexed.run.output;
+  for (size_t i = 0; i < pixels.size(); ++i) {
+    const bool key = (pixels[i] & 0xFFFFFF) == (pixels[5] & 0xFFFFFF);
+    EXPECT_EQ(indexed.image.pixels[i] >> 24, key ? 0u : 255u) << i;
+    if (!key) {
+      EXPECT_EQ(indexed.image.pixels[i] & 0xFFFFFF, pixels[i] & 0xFFFFFF) << i;
+    }
+  }
+  for (const Save* s : {&plain, &opaque, &outside, &indexed}) EXPECT_FALSE(s->run.HostProblems()) << s->run.output;
+}
+
+TEST_F(SavePath, ResolutionChunkReplacesTheSourcesAndTitleDecidesTheChunks) {
+  struct Case { std::vector<std::string> options; std::vector<std::string> types; uint32_t perMetre; };
+  const std::string missing = (dir.path() / "missing.png").string();
+  const std::string upper = (dir.path() / "SOURCE.PnG").string();
+  fs::copy_file(source, upper);
+  // A folder named like a PNG opens but cannot be read: no source file.
+  const std::string folder = (dir.path() / "folder.png").string();
+  fs::create_directory(folder);
+  const std::string otherExtension = (dir.path() / "source.jpg").string();
+  fs::copy_file(source, otherExtension);
+  const std::vector<Case> cases = {
+      {{"--resolution", "72"}, {"IHDR", "gAMA", "pHYs", "IDAT", "tEXt", "vpAg", "IEND"}, 2835},
+      {{"--resolution", "300"}, {"IHDR", "gAMA", "pHYs", "IDAT", "tEXt", "vpAg", "IEND"}, 11811},
+      // The document's resolution is the source's, 1000 pixels per metre.
+      {{"--title", upper}, {"IHDR", "gAMA", "pHYs", "IDAT", "tEXt", "vpAg", "IEND"}, 1000},
+      {{"--title", otherExtension}, {"IHDR", "pHYs", "IDAT", "IEND"}, 1000},
+      {{"--title", "none"}, {"IHDR", "pHYs", "IDAT", "IEND"}, 1000},
+      {{"--title", missing}, {"IHDR", "pHYs", "IDAT", "IEND"}, 1000},
+      {{"--title", folder}, {"IHDR", "pHYs", "IDAT", "IEND"}, 1000},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> options = c.options;
+    options.push_back("--no-dialog");
+    const Save save = Run(options);
+    ASSERT_EQ(save.run.ResultOf(14), 0) << save.run.output;
+    EXPECT_EQ(save.KeptTypes(), c.types) << c.options[1];
+    ASSERT_NE(save.Find("pHYs"), nullptr);
+    EXPECT_EQ(save.Find("pHYs")->data, Phys(c.perMetre, c.perMetre)) << c.options[1];
+  }
+}
+
+TEST_F(SavePath, CancelAbortAndFileFailures) {
+  struct Case { std::vector<std::string> global, options; int result; bool box; };
+  const std::string cancel = Script("wait 105\npress 1069\n").string();
+  const std::vector<Case> cases = {
+      {{"--dialog", cancel}, {}, -128, false},
+      {{"--fault", "abort"}, {"--no-dialog"}, -128, false},
+      {{"--fault", "seek-fails"}, {"--no-dialog"}, -20, false},
+      {{"--fault", "write-fails"}, {"--no-dialog"}, -20, false},
+      {{"--fault", "buffer-limit=100"}, {"--no-dialog"}, -108, false},
+  };
+  for (const Case& c : cases) {
+    const Save save = Run(c.options, c.global);
+    EXPECT_EQ(save.run.ResultOf(14), c.result) << save.run.output;
+    EXPECT_EQ(save.run.Contains("box "), c.box) << save.run.output;
+    EXPECT_TRUE(save.out.empty()) << c.global[1];
+    EXPECT_FALSE(save.run.HostProblems()) << save.run.output;
+  }
+}
+
+TEST_F(SavePath, EngineFailureIsReportedWithItsMessage) {
+  // Two colours and a kept background of a third: a 1-bit palette has no
+  // room for it.
+  std::vector<uint32_t> pixels(30, 0xFF2040A0);
+  for (size_t i = 0; i < pixels.size(); i += 3) pixels[i] = 0xFFC08020;
+  oracle::WriteFile(source, MakeRgbaPng(6, 5, pixels, {{"bKGD", {0, 0x10, 0, 0xF0, 0, 0x10}, false}}));
+  const std::string script = Script(
+      "wait 105\npress 1016\nwait 106\npress 1038\npress 1051\npress 1071\nwait 107\npress 1101\npress 1\n"
+      "wait 106\npress 1\n").string();
+  const Save save = Run({}, {"--dialog", script});
+  EXPECT_EQ(save.run.ResultOf(14), 20) << save.run.output;
+  EXPECT_TRUE(save.run.Contains("box \"Write Failure\": VELKOR was unable to write the file.\\n")) << save.run.output;
+  EXPECT_TRUE(save.out.empty());
+  EXPECT_FALSE(save.run.HostProblems()) << save.run.output;
+}
+
+TEST_F(SavePath, DialogOkWithNothingRememberedKeepsNoChunk) {
+  const std::string script = Script("wait 105\npress 1\n").string();
+  const Save save = Run({}, {"--dialog", script});
+  ASSERT_EQ(save.run.ResultOf(14), 0) << save.run.output;
+  EXPECT_EQ(save.KeptTypes(), (std::vector<std::string>{"IHDR", "IDAT", "IEND"}));
+  EXPECT_EQ(save.image.pixels, SourcePixels());
+}
+
+TEST_F(SavePath, PickedBackgroundThroughTheHostsColourServices) {
+  const std::string script = Script(
+      "wait 105\npress 1071\nwait 107\npress 1100\npress 1091\npress 1\nwait 105\npress 1\n").string();
+  const Save save = Run({"--colour", "10,20,30"}, {"--dialog", script});
+  ASSERT_EQ(save.run.ResultOf(14), 0) << save.run.output;
+  EXPECT_TRUE(save.run.Contains("colour picker space 0 prompt \"Choose Background Color (bKGD)\" start 255,255,255"))
+      << save.run.output;
+  EXPECT_EQ(save.Background(), 0x0A141Eu) << save.run.output;
+}
+
+}  // namespace
+
+namespace {
+
+bool IsOneOf(const std::string& type, std::initializer_list<const char*> types) {
+  for (const char* t : types) {
+    if (type == t) return true;
+  }
+  return false;
+}
+
+int IndexOf(const std::vector<oracle::Chunk>& chunks, const std::string& type) {
+  for (size_t i = 0; i < chunks.size(); ++i) {
+    if (chunks[i].type == type) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// Where a kept chunk must stand in the output, by the placement rules: 0
+// before the palette, 1 between palette and image data, 2 after the image.
+int ExpectedGroup(const std::string& type, int sourceGroup) {
+  if (IsOneOf(type, {"iCCP", "gAMA", "sRGB", "cHRM", "sBIT", "pHYs", "sPLT"})) return 0;
+  if (IsOneOf(type, {"hIST"})) return 1;
+  return sourceGroup;
+}
+
+// Every ancillary chunk of the source but tRNS, bKGD (both written by the
+// encoder itself) and pHYs (replaced) stands in the output with its bytes, in
+// its group; the output has one pHYs and nothing else.
+void ExpectKeptChunks(const std::vector<oracle::Chunk>& in, const std::vector<oracle::Chunk>& out,
+                      const std::string& name) {
+  const int palette = IndexOf(out, "PLTE");
+  const int image = IndexOf(out, "IDAT");
+  auto groupOf = [&](int index) { return index > image ? 2 : (palette >= 0 && index > palette ? 1 : 0); };
+  size_t expectedCount = 1;  // the pHYs
+  int sourceGroup = 0;
+  for (const oracle::Chunk& c : in) {
+    if (c.type == "PLTE") sourceGroup = 1;
+    if (c.type == "IDAT") sourceGroup = 2;
+    if (std::isupper(static_cast<unsigned char>(c.type[0])) || IsOneOf(c.type, {"tRNS", "bKGD", "pHYs"})) continue;
+    ++expectedCount;
+    bool found = false;
+    for (size_t i = 0; i < out.size() && !found; ++i) {
+      if (out[i].type != c.type || out[i].data != c.data) continue;
+      found = true;
+      const int group = groupOf(static_cast<int>(i));
+      const int expected = ExpectedGroup(c.type, sourceGroup);
+      // Without a palette in the output, the two groups before the image meet.
+      EXPECT_TRUE(group == expected || (palette < 0 && group < 2 && expected < 2)) << name << " " << c.type;
+    }
+    EXPECT_TRUE(found) << name << " lost " << c.type;
+  }
+  size_t outCount = 0;
+  for (const oracle::Chunk& c : out) {
+    if (!std::isupper(static_cast<unsigned char>(c.type[0])) && !IsOneOf(c.type, {"tRNS", "bKGD"})) ++outCount;
+  }
+  EXPECT_EQ(outCount, expectedCount) << name;
+  EXPECT_EQ(std::count_if(out.begin(), out.end(), [](const oracle::Chunk& c) { return c.type == "pHYs"; }), 1)
+      << name;
+}
+
+}  // namespace
+
+TEST(SaveSweep, EveryPngSuiteFileAndSampleKeepsPixelsAndChunks) {
+  std::vector<fs::path> files;
+  for (const fs::path& folder : {oracle::DataDir() / "pngsuite", oracle::SourceDir() / "samples"}) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      if (entry.path().extension() == ".png" && entry.path().filename().string()[0] != 'x') files.push_back(entry.path());
+    }
+  }
+  std::sort(files.begin(), files.end());
+  oracle::TempDir dir;
+  size_t saved = 0;
+  for (const fs::path& file : files) {
+    const Bytes in = oracle::ReadFile(file);
+    if (in.size() < 33 || in[24] > 8) continue;  // 16-bit documents are refused
+    oracle::Image expected;
+    if (!oracle::DecodePng(in, expected)) continue;  // not a valid PNG
+    const fs::path out = dir.path() / "out.png";
+    const hosttest::HostRun run = hosttest::RunHost({"save", file.string(), out.string(), "--no-dialog"});
+    ASSERT_EQ(run.ResultOf(14), 0) << file << "\n" << run.output;
+    const Bytes written = oracle::ReadFile(out);
+    oracle::Image image;
+    ASSERT_TRUE(oracle::DecodePng(written, image)) << file;
+    EXPECT_EQ(image, expected) << file;
+    std::vector<oracle::Chunk> inChunks, outChunks;
+    ASSERT_TRUE(oracle::ListChunks(in, inChunks)) << file;
+    ASSERT_TRUE(oracle::ListChunks(written, outChunks)) << file;
+    ExpectKeptChunks(inChunks, outChunks, file.filename().string());
+    EXPECT_FALSE(run.HostProblems()) << run.output;
+    ++saved;
+  }
+  EXPECT_GT(saved, 125u);
+}
