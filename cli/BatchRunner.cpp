@@ -123,8 +123,22 @@ class Batch {
     return true;
   }
 
+  // An engine context holds tens of megabytes; a worker borrows one only
+  // while it works, so a small batch builds no more than it uses at once.
+  std::unique_ptr<EngineContext> BorrowContext() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_contexts.empty()) return std::make_unique<EngineContext>();
+    std::unique_ptr<EngineContext> ctx = std::move(m_contexts.back());
+    m_contexts.pop_back();
+    return ctx;
+  }
+
+  void ReturnContext(std::unique_ptr<EngineContext> ctx) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_contexts.push_back(std::move(ctx));
+  }
+
   void WorkerLoop(int slot) {
-    EngineContext ctx;
     for (;;) {
       WorkItem item;
       {
@@ -138,11 +152,15 @@ class Batch {
         m_queue.pop_front();
         ++m_active;
       }
+      std::unique_ptr<EngineContext> ctx = BorrowContext();
+      bool prepared = false;
       if (item.run < 0) {
-        Prepare(ctx, item.file);
+        prepared = Prepare(*ctx, item.file);
       } else {
-        DoRun(ctx, slot, item);
+        DoRun(*ctx, slot, item);
       }
+      ReturnContext(std::move(ctx));
+      if (prepared) QueueRuns(item.file);
       std::lock_guard<std::mutex> lock(m_mutex);
       --m_active;
       m_wake.notify_all();
@@ -150,26 +168,33 @@ class Batch {
     }
   }
 
-  void Prepare(EngineContext& ctx, const std::shared_ptr<FileState>& file) {
+  // Reads and plans a file; true when its runs are ready to queue.
+  bool Prepare(EngineContext& ctx, const std::shared_ptr<FileState>& file) {
     if (Interrupted(m_stop)) {
       Report(*file, SkippedOutcome(*file));
-      return;
+      return false;
     }
     std::string error;
     SourceImage& image = file->image;
     if (!LoadSourceImage(file->input.path, m_options, image, error)) {
       Report(*file, FailedOutcome(*file, error));
-      return;
+      return false;
     }
     if (!PlanFileRuns(ctx, *file, error)) {
       Report(*file, FailedOutcome(*file, InCliTerms(error)));
-      return;
+      return false;
     }
     for (RunSettings& run : file->runs) run.label = file->input.name + " " + DescribeRun(run);
     file->results.resize(file->runs.size());
     file->pendingRuns = static_cast<int>(file->runs.size());
+    return true;
+  }
+
+  // The runs of a file just prepared go to the front of the queue, so a
+  // started file finishes first.  Called after the preparing worker gave
+  // its context back, for the first run to take it.
+  void QueueRuns(const std::shared_ptr<FileState>& file) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    // The file's runs go to the front so a started file finishes first.
     for (int i = static_cast<int>(file->runs.size()) - 1; i >= 0; --i) m_queue.push_front({file, i});
     m_wake.notify_all();
   }
@@ -369,6 +394,7 @@ class Batch {
   std::mutex m_mutex;
   std::condition_variable m_wake;
   std::deque<WorkItem> m_queue;
+  std::vector<std::unique_ptr<EngineContext>> m_contexts;
   int m_active = 0;
   BatchSummary m_summary;
 };

@@ -20,11 +20,14 @@ void PutChunk(std::vector<uint8_t>& out, const std::string& type, const uint8_t*
   out.insert(out.end(), field, field + 4);
 }
 
+// An animation frame keeps its number of fdAT chunks (their sequence
+// numbers stay); the IDAT stream becomes one chunk.
+size_t PiecesOf(const DataStream& stream) { return stream.skip > 0 ? stream.chunkIndexes.size() : 1; }
+
 // The stream's bytes in as many pieces as it had chunks (one for IDAT).
 void PutStream(std::vector<uint8_t>& out, const uint8_t* file, const PngFileScan& scan, const DataStream& stream,
                const std::vector<uint8_t>& zlib) {
-  const bool frame = stream.skip > 0;
-  const size_t pieces = frame ? stream.chunkIndexes.size() : 1;
+  const size_t pieces = PiecesOf(stream);
   size_t done = 0;
   for (size_t p = 0; p < pieces; ++p) {
     const ScannedChunk& original = scan.chunks[stream.chunkIndexes[p]];
@@ -51,7 +54,7 @@ std::vector<uint8_t> SplicePng(const uint8_t* file, const PngFileScan& scan, con
     const ScannedChunk& chunk = scan.chunks[i];
     const int s = owner[i];
     if (s >= 0 && s < int(newStreams.size()) && !newStreams[s].empty() &&
-        newStreams[s].size() >= streams[s].chunkIndexes.size()) {
+        newStreams[s].size() >= PiecesOf(streams[s])) {
       if (!written[s]) PutStream(out, file, scan, streams[s], newStreams[s]);
       written[s] = true;
       continue;

@@ -32,7 +32,16 @@ bool RecompressStreams(EngineContext& ctx, const SourceImage& image, const RunSe
     const int rowLength = int(image.streams[s].layout.RowSize());
     std::vector<uint8_t> zlib;
     if (!RunByteStream(ctx, rows.data(), rows.size(), rowLength, settings, stop, progress, zlib)) return false;
-    if (zlib.size() < image.StreamBytes(s)) streams[s] = std::move(zlib);
+    if (zlib.size() < image.StreamBytes(s)) {
+      streams[s] = std::move(zlib);
+    } else if (image.streams[s].skip == 0 && image.streams[s].chunkIndexes.size() > 1) {
+      // IDAT chunks carry no sequence numbers: the source's own stream in
+      // one chunk saves 12 bytes for every chunk it was cut into.
+      for (size_t i : image.streams[s].chunkIndexes) {
+        const ScannedChunk& chunk = image.scan.chunks[i];
+        streams[s].insert(streams[s].end(), chunk.Data(image.bytes.data()), chunk.Data(image.bytes.data()) + chunk.length);
+      }
+    }
     // After the first Ctrl-C the stream under way finished its pass; the
     // remaining frames keep their own data.
     if (stop.finishAfterPass) break;

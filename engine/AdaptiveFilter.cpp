@@ -1,7 +1,6 @@
 #include "engine/AdaptiveFilter.h"
 
-#include <cmath>
-
+#include "engine/CorrectlyRoundedLog.h"
 #include "engine/RowFilter.h"
 
 namespace {
@@ -23,8 +22,10 @@ bool BuildEntropyTable(EngineContext& ctx, int n) {
     return false;
   }
   ctx.entropyN = n;
-  const double scale = 2147483647.0 / (double(n) * std::log(double(n)));
-  for (int i = n; i >= 1; --i) ctx.entropylut[i] = LowBitsOfTruncation(double(i) * std::log(double(i)) * scale);
+  const double scale = 2147483647.0 / (double(n) * CorrectlyRoundedLog(double(n)));
+  for (int i = n; i >= 1; --i) {
+    ctx.entropylut[i] = LowBitsOfTruncation(double(i) * CorrectlyRoundedLog(double(i)) * scale);
+  }
   ctx.entropylut[0] = 0;
   return true;
 }

@@ -42,8 +42,8 @@ __attribute__((destructor)) void OnModuleUnload() { host::AppendLoadLog(LoadLogP
 const std::vector<uint8_t>& ResourceBytes(OSType type) {
   static const std::vector<uint8_t> pipl = resources::BuildPipl();
   static const std::vector<uint8_t> aete = resources::BuildAete();
-  static const std::vector<uint8_t> version(VELKOR_PRODUCT_VERSION,
-                                            VELKOR_PRODUCT_VERSION + sizeof VELKOR_PRODUCT_VERSION - 1);
+  static const std::string_view versionText = VELKOR_PRODUCT_VERSION;
+  static const std::vector<uint8_t> version(versionText.begin(), versionText.end());
   static const std::vector<uint8_t> none;
   if (type == FourCC("PiPL")) return pipl;
   if (type == FourCC("AETE")) return aete;

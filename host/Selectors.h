@@ -5,9 +5,8 @@
 // std::bad_alloc; PluginMain turns either into a result code and releases
 // what the sequence held.
 //
-// The about box is host/AboutBox.cpp; the save lives with the dialogs:
-// WriteStart by host/WritePath.cpp.  Until that lands,
-// host/WritePathNotBuilt.cpp defines it to refuse the call.
+// The about box is host/AboutBox.cpp; the save, with the dialogs it runs,
+// is host/WritePath.cpp.
 #pragma once
 
 #include "host/HostInterface.h"
@@ -30,9 +29,5 @@ void WriteStart(HostContext& context);
 // Selector 10 and 17 (host/PluginMain.cpp, exposed for the tests' tables).
 int32_t EstimateFileSize(const FormatRecord& record);
 OSErr FilterFile(DataForkHandle fork);
-
-// The result a part of the module that is not built yet gives: the host's
-// "unimplemented" code, so that no host mistakes the call for done.
-constexpr OSErr kNotBuiltErr = -4;
 
 }  // namespace host

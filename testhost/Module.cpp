@@ -39,6 +39,7 @@ Module::~Module() {
 }
 
 std::optional<std::vector<uint8_t>> Module::Resource(OSType type, int32_t id) const {
+  if (m_library == nullptr) return std::nullopt;
   char typeName[5] = {char(type >> 24), char(type >> 16), char(type >> 8), char(type), 0};
   HMODULE library = static_cast<HMODULE>(m_library);
   HRSRC found = FindResourceA(library, MAKEINTRESOURCEA(id), typeName);
@@ -102,6 +103,7 @@ Module::~Module() {
 }
 
 std::optional<std::vector<uint8_t>> Module::Resource(OSType type, int32_t id) const {
+  if (m_library == nullptr) return std::nullopt;
   auto lookup = reinterpret_cast<ModuleResourceProc>(dlsym(m_library, kModuleResourceSymbol));
   const uint8_t* bytes = nullptr;
   size_t size = 0;
@@ -116,6 +118,7 @@ std::optional<std::string> Module::ProductVersion() const {
 }
 
 void Module::CaptureMessageBoxes() const {
+  if (m_library == nullptr) return;
   auto install = reinterpret_cast<SetMessageBoxCallbackProc>(dlsym(m_library, kMessageBoxCallbackSymbol));
   if (install != nullptr) install(PrintBox, nullptr);
 }

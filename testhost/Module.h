@@ -16,6 +16,8 @@ class Module {
  public:
   // Loads the module; Loaded() tells whether it worked, Error() why not.
   explicit Module(const std::string& path);
+  // The module linked into this program (fuzzing, in-process tests).
+  explicit Module(PluginMainProc entry) : m_entry(entry) {}
   ~Module();
   Module(const Module&) = delete;
   Module& operator=(const Module&) = delete;

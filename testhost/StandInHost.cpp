@@ -125,6 +125,15 @@ bool StandInHost::OpenDataFork(const std::string& path, ForkAccess access) {
     m_fork = reinterpret_cast<DataForkHandle>(INVALID_HANDLE_VALUE);
     return true;
   }
+  if (m_faults.fork == ForkFault::Seek) {
+    // A pipe reads and writes but cannot seek.
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, nullptr, 0)) return false;
+    CloseHandle(writeEnd);
+    m_fork = reinterpret_cast<DataForkHandle>(readEnd);
+    m_forkOpen = true;
+    return true;
+  }
   DWORD rights = GENERIC_READ;
   if (access == ForkAccess::ReadWrite) rights |= GENERIC_WRITE;
   if (m_faults.fork == ForkFault::Read) rights = GENERIC_WRITE;

@@ -11,6 +11,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -166,8 +167,25 @@ class Driver {
       // Give the dialog a moment to paint what the last command changed.
       Sleep(300);
       const std::string file = m_shotFolder + "/" + c.target + ".png";
+      const std::string windowsFile = "Z:" + file;
+      DeleteFileA(windowsFile.c_str());
       if (!RunUnix("Z:\\usr\\bin\\import -window root " + file)) {
         why = "cannot run import";
+        return false;
+      }
+      // Wine does not wait for a Unix program; the picture is done when its
+      // file has stopped growing.
+      LONGLONG lastSize = -1;
+      if (!Until([&] {
+            WIN32_FILE_ATTRIBUTE_DATA data{};
+            if (!GetFileAttributesExA(windowsFile.c_str(), GetFileExInfoStandard, &data)) return false;
+            const LONGLONG size = (LONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+            const bool settled = size > 0 && size == lastSize;
+            lastSize = size;
+            Sleep(150);
+            return settled;
+          })) {
+        why = "no picture written to " + file;
         return false;
       }
       return true;
@@ -185,12 +203,47 @@ class Driver {
       PostMessageA(box, WM_COMMAND, IDOK, 0);
       return true;
     }
+    if (c.verb == "expect-description") return ExpectDescription(c, why);
     if (c.verb == "expect" && c.target == "title") {
       if (Until([&] { return WindowText(m_dialog) == c.text; })) return true;
       why = "title is \"" + WindowText(m_dialog) + "\"";
       return false;
     }
     return ExecuteOnControl(c, why);
+  }
+
+  // The dialog's children, in creation order, against the template's rows.
+  bool ExpectDescription(const ScriptCommand& c, std::string& why) {
+    const ui::DialogTemplate* description = FindTemplate(c.target);
+    if (!description) {
+      why = "no such template";
+      return false;
+    }
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(m_dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+      children.push_back(child);
+    }
+    const std::vector<int> ignored = ui::headless::ParseIdList(c.text);
+    if (children.size() != description->controls.size()) {
+      why = std::to_string(children.size()) + " controls, the template has " +
+            std::to_string(description->controls.size());
+      return false;
+    }
+    for (size_t i = 0; i < children.size(); ++i) {
+      const ui::ControlTemplate& row = description->controls[i];
+      const HWND child = children[i];
+      char className[64] = {};
+      GetClassNameA(child, className, sizeof className);
+      const LONG style = GetWindowLongA(child, GWL_STYLE);
+      const std::string at = std::to_string(row.id) + ": ";
+      if (GetDlgCtrlID(child) != row.id) why += at + "id " + std::to_string(GetDlgCtrlID(child)) + "; ";
+      if (lstrcmpiA(className, std::string(row.className).c_str()) != 0) why += at + "class " + className + "; ";
+      const bool textIgnored = row.iconId != 0 || std::find(ignored.begin(), ignored.end(), row.id) != ignored.end();
+      if (!textIgnored && WindowText(child) != row.text) why += at + "text \"" + WindowText(child) + "\"; ";
+      if (((style & WS_DISABLED) == 0) != ((row.style & ui::style::kDisabled) == 0)) why += at + "enabled; ";
+      if (((style & WS_VISIBLE) != 0) != ((row.style & ui::style::kVisible) != 0)) why += at + "visible; ";
+    }
+    return why.empty();
   }
 
   bool ExecuteOnControl(const ScriptCommand& c, std::string& why) {

@@ -1,8 +1,8 @@
 #include "engine/deflate/BlockSplitter.h"
 
-#include <cmath>
 #include <utility>
 
+#include "engine/CorrectlyRoundedLog.h"
 #include "engine/EngineContext.h"
 
 namespace deflate {
@@ -103,12 +103,12 @@ int FindSplit(EngineContext& ctx, const uint8_t* bytes, int n, double* gain) {
   for (int i = 0; i < n; ++i) ++total[bytes[i]];
   for (int b = 0; b < 256; ++b) {
     leftTerm[b] = 0;
-    rightTerm[b] = total[b] > 0 ? std::log(double(total[b])) : 0;
+    rightTerm[b] = total[b] > 0 ? CorrectlyRoundedLog(double(total[b])) : 0;
     combined[b] = total[b] * rightTerm[b];
   }
   double leftLog = 0;
-  double rightLog = std::log(double(n - 1));
-  double model = n * std::log(double(n));
+  double rightLog = CorrectlyRoundedLog(double(n - 1));
+  double model = n * CorrectlyRoundedLog(double(n));
   double sum = 0;
   double best = 1e32;
   int result = 0;
@@ -132,7 +132,7 @@ int FindSplit(EngineContext& ctx, const uint8_t* bytes, int n, double* gain) {
     }
     if (i % kPollInterval == 0 && ctx.poll(1) != 0) return -1;
   }
-  *gain = best * (-0.125 / std::log(2.0));
+  *gain = best * (-0.125 / CorrectlyRoundedLog(2.0));
   return result;
 }
 

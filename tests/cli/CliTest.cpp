@@ -27,6 +27,8 @@ TEST(Cli, BadUsageExitsWithTwo) {
   EXPECT_EQ(RunVelkor("--no-such-option x.png", dir.path()).status, 2);
   EXPECT_EQ(RunVelkor("-c 5 x.png", dir.path()).status, 2);
   EXPECT_EQ(RunVelkor("--out out.png a.png b.png", dir.path()).status, 2);
+  EXPECT_EQ(RunVelkor("--json --stdout a.png", dir.path()).status, 2);
+  EXPECT_EQ(RunVelkor("--out o.png --dir d a.png", dir.path()).status, 2);
   const CommandResult help = RunVelkor("--help", dir.path());
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Usage: velkor"), std::string::npos);

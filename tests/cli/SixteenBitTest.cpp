@@ -46,6 +46,10 @@ TEST(CliSixteenBit, EverySuiteFileKeepsItsSamples) {
     const fs::path out = dir.path() / "out" / name;
     ExpectSameSamples(dir.path() / name, out);
     EXPECT_LE(fs::file_size(out), fs::file_size(dir.path() / name));
+    // The oi* files cut one stream into many IDAT chunks; one chunk is smaller.
+    if (name.rfind("oi", 0) == 0 && name[2] != '1') {
+      EXPECT_LT(fs::file_size(out), fs::file_size(dir.path() / name));
+    }
     reduced += BitDepthOf(out) <= 8 ? 1 : 0;
   }
   // The gamma series (gNNn0g16) holds grey levels that are all v * 257.

@@ -205,6 +205,29 @@ TEST(ReadPath, EveryInjectedFaultGivesItsCodeWithNothingHeld) {
   }
 }
 
+TEST(ReadPath, BadHeadersFailWithTheirCodeAndGiveEveryBufferBack) {
+  oracle::TempDir dir;
+  struct Case {
+    const char* what;
+    size_t offset;  // a byte of basn0g08.png set to `value`
+    uint8_t value;
+    int result;
+    bool bufferAsked;  // the size is known, the decoder refuses the rest
+  };
+  for (const Case& c : {Case{"width 0", 16 + 2, 0, -30501, false}, Case{"colour type 1", 25, 1, -30501, true},
+                        Case{"bit depth 3", 24, 3, -30501, true}, Case{"bit depth 16", 24, 16, 30501, false}}) {
+    std::vector<uint8_t> png = oracle::ReadFile(Suite("basn0g08.png"));
+    if (c.offset == 18) png[16] = png[17] = png[19] = 0;
+    png[c.offset] = c.value;
+    const fs::path file = dir.path() / "header.png";
+    oracle::WriteFile(file, png);
+    const HostRun run = RunHost({"open", file.string()});
+    EXPECT_EQ(OpenResult(run), c.result) << c.what << "\n" << run.output;
+    EXPECT_EQ(run.Contains("buffer request"), c.bufferAsked) << c.what;
+    EXPECT_FALSE(run.HostProblems()) << run.output;
+  }
+}
+
 TEST(ReadPath, BrokenAndCutFilesGiveATableCodeWithNothingHeld) {
   oracle::TempDir dir;
   std::vector<fs::path> files;

@@ -58,6 +58,15 @@ TEST(Selectors, WriteFinishHandsTheHostAnEmptyDescriptor) {
   EXPECT_EQ(run.exitCode, 0) << run.output;
 }
 
+TEST(Selectors, DecodedPixelsNeverHandedOverGoBackAtTheSequenceEnd) {
+  // Read start, then read finish without read continue.
+  const HostRun run = RunHost({"call", "1", "2", "4", "--file", Suite("basn2c08.png")});
+  EXPECT_EQ(run.ResultOf(2), 0);
+  EXPECT_EQ(run.ResultOf(4), 0);
+  EXPECT_FALSE(run.HostProblems()) << run.output;
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+}
+
 TEST(Selectors, FilterAcceptsEightBitPngsOnly) {
   oracle::TempDir dir;
   const std::string shortFile = (dir.path() / "short.png").string();

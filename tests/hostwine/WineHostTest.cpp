@@ -140,8 +140,12 @@ TEST_F(WineHost, TheSelectorTablesGiveTheLinuxResults) {
        {std::string("filter '") + WindowsPath(suite / "basn0g08.png") + "'",
         std::string("filter '") + WindowsPath(suite / "basn0g16.png") + "'",
         std::string("estimate 100x50 rgb --planes 4"), std::string("estimate 100x50 indexed --planes 1"),
-        std::string("--fault no-advance-state call 1 2"), std::string("--fault refuse-buffer=1 open '") +
-                                                              WindowsPath(suite / "basn2c08.png") + "'"}) {
+        std::string("--fault no-advance-state call 1 2"),
+        std::string("--fault refuse-buffer=1 open '") + WindowsPath(suite / "basn2c08.png") + "'",
+        std::string("--fault seek-fails filter '") + WindowsPath(suite / "basn0g08.png") + "'",
+        std::string("--fault read-fails open '") + WindowsPath(suite / "basn0g08.png") + "'",
+        std::string("--fault descriptor=2 --fault close-error=-50 open '") + WindowsPath(suite / "basn0g08.png") +
+            "'"}) {
     const HostRun onWindows = RunWindowsHost(arguments);
     std::string linuxArguments = std::regex_replace(arguments, std::regex("Z:/"), "/");
     const HostRun onLinux = RunLinuxHost(linuxArguments);

@@ -61,6 +61,12 @@ class NoThreads final : public platform::VirtualThreadServices {
   std::unique_ptr<platform::ThreadHandle> StartThread(std::function<void()>) override { return nullptr; }
 };
 
+// Refuses events; a run without its done event must not start a worker.
+class NoEvents final : public platform::VirtualThreadServices {
+ public:
+  std::unique_ptr<platform::AutoResetEvent> CreateAutoResetEvent() override { return nullptr; }
+};
+
 struct Outcome {
   int result;
   int16_t hostResult;
@@ -190,15 +196,21 @@ TEST(ProgressRun, CancelIsACancellationEvenWhenTheEngineDoesNotPollAgain) {
   }
 }
 
-TEST(ProgressRun, NoWorkerThreadFlashesTheDialogAndReports109) {
-  NoThreads clock;
-  FakeEngine engine;
-  const Outcome out = RunWithProgress(engine, "", clock);
-  EXPECT_EQ(out.result, kEncodeFailed);
-  EXPECT_EQ(out.hostResult, 109);
-  ASSERT_EQ(out.dialogs.size(), 1u);
-  EXPECT_EQ(out.dialogs[0].result, 1);
-  EXPECT_EQ(out.endedAtMs, 2000u);
+TEST(ProgressRun, NoWorkerThreadOrNoEventFlashesTheDialogAndReports109) {
+  NoThreads noThreads;
+  NoEvents noEvents;
+  for (platform::VirtualThreadServices* clock : {static_cast<platform::VirtualThreadServices*>(&noThreads),
+                                                 static_cast<platform::VirtualThreadServices*>(&noEvents)}) {
+    FakeEngine engine;
+    engine.steps = {{10, 0, 50, 1}};
+    const Outcome out = RunWithProgress(engine, "", *clock);
+    EXPECT_EQ(out.result, kEncodeFailed);
+    EXPECT_EQ(out.hostResult, 109);
+    ASSERT_EQ(out.dialogs.size(), 1u);
+    EXPECT_EQ(out.dialogs[0].result, 1);
+    EXPECT_EQ(out.endedAtMs, 2000u);
+    EXPECT_EQ(engine.polls, 0) << "no engine ran";
+  }
 }
 
 TEST(ProgressRun, AnEngineExceptionIsCaughtOnTheWorker) {

@@ -1,5 +1,6 @@
 #include "ui/headless/DialogScript.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <fstream>
@@ -59,6 +60,7 @@ constexpr VerbShape kVerbs[] = {
     {"check", true, false},  {"slide", true, true},        {"alt", true, false},
     {"expect", true, true},  {"expect-state", true, true}, {"expect-box", true, true},
     {"shot", true, false},   {"key", true, false},         {"click", false, false},
+    {"expect-description", true, true},
 };
 
 bool StateHolds(HeadlessToolkit& toolkit, HeadlessWindow& window, int id, std::string_view state) {
@@ -72,6 +74,27 @@ bool StateHolds(HeadlessToolkit& toolkit, HeadlessWindow& window, int id, std::s
 }
 
 }  // namespace
+
+std::vector<int> ParseIdList(std::string_view text) {
+  std::vector<int> ids;
+  while (!Trim(text).empty()) {
+    if (const std::optional<int> id = ToInt(NextWord(text))) ids.push_back(*id);
+  }
+  return ids;
+}
+
+std::string DescriptionDifferences(const HeadlessWindow& window, std::string_view ignoredTexts) {
+  const std::vector<int> ignored = ParseIdList(ignoredTexts);
+  std::string differences;
+  for (const HeadlessControl& control : window.controls) {
+    const ControlTemplate& row = *control.source;
+    const bool textIgnored = std::find(ignored.begin(), ignored.end(), control.id) != ignored.end();
+    if (!textIgnored && control.text != row.text) differences += std::to_string(control.id) + " text; ";
+    if (control.enabled != ((row.style & style::kDisabled) == 0)) differences += std::to_string(control.id) + " enabled; ";
+    if (control.visible != ((row.style & style::kVisible) != 0)) differences += std::to_string(control.id) + " visible; ";
+  }
+  return differences;
+}
 
 ParsedScript ParseDialogScript(std::string_view source) {
   ParsedScript parsed;
@@ -207,6 +230,11 @@ ScriptDriver::Result ScriptDriver::Run(const ScriptCommand& command, HeadlessToo
       }
     }
     return Result::NotYet;
+  }
+  if (verb == "expect-description") {
+    if (ToInt(command.target) != window.source->id) return Fail(command, "another dialog is on top");
+    const std::string differences = DescriptionDifferences(window, command.text);
+    return differences.empty() ? Result::Done : Fail(command, differences);
   }
   if (verb == "expect" && command.target == "title") {
     return window.title == command.text ? Result::Done : Result::NotYet;

@@ -14,6 +14,9 @@
 //   expect-box TITLE TEXT  until a message box with this title and text has
 //                        been shown (since the previous expect-box)
 //   shot NAME            picture of the screen into the shot folder
+//   expect-description RESOURCE [ID...]  every control still as its
+//                        template describes it (class, text, enabled,
+//                        visible), except the texts of the listed ids
 //   key enter|escape     the key typed on the dialog itself
 //   click                a left click on the dialog's own surface
 //
@@ -47,6 +50,11 @@ struct ParsedScript {
 };
 
 ParsedScript ParseDialogScript(std::string_view source);
+
+// Blank-separated control ids (what expect-description ignores).
+std::vector<int> ParseIdList(std::string_view text);
+// "" when every control matches its template row, else what differs.
+std::string DescriptionDifferences(const HeadlessWindow& window, std::string_view ignoredTexts);
 
 class ScriptDriver final : public DialogDriver {
  public:
