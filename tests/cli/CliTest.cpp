@@ -224,3 +224,17 @@ TEST(Cli, KilledRunLeavesInputIntact) {
     }
   }
 }
+
+// An RGB source's bKGD holds 16-bit samples; the chunk extraction marks it
+// present without a colour, so the command reads the colour itself: white
+// stays white, not black.
+TEST(Cli, TrueColourBackgroundKeepsItsColour) {
+  oracle::TempDir dir;
+  CopySuiteFile("bgwn6a08.png", dir.path());
+  ASSERT_EQ(RunVelkor("-O1 --force --out out.png bgwn6a08.png", dir.path()).status, 0);
+  std::vector<oracle::Chunk> chunks;
+  ASSERT_TRUE(oracle::ListChunks(oracle::ReadFile(dir.path() / "out.png"), chunks));
+  const auto bkgd = std::find_if(chunks.begin(), chunks.end(), [](const oracle::Chunk& c) { return c.type == "bKGD"; });
+  ASSERT_NE(bkgd, chunks.end());
+  EXPECT_EQ(bkgd->data, (std::vector<uint8_t>{0, 255, 0, 255, 0, 255}));
+}
