@@ -184,6 +184,10 @@ bool CheckCombination(const CliOptions& o, std::string& error) {
     error = "--out, --dir and --stdout exclude each other";
     return false;
   }
+  if (o.json && o.toStdout) {
+    error = "--json and --stdout would both write to standard output";
+    return false;
+  }
   if ((!o.outFile.empty() || o.toStdout) && (o.inputs.size() != 1 || o.recursive)) {
     error = std::string(o.toStdout ? "--stdout" : "--out") + " needs exactly one input file";
     return false;

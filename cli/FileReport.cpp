@@ -100,6 +100,7 @@ std::string PlainReport(const FileOutcome& o, bool verbose) {
     case FileOutcome::Status::Skipped: return line + o.reason;
     case FileOutcome::Status::Kept:
       line += std::to_string(o.before) + " bytes kept (the result, " + std::to_string(o.result) + " bytes, is not smaller)";
+      if (!o.output.empty()) line += " -> " + o.output;
       break;
     case FileOutcome::Status::Pretend:
     case FileOutcome::Status::Written:

@@ -131,10 +131,18 @@ void PlanFilterTrials(EngineContext& ctx, const SourceImage& image, const CliOpt
                    [](const Proposal& a, const Proposal& b) { return a.bits < b.bits; });
 
   std::vector<RunSettings> planned = {runs[0]};
-  for (int k = 0; k < level.fullTrials && size_t(k) < proposals.size(); ++k) {
-    const Proposal& p = proposals[size_t(k)];
+  std::vector<const Proposal*> chosen;
+  for (const Proposal& p : proposals) {
+    if (int(chosen.size()) >= level.fullTrials) break;
+    // Strategies often agree (a fixed filter wins every row); the same
+    // rows need no second full run.
+    const bool same = std::any_of(chosen.begin(), chosen.end(), [&p](const Proposal* q) {
+      return q->alternative == p.alternative && q->filters == p.filters;
+    });
+    if (same) continue;
+    chosen.push_back(&p);
     RunSettings run = alternatives[p.alternative].settings;
-    run.rowFilters = std::make_shared<const std::vector<uint8_t>>(std::move(proposals[size_t(k)].filters));
+    run.rowFilters = std::make_shared<const std::vector<uint8_t>>(p.filters);
     run.rowFilterStrategy = search::FilterStrategyName(p.strategy);
     if (alternatives[p.alternative].settings.palette) {
       run.rowFilterStrategy += ", " + alternatives[p.alternative].name.substr(3) + " order";
@@ -142,8 +150,15 @@ void PlanFilterTrials(EngineContext& ctx, const SourceImage& image, const CliOpt
     if (!options.splitGiven && run.numblocks <= 0 && run.splitthreshold > 0.0) ChooseSplit(ctx, image, stop, run);
     planned.push_back(std::move(run));
   }
+  // Runs from random start tables now start from the searched proposals
+  // as well as from the single run.
+  const size_t searched = planned.size();
+  size_t random = 0;
   for (const RunSettings& run : runs) {
-    if (run.randomtables && !options.randomtables) planned.push_back(run);
+    if (!run.randomtables || options.randomtables) continue;
+    RunSettings again = planned[random++ % searched];
+    again.randomtables = 1;
+    planned.push_back(std::move(again));
   }
   runs = std::move(planned);
 }

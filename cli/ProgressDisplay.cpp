@@ -26,6 +26,9 @@ std::string SizeText(int bytes) {
   return text;
 }
 
+// --json lines go to stdout even when quiet; they are all objects.
+bool IsJson(const std::string& text) { return !text.empty() && text.front() == '{'; }
+
 size_t TerminalWidth() {
   struct winsize size {};
   if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
@@ -70,8 +73,8 @@ void ProgressDisplay::Line(const std::string& text, bool isError) {
   ClearStatusLocked();
   if (isError) {
     std::fprintf(stderr, "%s\n", text.c_str());
-  } else if (!m_quiet || text.front() == '{') {
-    FILE* out = m_reportsToStderr && text.front() != '{' ? stderr : stdout;
+  } else if (!m_quiet || IsJson(text)) {
+    FILE* out = m_reportsToStderr && !IsJson(text) ? stderr : stdout;
     std::fprintf(out, "%s\n", text.c_str());
     std::fflush(out);
   }

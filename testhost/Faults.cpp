@@ -81,10 +81,10 @@ const std::map<std::string, Setter>& Setters() {
 
 }  // namespace
 
-bool ApplyFault(Faults& faults, const std::string& spec, std::string& error) {
-  const size_t equals = spec.find('=');
-  const std::string name = spec.substr(0, equals);
-  const std::string value = equals == std::string::npos ? "" : spec.substr(equals + 1);
+bool ApplyFault(Faults& faults, const std::string& fault, std::string& error) {
+  const size_t equals = fault.find('=');
+  const std::string name = fault.substr(0, equals);
+  const std::string value = equals == std::string::npos ? "" : fault.substr(equals + 1);
   auto found = Setters().find(name);
   if (found == Setters().end()) {
     error = "unknown fault: " + name;

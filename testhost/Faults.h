@@ -43,7 +43,7 @@ struct Faults {
 
 // Applies one "NAME" or "NAME=VALUE"; false, with `error` set, for an
 // unknown name or a bad value.
-bool ApplyFault(Faults& faults, const std::string& spec, std::string& error);
+bool ApplyFault(Faults& faults, const std::string& fault, std::string& error);
 const char* FaultHelp();
 
 }  // namespace testhost

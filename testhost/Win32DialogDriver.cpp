@@ -122,9 +122,20 @@ class Driver {
   bool Execute(const ScriptCommand& c, std::string& why) {
     if (c.verb == "wait") {
       std::string title = c.target;
-      if (const ui::DialogTemplate* t = FindTemplate(c.target)) title = std::string(t->title);
+      const ui::DialogTemplate* wanted = FindTemplate(c.target);
+      if (wanted) title = std::string(wanted->title);
+      // Two templates may share a title (the Simple and Advanced dialogs):
+      // the window must also hold every named control of the template.
+      auto matches = [&](HWND w) {
+        if (WindowText(w) != title) return false;
+        if (wanted == nullptr) return true;
+        for (const ui::ControlTemplate& control : wanted->controls) {
+          if (control.id > 0 && GetDlgItem(w, control.id) == nullptr) return false;
+        }
+        return true;
+      };
       m_dialog = nullptr;
-      if (!Until([&] { return (m_dialog = FindDialog([&](HWND w) { return WindowText(w) == title; })) != nullptr; })) {
+      if (!Until([&] { return (m_dialog = FindDialog(matches)) != nullptr; })) {
         why = "no dialog titled \"" + title + "\"";
         return false;
       }

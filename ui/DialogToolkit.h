@@ -147,7 +147,8 @@ class DialogToolkit {
 
   // --- Keyboard hook (Alt relabelling of the options dialogs) -----------------
 
-  // Installs `hook` for every key event of the session until removed.
+  // Installs `hook` for every key event of the calling (the dialog's)
+  // thread until removed.
   // False when it cannot be installed.  One hook at a time.
   virtual bool InstallKeyboardHook(KeyboardHookFn hook) = 0;
   virtual void RemoveKeyboardHook() = 0;

@@ -35,6 +35,7 @@ void UpdateRelaxLimit(EngineContext& ctx, ParserState& ps) {
 void ResetCostRing(ParserState& ps, int32_t startPosition) {
   std::fill(ps.cost, ps.cost + kCostRingSize, kUnreachable);
   ps.cost[startPosition & kCostRingMask] = kBlockStartCost;
+  ps.offersAt[0] = ps.offersAt[1] = kNoRelaxRecord;  // the slots they reached are gone
 }
 
 // Every candidate path now ends at the current position: write the steps
@@ -42,12 +43,12 @@ void ResetCostRing(ParserState& ps, int32_t startPosition) {
 void Commit(EngineContext& ctx, ParserState& ps) {
   const int32_t end = ps.current;
   int steps = 0;
-  for (int32_t t = end; t > ps.committed; t -= ps.path[t & kPathRingMask].length)
+  for (int32_t t = end; t > ps.committed; t -= StepLength(ps.path[t & kPathRingMask]))
     ps.traceBuffer[steps++] = ps.path[t & kPathRingMask];
   while (steps > 0) {
     const PathStep step = ps.traceBuffer[--steps];
-    if (step.length == 1) EmitLiteral(ctx, step.value);
-    else EmitMatch(ctx, step.length, step.value);
+    if (StepLength(step) == 1) EmitLiteral(ctx, StepValue(step));
+    else EmitMatch(ctx, StepLength(step), StepValue(step));
   }
   ps.committed = end;
   // Every later cost grows from this one alone (nothing reaches past it yet),
@@ -96,7 +97,7 @@ void ProcessPosition(EngineContext& ctx, ParserState& ps, int strategy) {
   int32_t& slot = ps.cost[p & kCostRingMask];
   if (literal <= slot) {
     slot = literal;
-    ps.path[p & kPathRingMask] = {1, b};
+    ps.path[p & kPathRingMask] = MakeStep(1, b);
     if (p > ps.furthest) ps.furthest = p;
   }
   ps.current = p;
@@ -153,6 +154,15 @@ void PrepareBlock(EngineContext& ctx, int block) {
   for (int d = 0; d < kDistanceCodes; ++d)
     ps.distanceCodeCost[d] = SymbolCost(lengths[kDistanceBase + d], kDistanceCodeInfo[d].extraBits);
 
+  ps.lengthRises = 0;
+  for (int len = kMinMatch; len < kMaxMatch; ++len) {
+    const int32_t rise = ps.lengthCost[len + 1] - ps.lengthCost[len];
+    if (rise <= 0) continue;
+    ps.lengthRise[ps.lengthRises++] = {rise, len};
+  }
+  std::sort(ps.lengthRise, ps.lengthRise + ps.lengthRises,
+            [](const LengthRise& a, const LengthRise& b) { return a.rise > b.rise; });
+
   if (ctx.job->strategy == 0) {
     for (int d = 0; d < kDistanceCodes; ++d) {
       int e = d + 1;
@@ -172,7 +182,7 @@ void LzParse(EngineContext& ctx, const uint8_t* bytes, int n) {
   for (int i = 0; i < n; ++i) {
     const int index = ps.inputTotal & kRingMask;
     ps.ring[index] = bytes[i];
-    if (index < 4) ps.ring[kRingSize + index] = bytes[i];
+    if (index < kRingTail) ps.ring[kRingSize + index] = bytes[i];
     ++ps.inputTotal;
   }
   UpdateRelaxLimit(ctx, ps);

@@ -15,6 +15,7 @@
 // cheaper in bits than every code already seen for a length, backing off to
 // the shortest length the cheaper code can improve.
 #include <algorithm>
+#include <bit>
 
 #include "engine/deflate/ParserCore.h"
 
@@ -67,36 +68,107 @@ class PositionSearch {
     if (distance >= kWindow) return kNoCandidate;
     const MatchList& list = m_ps.lists[(m_p - distance) & kWindowMask];
     if (list.count <= length - kMinMatch) return kNoCandidate;
-    const int next = distance + m_ps.pool[list.start + uint32_t(length - kMinMatch)];
+    const int next = distance + (length == kMinMatch ? list.first : m_ps.pool[list.start + uint32_t(length - kMinMatch)]);
     return next > kWindow ? kNoCandidate : next;
   }
 
   // The first length from `from` on at which the candidate stops matching
   // (or 258): every length up to it is offered with the same distance.
+  // Eight bytes at a time; the first differing byte is the lowest set byte
+  // of the difference.  Bytes past the input compare as the byte-wise walk
+  // would see them, so a match that runs into them ends at the same length.
   int MatchEnd(int from, int distance) const {
-    int end = from;
-    while (end < kMaxMatch && Extends(end, distance)) ++end;
-    return end;
+    for (int end = from; end < kMaxMatch; end += 8) {
+      const uint64_t diff = RingWord64(m_ps, m_p + end) ^ RingWord64(m_ps, m_p - distance + end);
+      if (diff != 0) return std::min(end + std::countr_zero(diff) / 8, kMaxMatch);
+    }
+    return kMaxMatch;
   }
 
-  // Offers lengths from..to at one distance.  The distance's cost is looked
-  // up once; only the length code's cost varies along the run.
+  // Offers lengths from..to at one distance: the target p + L takes cost
+  // p's cost + the distance code's + L's length code's when that is strictly
+  // cheaper than what it holds.
+  //
+  // Most offers fail inside long matches: the previous position offered the
+  // same targets one length longer.  Where its offer for L + 1 cost no more
+  // than ours for L, the slot of p + L already holds that much or less
+  // (slots only fall until the ring is reset, which forgets the record), so
+  // our offer cannot win and is not made.  With our base at or above the
+  // previous offer's, only the lengths after which the length cost rises by
+  // more than the difference remain to be tried.
   void RelaxRange(int from, int to, int distance) {
     const int last = std::min(to, m_ps.relaxLimit - m_p);
+    if (last < from) return;
     const int32_t base = m_costP + m_ps.distanceCodeCost[Code(distance)];
-    const int32_t* lengthCost = m_ps.lengthCost;
-    int32_t* cost = m_ps.cost;
-    int reached = 0;
-    for (int length = from; length <= last; ++length) {
-      const int32_t c = base + lengthCost[length];
-      int32_t& slot = cost[(m_p + length) & kCostRingMask];
-      if (c < slot) {
-        slot = c;
-        m_ps.path[(m_p + length) & kPathRingMask] = {uint16_t(length), uint16_t(distance)};
-        reached = length;
+    const Offer* dominating = nullptr;
+    int coveredFrom = from, coveredLast = from - 1;
+    const int previous = (m_p - 1) & 1;
+    if (m_ps.offersAt[previous] == m_p - 1) {
+      for (int k = 0; k < m_ps.offerCount[previous]; ++k) {
+        const Offer& o = m_ps.offers[previous][k];
+        const int lo = std::max(from, o.from - 1), hi = std::min(last, o.last - 1);
+        if (o.base <= base && hi - lo > coveredLast - coveredFrom) {
+          dominating = &o;
+          coveredFrom = lo;
+          coveredLast = hi;
+          if (lo == from && hi >= last - 1) break;  // no other can cover more
+        }
       }
     }
+    int reached = RelaxSlots(from, coveredFrom - 1, base, distance);
+    if (dominating) {
+      const int32_t slack = base - dominating->base;
+      for (int k = 0; k < m_ps.lengthRises && m_ps.lengthRise[k].rise > slack; ++k) {
+        const int rising = m_ps.lengthRise[k].length;
+        if (rising >= coveredFrom && rising <= coveredLast && RelaxOne(rising, base, distance))
+          reached = std::max(reached, rising);
+      }
+    }
+    reached = std::max(reached, RelaxSlots(std::max(from, coveredLast + 1), last, base, distance));
     if (reached && m_p + reached > m_ps.furthest) m_ps.furthest = m_p + reached;
+
+    const int current = m_p & 1;
+    if (m_ps.offerCount[current] < kRecordedOffers)
+      m_ps.offers[current][m_ps.offerCount[current]++] = {base, int16_t(from), int16_t(last)};
+  }
+
+  // One length of RelaxSlots; true when taken.
+  bool RelaxOne(int length, int32_t base, int distance) {
+    const int32_t c = base + m_ps.lengthCost[length];
+    int32_t& slot = m_ps.cost[(m_p + length) & kCostRingMask];
+    if (c >= slot) return false;
+    slot = c;
+    m_ps.path[(m_p + length) & kPathRingMask] = MakeStep(length, distance);
+    return true;
+  }
+
+  // Offers lengths from..last at cost base plus the length code's; returns
+  // the longest length taken, 0 for none.  The loop runs over stretches where
+  // neither ring wraps and has no branch, so that the compiler compares and
+  // updates several slots at once; a slot keeps its value and path entry
+  // unless the offer is strictly cheaper.
+  int RelaxSlots(int from, int last, int32_t base, int distance) {
+    int reached = 0;
+    for (int length = from; length <= last;) {
+      const int32_t target = m_p + length;
+      const int costIndex = target & kCostRingMask;
+      const int pathIndex = target & kPathRingMask;
+      const int n = std::min({last - length + 1, kCostRingSize - costIndex, kPathRingSize - pathIndex});
+      int32_t* __restrict slot = m_ps.cost + costIndex;
+      PathStep* __restrict path = m_ps.path + pathIndex;
+      const int32_t* __restrict lengthCost = m_ps.lengthCost + length;
+      for (int i = 0; i < n; ++i) {
+        const int32_t c = base + lengthCost[i];
+        const int32_t oldCost = slot[i];
+        const PathStep oldStep = path[i];
+        const bool better = c < oldCost;
+        slot[i] = better ? c : oldCost;
+        path[i] = better ? MakeStep(length + i, distance) : oldStep;
+        reached = better ? length + i : reached;
+      }
+      length += n;
+    }
+    return reached;
   }
 
   // Nearest-distance lists get one entry per new length.
@@ -222,6 +294,16 @@ void SearchPosition(ParserState& ps, const CodeTables& tables, int strategy, int
   MatchList& list = ps.lists[p & kWindowMask];
   list.start = start;
 
+  ps.offersAt[p & 1] = p;
+  ps.offerCount[p & 1] = 0;
+  // The search of a photograph waits mostly on memory: the hash head, then
+  // the nearest candidate's list.  Ask for them a position or two early (the
+  // look-ahead holds those bytes); a head that p itself is about to change
+  // only makes the hint miss.
+  Prefetch(&ps.hashHead[HashAt(ps, p + 2)]);
+  const int32_t nextHead = ps.hashHead[HashAt(ps, p + 1)];
+  if (nextHead >= 0) Prefetch(&ps.lists[nextHead & kWindowMask]);
+
   PositionSearch search(ps, tables, p, costP);
   const int distance = search.NearestCandidate();
   if (distance > 0) {
@@ -237,7 +319,8 @@ void SearchPosition(ParserState& ps, const CodeTables& tables, int strategy, int
     ps.poolFill = ps.prevListEnd;
     list.start = ps.prevListEnd - uint32_t(count);
   }
-  list.count = count;
+  list.count = int16_t(count);
+  list.first = count > 0 ? ps.pool[list.start] : 0;
   ps.prevListEnd = ps.poolFill;
   ps.prevListCount = count;
 

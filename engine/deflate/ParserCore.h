@@ -12,8 +12,9 @@ namespace deflate {
 
 inline uint8_t RingByte(const ParserState& ps, int32_t pos) { return ps.ring[pos & kRingMask]; }
 
-// Little-endian 32-bit word at a position; the 4-byte tail after the ring
-// makes this valid at every ring index.
+// Little-endian 32- and 64-bit words at a position: the byte of the
+// position is the lowest.  The tail after the ring makes these valid at every
+// ring index.
 inline uint32_t RingWord(const ParserState& ps, int32_t pos) {
   uint32_t v;
   std::memcpy(&v, ps.ring + (pos & kRingMask), 4);
@@ -23,11 +24,29 @@ inline uint32_t RingWord(const ParserState& ps, int32_t pos) {
   return v;
 }
 
+inline uint64_t RingWord64(const ParserState& ps, int32_t pos) {
+  uint64_t v;
+  std::memcpy(&v, ps.ring + (pos & kRingMask), 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  v = __builtin_bswap64(v);
+#endif
+  return v;
+}
+
 // Depends only on the first three bytes, so positions that can match share
 // a chain; a multiplicative hash spreads the 2^24 strings over the heads.
 inline int HashAt(const ParserState& ps, int32_t pos) {
   const uint32_t v = RingWord(ps, pos) & 0xFFFFFF;
   return int((v * 0x9E3779B1u) >> 16);
+}
+
+// A hint to load a line the search will soon read; no effect on results.
+inline void Prefetch(const void* address) {
+#if defined(__GNUC__)
+  __builtin_prefetch(address);
+#else
+  (void)address;
+#endif
 }
 
 inline void InsertIntoChain(ParserState& ps, int32_t pos) {

@@ -5,7 +5,8 @@
 // resets what it reads.  Positions count from 0 at the start of a pass.
 //
 // Input ring: the last 65,536 bytes by position, followed by a copy of its
-// first 4 bytes so that a 32-bit load at any ring index stays inside.
+// first 8 bytes so that a 64-bit load at any ring index stays inside and
+// reads the bytes of the positions that follow, across the wrap too.
 //
 // Hash chains: heads by a hash of the first three bytes, and one backward
 // link per window slot (position mod 32768) to the previous position with
@@ -34,6 +35,7 @@ namespace deflate {
 
 constexpr int kRingSize = 65536;
 constexpr int kRingMask = kRingSize - 1;
+constexpr int kRingTail = 8;
 constexpr int kWindowMask = 32767;
 constexpr int kHashSize = 65536;
 constexpr int32_t kNoPosition = -1;
@@ -52,23 +54,43 @@ constexpr int32_t kUnreachable = 2147483647;
 constexpr int32_t kBlockStartCost = -2147483647 - 1;
 constexpr int32_t kNoCodeCost = 4096;  // more than 258 literals of 15 bits
 constexpr int kMaxRunCount = 32767;
+constexpr int32_t kNoRelaxRecord = -2147483647 - 1;  // never the position before a real one
 
 // One step of the path: length 1 is a literal (value = the byte), 3..258 a
-// match (value = distance; 32768 fits in 16 bits unsigned).
-struct PathStep {
-  uint16_t length;
-  uint16_t value;
+// match (value = distance; 32768 fits in 16 bits unsigned).  Kept packed in
+// one word, length low, so that the relaxation loop updates whole words.
+using PathStep = uint32_t;
+constexpr PathStep MakeStep(int length, int value) { return uint32_t(length) | uint32_t(value) << 16; }
+constexpr int StepLength(PathStep step) { return int(step & 0xFFFF); }
+constexpr int StepValue(PathStep step) { return int(step >> 16); }
+
+// Lengths from..last offered from one position at cost base plus the
+// length code's cost (base: the position's cost plus the distance code's).
+struct Offer {
+  int32_t base;
+  int16_t from;
+  int16_t last;
+};
+constexpr int kRecordedOffers = 16;
+
+// A length after which the length cost rises, and by how much.
+struct LengthRise {
+  int32_t rise;
+  int32_t length;
 };
 
 // Where a window slot's match list lies in the pool; start and count side
-// by side so that a leap costs one cache miss here, not two.
+// by side so that a leap costs one cache miss here, not two.  Most leaps
+// ask for the entry of length 3 (short matches in photographs), so a copy of
+// it sits here too and spares them the miss in the large pool.
 struct MatchList {
   uint32_t start;
-  int32_t count;  // longest length reached minus 2; 0 for a skipped position
+  int16_t count;   // longest length reached minus 2 (at most 256); 0 for a skipped position
+  uint16_t first;  // the entry for length 3 when count > 0
 };
 
 struct ParserState {
-  uint8_t ring[kRingSize + 4];
+  uint8_t ring[kRingSize + kRingTail];
   uint16_t runCount[kRingSize];  // identical bytes just before each position
   int32_t hashHead[kHashSize];
   int32_t chain[kWindow];
@@ -83,6 +105,19 @@ struct ParserState {
   int32_t distanceCodeCost[kDistanceCodes];
   uint8_t nextCheaper[kDistanceCodes];    // strategy 0: next code with a lower cost, 30 = none
   int32_t cheapestAtLength[kMaxMatch + 1];  // strategy 0: per length, at the current position
+
+  // Lengths 3..257 after which the length cost rises (rebuilt by
+  // PrepareBlock), the steepest rise first: where an offer one length longer
+  // from the previous position was no dearer, the slot is already as cheap.
+  int lengthRises;
+  LengthRise lengthRise[kMaxMatch];
+
+  // The match offers of the last two searched positions, by parity of the
+  // position (offersAt: the position they belong to; kNoRelaxRecord once the
+  // cost ring has been reset).  At most kRecordedOffers a position.
+  Offer offers[2][kRecordedOffers];
+  int offerCount[2];
+  int32_t offersAt[2];
 
   // Run tracking.
   uint8_t lastByte;

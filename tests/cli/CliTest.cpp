@@ -27,6 +27,8 @@ TEST(Cli, BadUsageExitsWithTwo) {
   EXPECT_EQ(RunVelkor("--no-such-option x.png", dir.path()).status, 2);
   EXPECT_EQ(RunVelkor("-c 5 x.png", dir.path()).status, 2);
   EXPECT_EQ(RunVelkor("--out out.png a.png b.png", dir.path()).status, 2);
+  EXPECT_EQ(RunVelkor("--json --stdout a.png", dir.path()).status, 2);
+  EXPECT_EQ(RunVelkor("--out o.png --dir d a.png", dir.path()).status, 2);
   const CommandResult help = RunVelkor("--help", dir.path());
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Usage: velkor"), std::string::npos);
@@ -221,4 +223,18 @@ TEST(Cli, KilledRunLeavesInputIntact) {
       EXPECT_EQ(a, b);
     }
   }
+}
+
+// An RGB source's bKGD holds 16-bit samples; the chunk extraction marks it
+// present without a colour, so the command reads the colour itself: white
+// stays white, not black.
+TEST(Cli, TrueColourBackgroundKeepsItsColour) {
+  oracle::TempDir dir;
+  CopySuiteFile("bgwn6a08.png", dir.path());
+  ASSERT_EQ(RunVelkor("-O1 --force --out out.png bgwn6a08.png", dir.path()).status, 0);
+  std::vector<oracle::Chunk> chunks;
+  ASSERT_TRUE(oracle::ListChunks(oracle::ReadFile(dir.path() / "out.png"), chunks));
+  const auto bkgd = std::find_if(chunks.begin(), chunks.end(), [](const oracle::Chunk& c) { return c.type == "bKGD"; });
+  ASSERT_NE(bkgd, chunks.end());
+  EXPECT_EQ(bkgd->data, (std::vector<uint8_t>{0, 255, 0, 255, 0, 255}));
 }

@@ -105,6 +105,7 @@ TEST(CliSafety, OutputNeverLargerAndSavingsNeverNegative) {
   ASSERT_EQ(again.status, 0) << again.err;
   EXPECT_EQ(oracle::ReadFile(dir.path() / "again.png"), oracle::ReadFile(dir.path() / "opt.png"));
   EXPECT_NE(again.out.find("kept"), std::string::npos) << again.out;
+  EXPECT_NE(again.out.find("-> again.png"), std::string::npos) << again.out;
   // A small noisy JPEG becomes a larger PNG: said, and not counted as a loss.
   const std::string script =
       "from PIL import Image\n"

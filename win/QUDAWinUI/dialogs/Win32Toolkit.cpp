@@ -212,7 +212,9 @@ void Win32Toolkit::KillTimer(WindowHandle dialog, unsigned timerId) { ::KillTime
 bool Win32Toolkit::InstallKeyboardHook(KeyboardHookFn hook) {
   RemoveKeyboardHook();
   g_keyboardHook = hook;
-  g_hookHandle = SetWindowsHookExA(WH_KEYBOARD, KeyboardHookProc, ThisModule(), 0);
+  // Only the dialog's own thread: a hook for every thread of the desktop
+  // would have the system load this module into every other program.
+  g_hookHandle = SetWindowsHookExA(WH_KEYBOARD, KeyboardHookProc, nullptr, GetCurrentThreadId());
   if (!g_hookHandle) g_keyboardHook = nullptr;
   return g_hookHandle != nullptr;
 }
