@@ -28,7 +28,10 @@
 #include <optional>
 #include <string>
 
+#include "engine/EncodeJob.h"
+#include "host/SaveEngine.h"
 #include "testhost/Commands.h"
+#include "testhost/Module.h"
 #include "testhost/StandInHost.h"
 
 namespace testhost {
@@ -154,6 +157,21 @@ OSErr AnswerColour(ColorServicesInfo* info) {
   return info->sourceSpace == info->resultSpace ? noErr : paramErr;
 }
 
+// The engine of --fault engine-fails: it says why it fails the way the real
+// engine does when an allocation fails, and produces nothing.
+int FailingEngine(EncodeJob* job) {
+  if (job->print != nullptr) job->print("\rmalloc failed (olinbuf)\n");
+  return kEncodeFailed;
+}
+
+// Swaps the module's engine for FailingEngine while the save runs.
+bool InstallFailingEngine(const Module& module) {
+  auto install = reinterpret_cast<SetSaveEngineProc>(module.Symbol(kSetSaveEngineSymbol));
+  if (install == nullptr) return false;
+  install(FailingEngine);
+  return true;
+}
+
 // Points the module's settings at `folder` for this process.  On Windows
 // the settings live in the registry of the running prefix instead.
 class SettingsFolder {
@@ -200,6 +218,10 @@ int RunSave(CommandContext& context) {
   host.CloseDataFork();
   if (opened != noErr) return 1;
   host.faults() = faults;
+  if (faults.failingEngine && !InstallFailingEngine(context.module)) {
+    std::fprintf(stderr, "velkor-host: the module cannot swap its engine\n");
+    return 1;
+  }
 
   Document& doc = host.document();
   doc.title = options.title.value_or(options.in);

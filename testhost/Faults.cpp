@@ -64,6 +64,7 @@ const std::map<std::string, Setter>& Setters() {
       {"suite-error", Number(&Faults::refuseSuiteCode)},
       {"no-basic-suite", Flag(&Faults::noBasicSuite)},
       {"abort", Flag(&Faults::abort)},
+      {"engine-fails", Flag(&Faults::failingEngine)},
       {"advance-state-error", Number(&Faults::advanceStateError)},
       {"play-info", Number(&Faults::playInfo)},
       {"descriptor", Number(&Faults::descriptorKeys)},
@@ -104,6 +105,7 @@ const char* FaultHelp() {
          "  refuse-buffer=N, refuse-handle=N (the Nth request), buffer-limit=BYTES,\n"
          "  seek-fails, read-fails, write-fails, closed-fork (the data fork),\n"
          "  refuse-suite=NAME|all, suite-error=CODE, no-basic-suite, abort,\n"
+         "  engine-fails (the save's engine prints a malloc failure and fails),\n"
          "  advance-state-error=CODE, play-info=N, descriptor=KEYS, no-descriptor-block,\n"
          "  descriptor-version=N, read-procs-version=N, write-procs-version=N,\n"
          "  read-procs=N, write-procs=N, close-error=CODE, empty-title-handle\n";

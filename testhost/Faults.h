@@ -27,6 +27,7 @@ struct Faults {
   SPErr refuseSuiteCode = kSPBadParameterError;
   bool noBasicSuite = false;
   bool abort = false;
+  bool failingEngine = false;  // the save runs an engine that prints and fails
   OSErr advanceStateError = noErr;
   // Scripting.
   int16_t playInfo = plugInDialogDisplay;

@@ -270,6 +270,17 @@ TEST_F(SavePath, EngineFailureIsReportedWithItsMessage) {
   EXPECT_FALSE(save.run.HostProblems()) << save.run.output;
 }
 
+TEST_F(SavePath, FailingEngineLastWordsFollowTheWriteFailureText) {
+  const Save save = Run({"--no-dialog"}, {"--fault", "engine-fails"});
+  EXPECT_EQ(save.run.ResultOf(14), 20) << save.run.output;
+  // The stand-in shows line breaks as "\\n"; the carriage return stays as the engine printed it.
+  EXPECT_TRUE(save.run.Contains(
+      "box \"Write Failure\": VELKOR was unable to write the file.\\n\rmalloc failed (olinbuf)\\n\n"))
+      << save.run.output;
+  EXPECT_TRUE(save.out.empty());
+  EXPECT_FALSE(save.run.HostProblems()) << save.run.output;
+}
+
 TEST_F(SavePath, DialogOkWithNothingRememberedKeepsNoChunk) {
   const std::string script = Script("wait 105\npress 1\n").string();
   const Save save = Run({}, {"--dialog", script});
