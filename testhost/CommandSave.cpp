@@ -8,6 +8,8 @@
 //   --depth N              the document's depth for the save
 //   --as-indexed           turn the document into Indexed colour (at most
 //                          256 colours); --transparent-index N marks one
+//   --lut-count N          the Indexed document's colour table claims N
+//                          entries, whatever it holds
 //   --no-transparency      drop the transparency plane
 //   --resolution DPI       the document's resolution
 //   --title PATH|none      another title, or none at all
@@ -44,6 +46,7 @@ struct SaveOptions {
   std::optional<int16_t> mode, depth;
   bool asIndexed = false;
   int16_t transparentIndex = -1;
+  std::optional<int16_t> lutCount;
   bool noTransparency = false;
   std::optional<int> resolution;
   std::optional<std::string> title;  // "" for none
@@ -53,7 +56,7 @@ struct SaveOptions {
 
 constexpr char kUsage[] =
     "save IN OUT [--no-dialog] [--mode NAME] [--depth N] [--as-indexed [--transparent-index N]] "
-    "[--no-transparency] [--resolution DPI] [--title PATH|none] [--colour R,G,B] [--settings DIR]";
+    "[--lut-count N] [--no-transparency] [--resolution DPI] [--title PATH|none] [--colour R,G,B] [--settings DIR]";
 
 bool ParseColour(const std::string& text, std::array<int16_t, 3>& colour) {
   int r = 0, g = 0, b = 0;
@@ -87,6 +90,8 @@ bool ParseOptions(const std::vector<std::string>& args, SaveOptions& options) {
         options.depth = static_cast<int16_t>(std::stoi(args[++i]));
       } else if (a == "--transparent-index" && hasValue) {
         options.transparentIndex = static_cast<int16_t>(std::stoi(args[++i]));
+      } else if (a == "--lut-count" && hasValue) {
+        options.lutCount = static_cast<int16_t>(std::stoi(args[++i]));
       } else if (a == "--resolution" && hasValue) {
         options.resolution = std::stoi(args[++i]);
       } else if (a == "--title" && hasValue) {
@@ -233,6 +238,7 @@ int RunSave(CommandContext& context) {
     std::fprintf(stderr, "velkor-host: %s has more than 256 colours\n", options.in.c_str());
     return 1;
   }
+  if (options.lutCount) doc.lutCount = *options.lutCount;
   if (options.resolution) doc.hres = doc.vres = *options.resolution << 16;
   if (options.mode) doc.mode = *options.mode;
   if (options.depth) doc.depth = *options.depth;
