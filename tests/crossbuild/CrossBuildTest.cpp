@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <map>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,6 +24,8 @@ struct FolderCase {
   const char* label;
   fs::path folder;
 };
+
+void PrintTo(const FolderCase& c, std::ostream* out) { *out << c.label << " (" << c.folder.string() << ")"; }
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
