@@ -18,6 +18,7 @@
 #include "common/pngchunks/PngChunk.h"
 #include "host/EngineMessages.h"
 #include "host/OptionsHost.h"
+#include "host/SaveEngine.h"
 #include "host/SaveImage.h"
 #include "host/Selectors.h"
 #include "host/SourceChunks.h"
@@ -116,7 +117,7 @@ void EncodeAndWrite(HostContext& context, EncodeJob& job) {
   FormatRecord& record = *context.record;
   ClearEngineMessage();
   ui::ModuleUi& moduleUi = ui::TheModuleUi();
-  ui::ProgressRunContext run{moduleUi.toolkit, moduleUi.threads, OptimizePng, context.plugInRef, context.result};
+  ui::ProgressRunContext run{moduleUi.toolkit, moduleUi.threads, SaveEngine(), context.plugInRef, context.result};
   const int length = ui::RunEngineWithProgress(run, job);
   if (length != kEncodeFailed) {
     int32_t count = length;

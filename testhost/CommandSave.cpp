@@ -8,6 +8,8 @@
 //   --depth N              the document's depth for the save
 //   --as-indexed           turn the document into Indexed colour (at most
 //                          256 colours); --transparent-index N marks one
+//   --lut-count N          the Indexed document's colour table claims N
+//                          entries, whatever it holds
 //   --no-transparency      drop the transparency plane
 //   --resolution DPI       the document's resolution
 //   --title PATH|none      another title, or none at all
@@ -28,7 +30,10 @@
 #include <optional>
 #include <string>
 
+#include "engine/EncodeJob.h"
+#include "host/SaveEngine.h"
 #include "testhost/Commands.h"
+#include "testhost/Module.h"
 #include "testhost/StandInHost.h"
 
 namespace testhost {
@@ -41,6 +46,7 @@ struct SaveOptions {
   std::optional<int16_t> mode, depth;
   bool asIndexed = false;
   int16_t transparentIndex = -1;
+  std::optional<int16_t> lutCount;
   bool noTransparency = false;
   std::optional<int> resolution;
   std::optional<std::string> title;  // "" for none
@@ -50,7 +56,7 @@ struct SaveOptions {
 
 constexpr char kUsage[] =
     "save IN OUT [--no-dialog] [--mode NAME] [--depth N] [--as-indexed [--transparent-index N]] "
-    "[--no-transparency] [--resolution DPI] [--title PATH|none] [--colour R,G,B] [--settings DIR]";
+    "[--lut-count N] [--no-transparency] [--resolution DPI] [--title PATH|none] [--colour R,G,B] [--settings DIR]";
 
 bool ParseColour(const std::string& text, std::array<int16_t, 3>& colour) {
   int r = 0, g = 0, b = 0;
@@ -84,6 +90,8 @@ bool ParseOptions(const std::vector<std::string>& args, SaveOptions& options) {
         options.depth = static_cast<int16_t>(std::stoi(args[++i]));
       } else if (a == "--transparent-index" && hasValue) {
         options.transparentIndex = static_cast<int16_t>(std::stoi(args[++i]));
+      } else if (a == "--lut-count" && hasValue) {
+        options.lutCount = static_cast<int16_t>(std::stoi(args[++i]));
       } else if (a == "--resolution" && hasValue) {
         options.resolution = std::stoi(args[++i]);
       } else if (a == "--title" && hasValue) {
@@ -154,6 +162,21 @@ OSErr AnswerColour(ColorServicesInfo* info) {
   return info->sourceSpace == info->resultSpace ? noErr : paramErr;
 }
 
+// The engine of --fault engine-fails: it says why it fails the way the real
+// engine does when an allocation fails, and produces nothing.
+int FailingEngine(EncodeJob* job) {
+  if (job->print != nullptr) job->print("\rmalloc failed (olinbuf)\n");
+  return kEncodeFailed;
+}
+
+// Swaps the module's engine for FailingEngine while the save runs.
+bool InstallFailingEngine(const Module& module) {
+  auto install = reinterpret_cast<SetSaveEngineProc>(module.Symbol(kSetSaveEngineSymbol));
+  if (install == nullptr) return false;
+  install(FailingEngine);
+  return true;
+}
+
 // Points the module's settings at `folder` for this process.  On Windows
 // the settings live in the registry of the running prefix instead.
 class SettingsFolder {
@@ -200,6 +223,10 @@ int RunSave(CommandContext& context) {
   host.CloseDataFork();
   if (opened != noErr) return 1;
   host.faults() = faults;
+  if (faults.failingEngine && !InstallFailingEngine(context.module)) {
+    std::fprintf(stderr, "velkor-host: the module cannot swap its engine\n");
+    return 1;
+  }
 
   Document& doc = host.document();
   doc.title = options.title.value_or(options.in);
@@ -211,6 +238,7 @@ int RunSave(CommandContext& context) {
     std::fprintf(stderr, "velkor-host: %s has more than 256 colours\n", options.in.c_str());
     return 1;
   }
+  if (options.lutCount) doc.lutCount = *options.lutCount;
   if (options.resolution) doc.hres = doc.vres = *options.resolution << 16;
   if (options.mode) doc.mode = *options.mode;
   if (options.depth) doc.depth = *options.depth;

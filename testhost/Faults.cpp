@@ -1,5 +1,6 @@
 #include "testhost/Faults.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -61,9 +62,21 @@ const std::map<std::string, Setter>& Setters() {
          faults.refuseSuite = value;
          return !value.empty();
        }},
+      {"claim-size",
+       [](Faults& faults, const std::string& value) {
+         const size_t x = value.find('x');
+         long long width = 0, height = 0;
+         if (x == std::string::npos || !ParseInt(value.substr(0, x), width) || !ParseInt(value.substr(x + 1), height) ||
+             width <= 0 || height <= 0 || width > INT32_MAX || height > INT32_MAX)
+           return false;
+         faults.claimedWidth = static_cast<int32_t>(width);
+         faults.claimedHeight = static_cast<int32_t>(height);
+         return true;
+       }},
       {"suite-error", Number(&Faults::refuseSuiteCode)},
       {"no-basic-suite", Flag(&Faults::noBasicSuite)},
       {"abort", Flag(&Faults::abort)},
+      {"engine-fails", Flag(&Faults::failingEngine)},
       {"advance-state-error", Number(&Faults::advanceStateError)},
       {"play-info", Number(&Faults::playInfo)},
       {"descriptor", Number(&Faults::descriptorKeys)},
@@ -104,6 +117,8 @@ const char* FaultHelp() {
          "  refuse-buffer=N, refuse-handle=N (the Nth request), buffer-limit=BYTES,\n"
          "  seek-fails, read-fails, write-fails, closed-fork (the data fork),\n"
          "  refuse-suite=NAME|all, suite-error=CODE, no-basic-suite, abort,\n"
+         "  claim-size=WxH (the record's size, whatever the pixels),\n"
+         "  engine-fails (the save's engine prints a malloc failure and fails),\n"
          "  advance-state-error=CODE, play-info=N, descriptor=KEYS, no-descriptor-block,\n"
          "  descriptor-version=N, read-procs-version=N, write-procs-version=N,\n"
          "  read-procs=N, write-procs=N, close-error=CODE, empty-title-handle\n";

@@ -27,6 +27,9 @@ struct Faults {
   SPErr refuseSuiteCode = kSPBadParameterError;
   bool noBasicSuite = false;
   bool abort = false;
+  bool failingEngine = false;
+  // > 0: the record claims this size, whatever the document's pixels are.
+  int32_t claimedWidth = 0, claimedHeight = 0;  // the save runs an engine that prints and fails
   OSErr advanceStateError = noErr;
   // Scripting.
   int16_t playInfo = plugInDialogDisplay;

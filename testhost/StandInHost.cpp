@@ -200,6 +200,10 @@ void StandInHost::PrepareRecord() {
   const bool fitsNarrow = doc.width <= INT16_MAX && doc.height <= INT16_MAX;
   m_record.imageSize = fitsNarrow ? Point16{int16_t(doc.height), int16_t(doc.width)} : Point16{0, 0};
   m_record.imageSize32 = {doc.height, doc.width};
+  if (m_faults.claimedWidth > 0) {
+    m_record.imageSize = Point16{0, 0};
+    m_record.imageSize32 = {m_faults.claimedHeight, m_faults.claimedWidth};
+  }
   m_record.depth = doc.depth;
   m_record.planes = static_cast<int16_t>(doc.PlaneCount());
   m_record.imageHRes = doc.hres;

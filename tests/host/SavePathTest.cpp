@@ -204,6 +204,49 @@ TEST_F(SavePath, PixelsReachTheEngineAsTheDocumentHasThem) {
   for (const Save* s : {&plain, &opaque, &outside, &indexed}) EXPECT_FALSE(s->run.HostProblems()) << s->run.output;
 }
 
+// The host's colour table count is kept to 1..256.  Entries the count
+// leaves out stay zero, so their cells come out transparent; a transparent
+// index past the kept count marks nothing; and the palette buffer, which the
+// dialogs may grow by a background colour, always has room for 256 entries.
+TEST_F(SavePath, IndexedColourCountIsKeptToThePalettesRoom) {
+  const std::vector<uint32_t> pixels = SourcePixels();
+  struct Case { std::string lutCount, transparent; uint32_t kept; };
+  const Case cases[] = {
+      {"0", "-1", 1}, {"-7", "-1", 1}, {"3", "-1", 3}, {"3", "5", 3},
+      {"255", "-1", 10}, {"300", "299", 10}, {"32767", "-1", 10},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("lutCount " + c.lutCount + ", transparent index " + c.transparent);
+    const Save save =
+        Run({"--no-dialog", "--as-indexed", "--lut-count", c.lutCount, "--transparent-index", c.transparent});
+    ASSERT_EQ(save.run.ResultOf(14), 0) << save.run.output;
+    EXPECT_TRUE(save.run.Contains("buffer request 1024 bytes\n")) << save.run.output;
+    ASSERT_EQ(save.image.pixels.size(), pixels.size());
+    for (size_t i = 0; i < pixels.size(); ++i) {
+      // The colours are numbered in order of first appearance: pixel i has index i % 10.
+      if (i % 10 < c.kept) {
+        EXPECT_EQ(save.image.pixels[i], pixels[i] | 0xFF000000u) << i;
+      } else {
+        EXPECT_EQ(save.image.pixels[i] >> 24, 0u) << i;
+      }
+    }
+    EXPECT_FALSE(save.run.HostProblems()) << save.run.output;
+  }
+}
+
+// 4 x 65536 x 16385 bytes is 2^32 + 2^18: counted in 32 bits the save would
+// ask for a 256 KiB buffer and have the host write the whole image into it.
+TEST_F(SavePath, PixelBufferPast32BitsIsRefusedBeforeAnyRequest) {
+  const Save save = Run({"--no-dialog"}, {"--fault", "claim-size=65536x16385"});
+  EXPECT_EQ(save.run.ResultOf(14), -108) << save.run.output;
+  const size_t saveStart = save.run.output.find("selector 13 result");
+  ASSERT_NE(saveStart, std::string::npos) << save.run.output;
+  EXPECT_EQ(save.run.output.find("buffer request", saveStart), std::string::npos) << save.run.output;
+  EXPECT_FALSE(save.run.Contains("box ")) << save.run.output;
+  EXPECT_TRUE(save.out.empty());
+  EXPECT_FALSE(save.run.HostProblems()) << save.run.output;
+}
+
 TEST_F(SavePath, ResolutionChunkReplacesTheSourcesAndTitleDecidesTheChunks) {
   struct Case { std::vector<std::string> options; std::vector<std::string> types; uint32_t perMetre; };
   const std::string missing = (dir.path() / "missing.png").string();
@@ -266,6 +309,17 @@ TEST_F(SavePath, EngineFailureIsReportedWithItsMessage) {
   const Save save = Run({}, {"--dialog", script});
   EXPECT_EQ(save.run.ResultOf(14), 20) << save.run.output;
   EXPECT_TRUE(save.run.Contains("box \"Write Failure\": VELKOR was unable to write the file.\\n")) << save.run.output;
+  EXPECT_TRUE(save.out.empty());
+  EXPECT_FALSE(save.run.HostProblems()) << save.run.output;
+}
+
+TEST_F(SavePath, FailingEngineLastWordsFollowTheWriteFailureText) {
+  const Save save = Run({"--no-dialog"}, {"--fault", "engine-fails"});
+  EXPECT_EQ(save.run.ResultOf(14), 20) << save.run.output;
+  // The stand-in shows line breaks as "\\n"; the carriage return stays as the engine printed it.
+  EXPECT_TRUE(save.run.Contains(
+      "box \"Write Failure\": VELKOR was unable to write the file.\\n\rmalloc failed (olinbuf)\\n\n"))
+      << save.run.output;
   EXPECT_TRUE(save.out.empty());
   EXPECT_FALSE(save.run.HostProblems()) << save.run.output;
 }
