@@ -23,6 +23,7 @@ namespace deflate {
 namespace {
 
 constexpr int kNoCandidate = kWindow + 1;
+constexpr int kLongOffer = 32;  // lengths beyond the first worth a look in the record
 
 class PositionSearch {
  public:
@@ -102,6 +103,17 @@ class PositionSearch {
     const int32_t base = m_costP + m_ps.distanceCodeCost[Code(distance)];
     const Offer* dominating = nullptr;
     int coveredFrom = from, coveredLast = from - 1;
+    // Short offers (the usual ones in photographs) are cheaper to make one
+    // by one than to compare with the record, and too short to spare a later
+    // one much; they are not recorded.
+    const bool longOffer = last - from >= kLongOffer;
+    if (!longOffer) {
+      int reached = 0;
+      for (int length = from; length <= last; ++length)
+        if (RelaxOne(length, base, distance)) reached = length;
+      if (reached && m_p + reached > m_ps.furthest) m_ps.furthest = m_p + reached;
+      return;
+    }
     const int previous = (m_p - 1) & 1;
     if (m_ps.offersAt[previous] == m_p - 1) {
       for (int k = 0; k < m_ps.offerCount[previous]; ++k) {
