@@ -16,7 +16,9 @@
 //   --colour R,G,B         the host offers colour services whose picker
 //                          answers this colour (without it: no services)
 //   --settings DIR         the user's settings live in DIR; otherwise in a
-//                          temporary folder removed afterwards
+//                          temporary folder removed afterwards (Windows:
+//                          the registry, whose key is cleared before and
+//                          after unless --settings is given)
 //
 // The dialogs are shown (headless on Linux) unless --no-dialog; the global
 // --dialog SCRIPT drives them.  OUT is created empty first, so a save that
@@ -30,8 +32,13 @@
 #include <optional>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "engine/EncodeJob.h"
 #include "host/SaveEngine.h"
+#include "platform/SettingsBackend.h"
 #include "testhost/Commands.h"
 #include "testhost/Module.h"
 #include "testhost/StandInHost.h"
@@ -178,11 +185,23 @@ bool InstallFailingEngine(const Module& module) {
 }
 
 // Points the module's settings at `folder` for this process.  On Windows
-// the settings live in the registry of the running prefix instead.
+// the settings live in the registry of the running prefix instead: without
+// --settings the module's key is removed before the save and again after
+// it, so that every such save starts from nothing remembered, as on Linux,
+// and leaves nothing for the next one (a remembered Advanced dialog would
+// otherwise open in place of the Simple one a script waits for).
 class SettingsFolder {
  public:
 #ifdef _WIN32
-  explicit SettingsFolder(const std::string&) {}
+  explicit SettingsFolder(const std::string& chosen) : m_temporary(chosen.empty()) { Forget(); }
+  ~SettingsFolder() { Forget(); }
+
+ private:
+  void Forget() const {
+    if (m_temporary) RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKeyPath);
+  }
+  bool m_temporary;
+};
 #else
   explicit SettingsFolder(const std::string& chosen) {
     if (chosen.empty()) {
@@ -192,7 +211,6 @@ class SettingsFolder {
     const std::string folder = chosen.empty() ? m_temporary : chosen;
     if (!folder.empty()) setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
   }
-#endif
   ~SettingsFolder() {
     std::error_code ignored;
     if (!m_temporary.empty()) std::filesystem::remove_all(m_temporary, ignored);
@@ -201,6 +219,7 @@ class SettingsFolder {
  private:
   std::string m_temporary;
 };
+#endif
 
 int RunSave(CommandContext& context) {
   SaveOptions options;

@@ -5,7 +5,7 @@
 // through SendInput, reads texts and states back, reads and closes message
 // boxes, and has ImageMagick's `import` capture the (Xvfb) screen for
 // `shot`.  Each expectation is retried for up to twenty seconds; a failure
-// closes the dialog under way so the host's call can return.
+// cancels every dialog still open so the host's call can return.
 #ifdef _WIN32
 
 #include <windows.h>
@@ -93,6 +93,23 @@ bool RunUnix(const std::string& commandLine) {
   return true;
 }
 
+// After a failed command the host's call is still inside some dialog: the
+// one the script was on, one it never found (a remembered Advanced dialog
+// where it waited for the Simple one), or a nested Keep Chunks dialog over
+// the options dialog.  Closing only the current one would leave the others
+// waiting for a user, and the host's call with them, so each dialog of this
+// process is cancelled, the topmost first, until none is left.
+void CancelEveryDialog() {
+  int polls = 0;
+  Until([&polls] {
+    const HWND open = FindDialog([](HWND) { return true; });
+    if (open == nullptr) return true;
+    // Once every half second: a cancelled dialog needs a moment to go.
+    if (polls++ % 10 == 0) PostMessageA(open, WM_COMMAND, IDCANCEL, 0);
+    return false;
+  });
+}
+
 class Driver {
  public:
   Driver(std::vector<ScriptCommand> commands, std::string shotFolder)
@@ -103,7 +120,7 @@ class Driver {
       std::string why;
       if (!Execute(command, why)) {
         m_error = "line " + std::to_string(command.line) + ": " + command.verb + " " + command.target + ": " + why;
-        if (m_dialog) PostMessageA(m_dialog, WM_CLOSE, 0, 0);
+        CancelEveryDialog();
         return;
       }
       ++m_done;

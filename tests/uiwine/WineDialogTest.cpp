@@ -3,50 +3,20 @@
 // script as the headless toolkit; every control reads back as its template
 // describes it, and the screen is captured into build-win64/screenshots.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
+
+#include "WineScreenRun.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct HostRun {
-  int exitCode = -1;
-  std::string output;
-};
-
-fs::path ShotFolder() { return fs::path(VELKOR_WINDOWS_HOST).parent_path().parent_path() / "screenshots"; }
-
-// Runs the Windows stand-in on its own X screen (xvfb-run starts and stops
-// it), with `script` driving the dialogs.
-HostRun RunWithScript(const std::string& name, const std::string& script, const std::string& command) {
-  const fs::path scriptFile = fs::temp_directory_path() / ("velkor-" + name + ".script");
-  std::ofstream(scriptFile) << script;
-  fs::create_directories(ShotFolder());
-  const std::string line = "xvfb-run -a -s '-screen 0 1024x768x24' env WINEPREFIX='" VELKOR_WINEPREFIX
-                           "' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' wine '" VELKOR_WINDOWS_HOST
-                           "' --dialog 'Z:" + scriptFile.string() + "' --shots '" + ShotFolder().string() + "' " +
-                           command + " 2>&1";
-  HostRun run;
-  FILE* pipe = popen(line.c_str(), "r");
-  if (!pipe) return run;
-  char buffer[4096];
-  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, got);
-  const int status = pclose(pipe);
-  run.output.erase(std::remove(run.output.begin(), run.output.end(), '\r'), run.output.end());
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
-
-bool ShotWritten(const std::string& name) {
-  const fs::path file = ShotFolder() / (name + ".png");
-  return fs::exists(file) && fs::file_size(file) > 1000;
-}
+using winetest::HostRun;
+using winetest::RunWithScript;
+using winetest::ShotFolder;
+using winetest::ShotWritten;
 
 TEST(WineDialogs, AboutBoxReadsBackAsDescribedWithTheVersionResourceLine) {
   for (const char* close : {"key escape", "key enter", "click"}) {
