@@ -317,6 +317,12 @@ class Driver {
       why = "shows \"" + WindowText(item) + "\"";
       return false;
     }
+    if (c.verb == "expect-pos") {
+      const LRESULT wanted = std::atoi(c.text.c_str());
+      if (Until([&] { return SendMessageA(item, TBM_GETPOS, 0, 0) == wanted; })) return true;
+      why = "stands at " + std::to_string(SendMessageA(item, TBM_GETPOS, 0, 0));
+      return false;
+    }
     if (c.verb == "expect-state") {
       const auto holds = [&] {
         const bool visible = (GetWindowLongA(item, GWL_STYLE) & WS_VISIBLE) != 0;

@@ -154,7 +154,7 @@ TEST(DialogScriptRun, DrivesControlsAndChecksThem) {
   const std::filesystem::path shots = std::filesystem::temp_directory_path() / "velkor-ui-shots";
   const ParsedScript parsed = ParseDialogScript(
       "wait Test\ncheck 30\ncheck 30\nexpect-state 30 checked\nexpect-state 31 disabled\ntype 40 4x2\n"
-      "expect 40 42\nslide 50 500\nexpect-state 11 unchecked\npress 11\nexpect-state 11 checked\n"
+      "expect 40 42\nslide 50 500\nexpect-pos 50 100\nexpect-state 11 unchecked\npress 11\nexpect-state 11 checked\n"
       "check 60:0\nshot controls\npress 1\n");
   ASSERT_EQ(parsed.error, "");
   ScriptDriver script(parsed.commands, shots.string());
@@ -193,6 +193,7 @@ TEST(DialogScriptRun, AnUnmetExpectationFailsAfterPatienceAndEndsTheDialog) {
       {"expect 40 hello\n", "line 1: expect 40: still not met after 120 s"},
       {"press 999\n", "line 1: press 999: no such control in dialog 900"},
       {"press 31\n", "line 1: press 31: cannot be pressed"},
+      {"expect-pos 50 7\n", "line 1: expect-pos 50: still not met after 120 s"},
       {"wait 105\n", "line 1: wait 105: still not met after 120 s"},
   };
   for (const Case& c : cases) {

@@ -67,7 +67,7 @@ TEST(WineSave, RealDialogsDrivenByMessagesWriteTheLinuxModulesBytes) {
   const fs::path slow = dir.path() / "slow.png";
   WriteSlowImage(slow);
   const std::string simpleToAdvancedRgb =
-      "wait 105\nexpect 1012 Xtreme!\nexpect-state 1015 disabled\ncheck 1066\ntype 1015 25\nexpect 1015 25\n"
+      "wait 105\nexpect 1012 Xtreme!\nexpect-state 1015 disabled\ncheck 1066\ntype 1015 25\nexpect 1015 25\nexpect-pos 1014 10\n"
       "shot dialog-105\npress 1016\nwait 106\nexpect 1056 256.000000\nexpect-state 1039 disabled\n"
       "expect-state 1041 enabled\npress 1041\nexpect-state 1041 checked\nshot dialog-106\npress 1\n";
   const std::string keepAll =

@@ -60,7 +60,7 @@ constexpr VerbShape kVerbs[] = {
     {"check", true, false},  {"slide", true, true},        {"alt", true, false},
     {"expect", true, true},  {"expect-state", true, true}, {"expect-box", true, true},
     {"shot", true, false},   {"key", true, false},         {"click", false, false},
-    {"expect-description", true, true},
+    {"expect-description", true, true}, {"expect-pos", true, true},
 };
 
 bool StateHolds(HeadlessToolkit& toolkit, HeadlessWindow& window, int id, std::string_view state) {
@@ -269,6 +269,11 @@ ScriptDriver::Result ScriptDriver::Run(const ScriptCommand& command, HeadlessToo
     return shown == command.text ? Result::Done : Result::NotYet;
   }
   if (verb == "expect-state") return StateHolds(toolkit, window, *id, command.text) ? Result::Done : Result::NotYet;
+  if (verb == "expect-pos") {
+    const std::optional<int> pos = ToInt(command.text);
+    if (!pos) return Fail(command, "position is not a number");
+    return toolkit.GetSliderPos(&window, *id) == *pos ? Result::Done : Result::NotYet;
+  }
   return Fail(command, "unknown command");
 }
 

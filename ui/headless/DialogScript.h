@@ -9,6 +9,7 @@
 //   slide ID N           move slider ID to N
 //   alt down|up          press or release Alt
 //   expect ID TEXT       until control ID shows TEXT (ID "title": the title)
+//   expect-pos ID N      until slider ID stands at N
 //   expect-state ID STATE  until ID is enabled|disabled|checked|unchecked|
 //                        visible|hidden
 //   expect-box TITLE TEXT  until a message box with this title and text has

@@ -192,7 +192,14 @@ int Win32Toolkit::GetSliderPos(WindowHandle dialog, int id) {
   return int(SendDlgItemMessageA(AsHwnd(dialog), id, TBM_GETPOS, 0, 0));
 }
 void Win32Toolkit::SetSliderPos(WindowHandle dialog, int id, int pos) {
-  SendDlgItemMessageA(AsHwnd(dialog), id, TBM_SETPOS, TRUE, pos);
+  // The dialogs ask for one past the end to mean "more than the slider
+  // shows".  The trackbar keeps the nearest end, as the headless toolkit
+  // does, but Wine's then repaints the thumb at the asked-for place, off
+  // the channel, and none is left on screen: clamp before asking.
+  const HWND slider = GetDlgItem(AsHwnd(dialog), id);
+  const int low = int(SendMessageA(slider, TBM_GETRANGEMIN, 0, 0));
+  const int high = int(SendMessageA(slider, TBM_GETRANGEMAX, 0, 0));
+  SendMessageA(slider, TBM_SETPOS, TRUE, std::clamp(pos, low, std::max(low, high)));
 }
 void Win32Toolkit::SetSliderRange(WindowHandle dialog, int id, int low, int high) {
   SendDlgItemMessageA(AsHwnd(dialog), id, TBM_SETRANGE, TRUE, MAKELPARAM(low, high));
