@@ -23,8 +23,10 @@ function(velkor_library name)
 endfunction()
 
 # One GoogleTest executable per tests/<folder>; CTest sees every test case.
+# RESOURCE_LOCK names what the suite's cases may not share with another
+# running case (e.g. the Wine prefix, whose server a suite starts and kills).
 function(velkor_test_suite folder)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "RESOURCE_LOCK" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
   if(NOT sources)
     return()
@@ -33,5 +35,9 @@ function(velkor_test_suite folder)
   add_executable(${target} ${sources})
   target_compile_options(${target} PRIVATE ${VELKOR_WARNINGS})
   target_link_libraries(${target} PRIVATE ${ARG_DEPS} velkor_test_support GTest::gtest GTest::gtest_main)
-  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600)
+  set(properties TIMEOUT 600)
+  if(ARG_RESOURCE_LOCK)
+    list(APPEND properties RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+  endif()
+  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
 endfunction()
