@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "support/Oracles.h"
+#include "support/RgbaPam.h"
 
 namespace {
 
@@ -53,24 +54,6 @@ HostRun RunWindowsHost(const std::string& arguments) {
 
 HostRun RunLinuxHost(const std::string& arguments) { return RunCommand(std::string(VELKOR_HOST) + " " + arguments); }
 
-bool ReadPam(const fs::path& path, oracle::Image& image) {
-  const std::vector<uint8_t> bytes = oracle::ReadFile(path);
-  const std::string text(bytes.begin(), bytes.end());
-  const size_t end = text.find("ENDHDR\n");
-  std::smatch width, height;
-  const std::string header = text.substr(0, end);
-  if (end == std::string::npos || !std::regex_search(header, width, std::regex("WIDTH (\\d+)")) ||
-      !std::regex_search(header, height, std::regex("HEIGHT (\\d+)")))
-    return false;
-  image.width = std::stoi(width[1]);
-  image.height = std::stoi(height[1]);
-  if (bytes.size() - (end + 7) != size_t(image.width) * size_t(image.height) * 4) return false;
-  image.pixels.clear();
-  for (const uint8_t* p = bytes.data() + end + 7; p < bytes.data() + bytes.size(); p += 4)
-    image.pixels.push_back(uint32_t(p[3]) << 24 | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]);
-  return true;
-}
-
 class WineHost : public ::testing::Test {
  protected:
   static void TearDownTestSuite() { std::system("WINEPREFIX='" VELKOR_WINEPREFIX "' wineserver -w"); }
@@ -98,7 +81,7 @@ TEST_F(WineHost, EveryValidPngSuiteFileOpensWithLibpngsPixels) {
   for (const fs::path& file : files) {
     oracle::Image expected, actual;
     ASSERT_TRUE(oracle::DecodePng(oracle::ReadFile(file), expected)) << file;
-    ASSERT_TRUE(ReadPam(dir.path() / (file.filename().string() + ".pam"), actual)) << file;
+    ASSERT_TRUE(oracle::ReadRgbaPam(dir.path() / (file.filename().string() + ".pam"), actual)) << file;
     EXPECT_TRUE(actual == expected) << file;
   }
 }
