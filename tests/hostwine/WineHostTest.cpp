@@ -3,10 +3,8 @@
 // read back through the Win32 resource functions equal the Linux module's
 // bytes, and DllMain appends to the load log on drive C.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -16,6 +14,7 @@
 
 #include "support/Oracles.h"
 #include "support/RgbaPam.h"
+#include "support/ShellCommand.h"
 
 namespace {
 
@@ -34,13 +33,8 @@ std::string WithoutCarriageReturns(std::string text) {
 
 HostRun RunCommand(const std::string& command) {
   HostRun run;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, got);
-  const int status = pclose(pipe);
+  run.exitCode = oracle::RunShellCommand(command, run.output);
   run.output = WithoutCarriageReturns(run.output);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return run;
 }
 
