@@ -1,6 +1,8 @@
 #include "host/SourceFile.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "common/pngchunks/ChunkBytes.h"
 
@@ -22,6 +24,11 @@ bool HasPngExtension(std::string_view path) {
 
 uint8_t* ReadWholeFile(const char* path, size_t& size) {
   size = 0;
+  // A folder or a device can be opened too, and then reports a size that is
+  // no size at all (a folder's end lies at the largest offset); only a
+  // regular file is a source file.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return nullptr;
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) return nullptr;
   uint8_t* bytes = nullptr;
