@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "EngineJob.h"
 #include "PngLoader.h"
 #include "engine/EncodeJob.h"
 
@@ -55,8 +56,6 @@ struct Measure {
   long peakKb = 0;
 };
 
-int Quiet(const char*, ...) { return 0; }
-
 uint64_t Fnv1a64(const uint8_t* bytes, size_t n) {
   uint64_t h = 0xCBF29CE484222325ull;
   for (size_t i = 0; i < n; ++i) h = (h ^ bytes[i]) * 0x100000001B3ull;
@@ -64,16 +63,10 @@ uint64_t Fnv1a64(const uint8_t* bytes, size_t n) {
 }
 
 Measure EncodeOnce(bench::Pixels& px, const Settings& s) {
-  EncodeJob job{};
-  job.pixels = px.words.data();
-  job.stride = px.width * 4;
-  job.width = px.width;
-  job.height = px.height;
+  EncodeJob job = bench::DefaultJob(px);
   job.filter = s.filter;
-  job.colortype = -1;
   job.strategy = s.strategy;
   job.splitthreshold = s.splitthreshold;
-  job.print = Quiet;
   const auto start = std::chrono::steady_clock::now();
   Measure m;
   m.bytes = OptimizePng(&job);

@@ -22,14 +22,13 @@
 #include <string>
 #include <vector>
 
+#include "EngineJob.h"
 #include "PngLoader.h"
 #include "cli/search/FilterSearch.h"
 #include "engine/RowFilterEntry.h"
 
 namespace {
 
-int Quiet(const char*, ...) { return 0; }
-int StopAtAnalysis(int checkpoint) { return checkpoint == 2 ? 1 : 0; }
 int g_passLimit = 0;
 int StopAfterPasses(int checkpoint) { return checkpoint == 0 && g_passLimit > 0 ? 1 : 0; }
 
@@ -40,22 +39,9 @@ double CpuSeconds() {
          double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-EncodeJob MakeJob(bench::Pixels& px) {
-  EncodeJob job{};
-  job.pixels = px.words.data();
-  job.stride = px.width * 4;
-  job.width = px.width;
-  job.height = px.height;
-  job.filter = -1;
-  job.colortype = -1;
-  job.splitthreshold = 256.0;
-  job.print = Quiet;
-  return job;
-}
-
 int Encode(EngineContext& ctx, bench::Pixels& px, const std::vector<uint8_t>& filters, int strategy,
            double split, int passes) {
-  EncodeJob job = MakeJob(px);
+  EncodeJob job = bench::DefaultJob(px);
   job.strategy = strategy;
   job.splitthreshold = split;
   g_passLimit = passes;
@@ -98,8 +84,8 @@ int main(int argc, char** argv) {
   for (const std::string& path : files) {
     bench::Pixels px;
     if (!bench::LoadPng(path, px)) continue;
-    EncodeJob analysis = MakeJob(px);
-    analysis.poll = StopAtAnalysis;
+    EncodeJob analysis = bench::DefaultJob(px);
+    analysis.poll = bench::StopAtAnalysis;
     OptimizePngInContext(ctx, &analysis);
     const UnfilteredRows rows = TakeUnfilteredRows(ctx, &analysis);
     std::vector<Row> results;

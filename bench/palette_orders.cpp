@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "EngineJob.h"
 #include "PngLoader.h"
 #include "cli/search/FilterSearch.h"
 #include "cli/search/PaletteOrders.h"
@@ -23,19 +24,8 @@
 
 namespace {
 
-int Quiet(const char*, ...) { return 0; }
-int StopAtAnalysis(int checkpoint) { return checkpoint == 2 ? 1 : 0; }
-
 EncodeJob MakeJob(bench::Pixels& px, const std::vector<uint32_t>* pal) {
-  EncodeJob job{};
-  job.pixels = px.words.data();
-  job.stride = px.width * 4;
-  job.width = px.width;
-  job.height = px.height;
-  job.filter = -1;
-  job.colortype = -1;
-  job.splitthreshold = 256.0;
-  job.print = Quiet;
+  EncodeJob job = bench::DefaultJob(px);
   if (pal) {
     job.pal = const_cast<uint32_t*>(pal->data());
     job.palcount = int(pal->size());
@@ -46,7 +36,7 @@ EncodeJob MakeJob(bench::Pixels& px, const std::vector<uint32_t>* pal) {
 
 long SmallestFile(EngineContext& ctx, bench::Pixels& px, const std::vector<uint32_t>* pal) {
   EncodeJob analysis = MakeJob(px, pal);
-  analysis.poll = StopAtAnalysis;
+  analysis.poll = bench::StopAtAnalysis;
   OptimizePngInContext(ctx, &analysis);
   const UnfilteredRows rows = TakeUnfilteredRows(ctx, &analysis);
   long best = -1;
@@ -80,7 +70,7 @@ int main(int argc, char** argv) {
     bench::Pixels px;
     if (!bench::LoadPng(path, px)) continue;
     EncodeJob analysis = MakeJob(px, nullptr);
-    analysis.poll = StopAtAnalysis;
+    analysis.poll = bench::StopAtAnalysis;
     OptimizePngInContext(ctx, &analysis);
     if (analysis.outcolortype != 3) continue;
     const std::vector<uint32_t> byUse(analysis.outpal, analysis.outpal + analysis.outpalcount);

@@ -35,15 +35,11 @@ set_tests_properties(wine_server_exit PROPERTIES FIXTURES_CLEANUP wine_prefix TI
 # Wine process per suite rather than per case keeps the run short).
 function(velkor_windows_test_suite folder)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
-  if(NOT sources)
+  velkor_suite_executable(${folder} target DEPS ${ARG_DEPS})
+  if(NOT target)
     return()
   endif()
-  set(target test_${folder})
-  add_executable(${target} ${sources})
   target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
-  target_compile_options(${target} PRIVATE ${VELKOR_WARNINGS})
-  target_link_libraries(${target} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
   add_test(NAME ${target}_under_wine COMMAND ${target} --gtest_color=no)
   set_tests_properties(${target}_under_wine PROPERTIES
     FIXTURES_REQUIRED wine_prefix

@@ -6,9 +6,9 @@
 // and a background the selection wrote carries a sound CRC.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
+#include "ChunkFuzz.h"
 #include "common/VELKORPSUI/ChunkSelection.h"
 #include "common/pngchunks/ChunkBytes.h"
 #include "common/pngchunks/ExtractChunks.h"
@@ -17,9 +17,7 @@
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+using chunk_fuzz::Check;
 
 KeepList ListFor(uint8_t choice) {
   KeepList list;
@@ -44,8 +42,7 @@ void CheckFlattened(const chunks::FlatChunks& flat, size_t kept, bool createdBac
       Check(chunks::ReadBe32(raw + 8 + length) == chunks::ChunkCrc(raw + 4, size_t{length} + 4));
     }
   }
-  if (flat.chunks != nullptr) chunks::FreeChunkBytes(flat.chunks[0]);
-  chunks::FreeChunkArray(flat.chunks);
+  chunk_fuzz::FreeFlattened(flat);
 }
 
 }  // namespace

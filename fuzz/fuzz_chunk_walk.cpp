@@ -4,10 +4,10 @@
 // input, and the flattened block must hold the kept chunks unchanged.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "ChunkFuzz.h"
 #include "common/pngchunks/ChunkBytes.h"
 #include "common/pngchunks/ChunkList.h"
 #include "common/pngchunks/ExtractChunks.h"
@@ -17,9 +17,7 @@
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+using chunk_fuzz::Check;
 
 void DescribeAll(const EncodeJob& job, int colorType, int bitDepth) {
   for (int i = 0; i < job.chunkcount; ++i) {
@@ -44,8 +42,7 @@ void FlattenAll(const EncodeJob& job) {
   uint64_t bytes = 0;
   for (int i = 0; i < flat.chunkcount; ++i) bytes += chunks::ReadBe32(flat.chunks[i]) + 12u;
   Check(bytes == list.total());
-  if (flat.chunks != nullptr) chunks::FreeChunkBytes(flat.chunks[0]);
-  chunks::FreeChunkArray(flat.chunks);
+  chunk_fuzz::FreeFlattened(flat);
 }
 
 }  // namespace

@@ -15,6 +15,10 @@ struct DialogScriptOption {
   std::string shotFolder = "screenshots";
 };
 
+// The script's text, shared by both platforms' installers.  False, with a
+// message on standard error, when the file cannot be read.
+bool ReadDialogScript(const DialogScriptOption& option, std::string& text);
+
 // False, with a message on standard error, when the script cannot be read
 // or parsed or the module takes no scripts.
 bool InstallDialogScript(const Module& module, const DialogScriptOption& option);

@@ -14,9 +14,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -362,14 +360,9 @@ std::thread g_thread;
 }  // namespace
 
 bool InstallDialogScript(const Module&, const DialogScriptOption& option) {
-  std::ifstream file(option.scriptPath, std::ios::binary);
-  if (!file) {
-    std::fprintf(stderr, "velkor-host: cannot read the dialog script %s\n", option.scriptPath.c_str());
-    return false;
-  }
-  std::stringstream text;
-  text << file.rdbuf();
-  ui::headless::ParsedScript parsed = ui::headless::ParseDialogScript(text.str());
+  std::string text;
+  if (!ReadDialogScript(option, text)) return false;
+  ui::headless::ParsedScript parsed = ui::headless::ParseDialogScript(text);
   if (!parsed.error.empty()) {
     std::fprintf(stderr, "velkor-host: %s: %s\n", option.scriptPath.c_str(), parsed.error.c_str());
     return false;

@@ -1,9 +1,8 @@
 #include "HostRunner.h"
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <sstream>
+
+#include "support/ShellCommand.h"
 
 namespace hosttest {
 
@@ -27,14 +26,8 @@ HostRun RunHost(const std::vector<std::string>& arguments, const std::string& en
   std::string command = environment.empty() ? "" : environment + " ";
   command += VELKOR_HOST;
   for (const std::string& argument : arguments) command += " '" + argument + "'";
-  command += " 2>&1";
   HostRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, got);
-  const int status = pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.exitCode = oracle::RunShellCommand(command, run.output);
   return run;
 }
 

@@ -11,6 +11,7 @@
 
 #include "HostRunner.h"
 #include "support/Oracles.h"
+#include "support/RgbaPam.h"
 
 namespace {
 
@@ -24,26 +25,6 @@ fs::path Suite(const std::string& name) { return oracle::DataDir() / "pngsuite" 
 int OpenResult(const HostRun& run) {
   auto line = run.LineAfter("open result ");
   return line ? std::stoi(*line) : -99999;
-}
-
-// The RGBA bytes of a PAM the stand-in wrote, as 0xAARRGGBB words.
-bool ReadPam(const fs::path& path, oracle::Image& image) {
-  const std::vector<uint8_t> bytes = oracle::ReadFile(path);
-  const std::string text(bytes.begin(), bytes.end());
-  const size_t end = text.find("ENDHDR\n");
-  std::smatch width, height;
-  const std::string header = text.substr(0, end);
-  if (end == std::string::npos || !std::regex_search(header, width, std::regex("WIDTH (\\d+)")) ||
-      !std::regex_search(header, height, std::regex("HEIGHT (\\d+)")))
-    return false;
-  image.width = std::stoi(width[1]);
-  image.height = std::stoi(height[1]);
-  const uint8_t* p = bytes.data() + end + 7;
-  if (bytes.size() - (end + 7) != size_t(image.width) * size_t(image.height) * 4) return false;
-  image.pixels.clear();
-  for (size_t i = 0; i < size_t(image.width) * size_t(image.height); ++i, p += 4)
-    image.pixels.push_back(uint32_t(p[3]) << 24 | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]);
-  return true;
 }
 
 // PngSuite files a sound PNG reader opens, at most 8 bits deep.
@@ -97,7 +78,7 @@ TEST(ReadPath, EveryValidPngSuiteFileOpensWithLibpngsPixels) {
     EXPECT_EQ(Field(*image, "planes"), 4);
     oracle::Image expected, actual;
     ASSERT_TRUE(oracle::DecodePng(oracle::ReadFile(file), expected)) << file;
-    ASSERT_TRUE(ReadPam(dump, actual)) << file;
+    ASSERT_TRUE(oracle::ReadRgbaPam(dump, actual)) << file;
     EXPECT_TRUE(actual == expected) << file;
   }
 }
@@ -165,7 +146,7 @@ TEST(ReadPath, WideImagesOpenThroughThe32BitFieldsOnly) {
   ASSERT_EQ(OpenResult(run), 0) << run.output;
   oracle::Image expected, actual;
   ASSERT_TRUE(oracle::DecodePng(oracle::ReadFile(file), expected));
-  ASSERT_TRUE(ReadPam(dump, actual));
+  ASSERT_TRUE(oracle::ReadRgbaPam(dump, actual));
   EXPECT_TRUE(actual == expected);
 
   run = RunHost({"--fault", "coords16", "open", file.string()});

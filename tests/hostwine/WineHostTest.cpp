@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "support/Oracles.h"
+#include "support/RgbaPam.h"
+#include "support/ShellCommand.h"
 
 namespace {
 
@@ -35,13 +37,8 @@ std::string WithoutCarriageReturns(std::string text) {
 
 HostRun RunCommand(const std::string& command) {
   HostRun run;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, got);
-  const int status = pclose(pipe);
+  run.exitCode = oracle::RunShellCommand(command, run.output);
   run.output = WithoutCarriageReturns(run.output);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return run;
 }
 
@@ -54,24 +51,6 @@ HostRun RunWindowsHost(const std::string& arguments) {
 }
 
 HostRun RunLinuxHost(const std::string& arguments) { return RunCommand(std::string(VELKOR_HOST) + " " + arguments); }
-
-bool ReadPam(const fs::path& path, oracle::Image& image) {
-  const std::vector<uint8_t> bytes = oracle::ReadFile(path);
-  const std::string text(bytes.begin(), bytes.end());
-  const size_t end = text.find("ENDHDR\n");
-  std::smatch width, height;
-  const std::string header = text.substr(0, end);
-  if (end == std::string::npos || !std::regex_search(header, width, std::regex("WIDTH (\\d+)")) ||
-      !std::regex_search(header, height, std::regex("HEIGHT (\\d+)")))
-    return false;
-  image.width = std::stoi(width[1]);
-  image.height = std::stoi(height[1]);
-  if (bytes.size() - (end + 7) != size_t(image.width) * size_t(image.height) * 4) return false;
-  image.pixels.clear();
-  for (const uint8_t* p = bytes.data() + end + 7; p < bytes.data() + bytes.size(); p += 4)
-    image.pixels.push_back(uint32_t(p[3]) << 24 | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]);
-  return true;
-}
 
 // Wine starts its own background programs (services, explorer, device
 // hosts) with the first program of a session, and they inherit that
@@ -170,7 +149,7 @@ TEST_F(WineHost, EveryValidPngSuiteFileOpensWithLibpngsPixels) {
   for (const fs::path& file : files) {
     oracle::Image expected, actual;
     ASSERT_TRUE(oracle::DecodePng(oracle::ReadFile(file), expected)) << file;
-    ASSERT_TRUE(ReadPam(dir.path() / (file.filename().string() + ".pam"), actual)) << file;
+    ASSERT_TRUE(oracle::ReadRgbaPam(dir.path() / (file.filename().string() + ".pam"), actual)) << file;
     EXPECT_TRUE(actual == expected) << file;
   }
 }

@@ -2,11 +2,12 @@
 // the about box, and a dialog script drives it from outside the module.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+
+#include "support/ShellCommand.h"
 
 #ifdef VELKOR_HOST
 
@@ -18,15 +19,8 @@ struct HostRun {
 };
 
 HostRun RunHost(const std::string& arguments) {
-  const std::string command = std::string(VELKOR_HOST) + " " + arguments + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
   HostRun run{-1, {}};
-  if (!pipe) return run;
-  char buffer[4096];
-  size_t got = 0;
-  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, got);
-  const int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  run.status = oracle::RunShellCommand(std::string(VELKOR_HOST) + " " + arguments, run.output);
   return run;
 }
 

@@ -5,9 +5,7 @@
 // captured into build-win64/screenshots, and the Windows module's file must
 // equal the Linux module's, saved with the same choices, byte for byte.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -15,6 +13,7 @@
 
 #include "WineScreenRun.h"
 #include "support/Oracles.h"
+#include "support/ShellCommand.h"
 
 namespace {
 
@@ -22,12 +21,7 @@ namespace fs = std::filesystem;
 
 std::string RunLinuxHost(const std::string& arguments, int& exitCode) {
   std::string output;
-  FILE* pipe = popen((std::string(VELKOR_HOST) + " " + arguments + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return output;
-  char buffer[4096];
-  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, got);
-  const int status = pclose(pipe);
-  exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  exitCode = oracle::RunShellCommand(std::string(VELKOR_HOST) + " " + arguments, output);
   return output;
 }
 

@@ -1,10 +1,9 @@
 #include "WineScreenRun.h"
 
-#include <sys/wait.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
+
+#include "support/ShellCommand.h"
 
 namespace winetest {
 
@@ -25,15 +24,10 @@ HostRun RunWithScript(const std::string& name, const std::string& script, const 
                            "xvfb-run -a -s '-screen 0 1024x768x24' env WINEPREFIX='" VELKOR_WINEPREFIX
                            "' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' wine '" VELKOR_WINDOWS_HOST
                            "' --dialog 'Z:" + scriptFile.string() + "' --shots '" + ShotFolder().string() + "' " +
-                           command + " 2>&1";
+                           command;
   HostRun run;
-  FILE* pipe = popen(line.c_str(), "r");
-  if (!pipe) return run;
-  char buffer[4096];
-  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, got);
-  const int status = pclose(pipe);
+  run.exitCode = oracle::RunShellCommand(line, run.output);
   run.output.erase(std::remove(run.output.begin(), run.output.end(), '\r'), run.output.end());
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return run;
 }
 
