@@ -14,31 +14,37 @@ namespace {
 
 int Descriptor(DataForkHandle fork) { return static_cast<int>(fork); }
 
+// Repeats a read or write, given the offset reached so far, until `wanted`
+// bytes have moved, it fails or reaches the end; a signal that interrupts
+// it is no failure.  Answers the bytes moved.
+template <typename Step>
+int32_t TransferAll(int32_t wanted, Step step) {
+  int32_t done = 0;
+  while (done < wanted) {
+    const ssize_t moved = step(done);
+    if (moved < 0 && errno == EINTR) continue;
+    if (moved <= 0) break;
+    done += static_cast<int32_t>(moved);
+  }
+  return done;
+}
+
 }  // namespace
 
 OSErr ReadDataFork(DataForkHandle fork, int32_t* count, void* buffer) {
   const int32_t wanted = *count < 0 ? 0 : *count;
-  int32_t done = 0;
-  while (done < wanted) {
-    ssize_t got = ::read(Descriptor(fork), static_cast<char*>(buffer) + done, static_cast<size_t>(wanted - done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    done += static_cast<int32_t>(got);
-  }
+  const int32_t done = TransferAll(wanted, [&](int32_t at) {
+    return ::read(Descriptor(fork), static_cast<char*>(buffer) + at, static_cast<size_t>(wanted - at));
+  });
   *count = done;
   return done == wanted ? noErr : readErr;
 }
 
 OSErr WriteDataFork(DataForkHandle fork, int32_t* count, const void* buffer) {
   const int32_t wanted = *count < 0 ? 0 : *count;
-  int32_t done = 0;
-  while (done < wanted) {
-    ssize_t put =
-        ::write(Descriptor(fork), static_cast<const char*>(buffer) + done, static_cast<size_t>(wanted - done));
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) break;
-    done += static_cast<int32_t>(put);
-  }
+  const int32_t done = TransferAll(wanted, [&](int32_t at) {
+    return ::write(Descriptor(fork), static_cast<const char*>(buffer) + at, static_cast<size_t>(wanted - at));
+  });
   *count = done;
   return done == wanted ? noErr : writErr;
 }

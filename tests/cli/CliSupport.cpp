@@ -97,18 +97,23 @@ CommandResult SignalVelkorAfter(const fs::path& dir, const std::vector<std::stri
   ::close(pipeFds[1]);
   CommandResult result;
   char buffer[4096];
-  bool sent = false;
+  // A second Ctrl-C means something only after the first was handled (two
+  // pending signals of one kind arrive as one), so each further signal waits
+  // for the command's note that it took the first; a fixed delay is not
+  // enough on a busy machine.
+  static const std::string kFirstTaken = "Ctrl-C again to cancel";
+  int sent = 0;
   for (;;) {
     const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
     if (n <= 0) break;
     result.err.append(buffer, size_t(n));
-    if (!sent && result.err.find(waitFor) != std::string::npos) {
-      for (int i = 0; i < count; ++i) {
-        ::kill(pid, signal);
-        // The second signal must arrive after the first was handled.
-        if (i + 1 < count) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      }
-      sent = true;
+    if (sent == 0 && result.err.find(waitFor) != std::string::npos) {
+      ::kill(pid, signal);
+      sent = 1;
+    }
+    if (sent == 1 && count > 1 && result.err.find(kFirstTaken) != std::string::npos) {
+      ::kill(pid, signal);
+      sent = 2;
     }
   }
   ::close(pipeFds[0]);

@@ -26,7 +26,8 @@ size_t CountLines(const std::string& text);
 std::string ChunkTypes(const std::filesystem::path& png);
 
 // Starts velkor on args in dir with -v, waits until its standard error shows
-// waitFor (a pass has ended), sends the signal count times, and returns the
+// waitFor (a pass has ended), sends the signal count times (a second SIGINT
+// once the command has said it took the first), and returns the
 // exit status (-1 when the signal ended it) and what it wrote.
 CommandResult SignalVelkorAfter(const std::filesystem::path& dir, const std::vector<std::string>& args,
                                 const std::string& waitFor, int signal, int count);
