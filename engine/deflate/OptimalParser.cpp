@@ -1,8 +1,9 @@
 #include "engine/deflate/OptimalParser.h"
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
+
+#include "engine/CorrectlyRoundedLog.h"
 
 namespace deflate {
 
@@ -38,11 +39,15 @@ CostModel CostsOfLengths(const int32_t* literalLengths, const int32_t* distanceL
 // position on, so short steps win ties as in a sweep that kept arrivals.
 CostModel CostsOfCounts(const SymbolCounts& counts) {
   // Literal/length and distance symbols are priced within their own code.
+  // The correctly rounded logarithm, so that every build prices alike and
+  // writes the same stream.
   auto bitsOf = [](const int32_t* c, int n, float* out) {
+    constexpr double kBitsPerNat = 1.4426950408889634;
     double total = 0;
     for (int i = 0; i < n; ++i) total += std::max(c[i], 0);
-    const double all = std::log2(std::max(total, 1.0));
-    for (int i = 0; i < n; ++i) out[i] = float(c[i] > 0 ? all - std::log2(double(c[i])) : all + 1.0);
+    const double all = CorrectlyRoundedLog(std::max(total, 1.0)) * kBitsPerNat;
+    for (int i = 0; i < n; ++i)
+      out[i] = float(c[i] > 0 ? all - CorrectlyRoundedLog(double(c[i])) * kBitsPerNat : all + 1.0);
   };
   float lit[kLitLenCodes];
   float dist[kDistanceCodes];
