@@ -18,7 +18,7 @@ struct EffortLevel {
   bool tryFilter;        // also the other of filter None / adaptive
   bool tryTrueColor;     // a palette image also as its smallest true-colour type
   bool tryOneBlock;      // the stream also as one block, not split
-  int randomTrials;      // extra runs from random start tables
+  int randomTrials;      // extra runs from random start tables, at most (RandomTrials)
   // Filter search (cli/FilterTrials.h), which replaces the three tries above
   // by estimates: 0 off, 1 fixed filters, entropy, minimum sum and greedy,
   // 2 also the refined search, 3 with more refining sweeps.
@@ -36,7 +36,7 @@ inline constexpr EffortLevel kEffortLevels[] = {
     {"4", 0, 0, true, true, true, 4, 2, 2, true},
     {"5", 0, 0, true, true, true, 8, 3, 2, true},
     {"6", 0, 0, true, true, true, 16, 3, 3, true},
-    {"max", 0, 0, true, true, true, 32, 3, 3, true},
+    {"max", 0, 0, true, true, true, 32, 3, 4, true},
 };
 inline constexpr int kEffortLevelCount = int(sizeof kEffortLevels / sizeof kEffortLevels[0]);
 inline constexpr int kDefaultEffort = 2;
@@ -46,6 +46,12 @@ inline constexpr int kDefaultEffort = 2;
 // images, where a full run costs little and the estimate, blind to block
 // headers and the final code lengths, errs most.
 int FullTrials(const EffortLevel& level, size_t rawBytes);
+
+// How many runs from random start tables an image of rawBytes unfiltered
+// bytes gets: each is a whole pass loop, so their bytes together stay
+// within a budget.  An icon gets the level's count, a photo a few, and the
+// top level finishes in a bounded time on any image.
+int RandomTrials(const EffortLevel& level, size_t rawBytes);
 
 // Index of the level named by text ("0".."6", "max"), or -1.
 int FindEffortLevel(const std::string& text);
