@@ -29,18 +29,23 @@ struct EffortLevel {
   // this share of the file: the last passes of a photo save a few bytes
   // each at a tenth of the run's time apiece.  0: until the engine converges.
   double minPassGain;
+  // Brumlex's optimal parser deflates the image data again after the run
+  // (engine/OptimalIdat.h) at this level, 1..5; 0 off.  Runs from random
+  // start tables and the one-block run skip it: their filtered bytes are
+  // those of another run.
+  int optimalDeflate;
 };
 
 // Levels 0..6 and "max" (index 7).
 inline constexpr EffortLevel kEffortLevels[] = {
-    {"0", 2, 1, false, false, false, 0, 0, 0, false, 0.0},
-    {"1", 0, 0, false, false, false, 0, 0, 0, false, 0.0},
-    {"2", 0, 0, true, true, true, 0, 1, 1, true, 1e-4},
-    {"3", 0, 0, true, true, true, 2, 2, 2, true, 1e-4},
-    {"4", 0, 0, true, true, true, 4, 2, 2, true, 2e-5},
-    {"5", 0, 0, true, true, true, 8, 3, 2, true, 2e-5},
-    {"6", 0, 0, true, true, true, 16, 3, 3, true, 2e-5},
-    {"max", 0, 0, true, true, true, 32, 3, 4, true, 0.0},
+    {"0", 2, 1, false, false, false, 0, 0, 0, false, 0.0, 0},
+    {"1", 0, 0, false, false, false, 0, 0, 0, false, 0.0, 0},
+    {"2", 0, 0, true, true, true, 0, 1, 1, true, 1e-4, 0},
+    {"3", 0, 0, true, true, true, 2, 2, 2, true, 1e-4, 0},
+    {"4", 0, 0, true, true, true, 4, 2, 2, true, 2e-5, 0},
+    {"5", 0, 0, true, true, true, 8, 3, 2, true, 2e-5, 0},
+    {"6", 0, 0, true, true, true, 16, 3, 3, true, 2e-5, 4},
+    {"max", 0, 0, true, true, true, 32, 3, 4, true, 0.0, 5},
 };
 inline constexpr int kEffortLevelCount = int(sizeof kEffortLevels / sizeof kEffortLevels[0]);
 inline constexpr int kDefaultEffort = 2;

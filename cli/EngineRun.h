@@ -45,6 +45,7 @@ struct RunSettings {
   std::string rowFilterStrategy;
   std::shared_ptr<const std::vector<uint32_t>> palette;
   bool wantRows = false;      // hand back the unfiltered rows of the analysis
+  int optimalLevel = 0;       // Brumlex optimal parser on the image data, 1..5; 0 off
   // Kept rows (cli/RowRefilter.h): the effort level whose filter search
   // refilters them; -1 keeps the source's filters.
   int rowSearchEffort = -1;

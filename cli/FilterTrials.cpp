@@ -89,6 +89,7 @@ void ChooseSplit(EngineContext& ctx, const SourceImage& image, const StopFlags& 
   RunSettings quick = run;
   quick.strategy = 2;
   quick.maxPasses = 2;
+  quick.optimalLevel = 0;  // only ranks the two splits
   const RunResult split = RunEngine(ctx, image.AsRunInput(run.keeppal != 0), quick, stop, nullptr, false);
   quick.splitthreshold = 0.0;
   const RunResult oneBlock = RunEngine(ctx, image.AsRunInput(run.keeppal != 0), quick, stop, nullptr, false);

@@ -17,6 +17,7 @@ RunSettings BaseSettings(const CliOptions& o, const EffortLevel& level) {
   s.numblocks = o.numblocks;
   s.splitthreshold = o.splitthreshold;
   s.maxPasses = o.passes > 0 ? o.passes : level.maxPasses;
+  s.optimalLevel = level.optimalDeflate;
   return s;
 }
 
@@ -85,6 +86,7 @@ bool PlanRuns(EngineContext& ctx, const SourceImage& image, const CliOptions& o,
   if (level.tryOneBlock && !o.splitGiven && base.splitthreshold > 0.0) {
     RunSettings oneBlock = base;
     oneBlock.splitthreshold = 0.0;
+    oneBlock.optimalLevel = 0;
     runs.push_back(oneBlock);
   }
   const int trials = o.trials >= 0 ? o.trials : RandomTrials(level, image.pixels.size() * 4);
@@ -92,6 +94,7 @@ bool PlanRuns(EngineContext& ctx, const SourceImage& image, const CliOptions& o,
     for (int i = 0; i < trials; ++i) {
       RunSettings random = runs[i % runs.size()];
       random.randomtables = 1;
+      random.optimalLevel = 0;
       runs.push_back(random);
     }
   }
