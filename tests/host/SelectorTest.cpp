@@ -104,6 +104,7 @@ TEST(Selectors, EstimatesTheFileSizeForBothBounds) {
       {{"estimate", "100x50", "rgb", "--planes", "4"}, 20036},
       {{"estimate", "100x50", "indexed", "--planes", "1"}, 5804},
       {{"estimate", "100x50", "rgb", "--planes", "3", "--resources", "500"}, 15536},
+      {{"estimate", "9x3", "grey", "--depth", "1", "--planes", "1"}, 42},  // (9 + 7) / 8 = 2 bytes a row
       {{"estimate", "50000x50000", "rgb", "--planes", "4"}, 2147483647},
   };
   for (const Case& c : cases) {

@@ -3,6 +3,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -112,6 +113,18 @@ bool ListChunks(const std::vector<uint8_t>& png, std::vector<Chunk>& out) {
   return true;
 }
 
+std::vector<uint8_t> RawChunk(std::string_view type, const std::vector<uint8_t>& data) {
+  std::vector<uint8_t> out(data.size() + 12);  // sized up front: GCC warns about a range insert here
+  const auto put32 = [&out](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+  };
+  put32(0, static_cast<uint32_t>(data.size()));
+  std::copy_n(type.begin(), std::min<size_t>(type.size(), 4), out.begin() + 4);
+  std::copy(data.begin(), data.end(), out.begin() + 8);
+  put32(8 + data.size(), static_cast<uint32_t>(crc32(0, out.data() + 4, static_cast<uInt>(data.size() + 4))));
+  return out;
+}
+
 bool InflateIdat(const std::vector<uint8_t>& png, std::vector<uint8_t>& out) {
   std::vector<Chunk> chunks;
   if (!ListChunks(png, chunks)) return false;
@@ -163,5 +176,21 @@ TempDir::~TempDir() {
 
 std::filesystem::path DataDir() { return VELKOR_CORPUS_DIR; }
 std::filesystem::path SourceDir() { return VELKOR_SOURCE_DIR; }
+
+std::vector<std::filesystem::path> PngSuiteFiles(bool readableOnly) {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(DataDir() / "pngsuite")) {
+    const std::filesystem::path& path = entry.path();
+    if (path.extension() != ".png") continue;
+    if (readableOnly) {
+      if (path.filename().string()[0] == 'x') continue;
+      const std::vector<uint8_t> png = ReadFile(path);
+      if (png.size() < 25 || png[24] > 8) continue;
+    }
+    files.push_back(path);
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
 
 }  // namespace oracle

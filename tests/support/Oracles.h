@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace oracle {
@@ -33,6 +34,9 @@ struct Chunk {
 };
 bool ListChunks(const std::vector<uint8_t>& png, std::vector<Chunk>& out);
 
+// A chunk record: length, type, data and zlib's CRC-32 of type and data.
+std::vector<uint8_t> RawChunk(std::string_view type, const std::vector<uint8_t>& data);
+
 // Concatenated IDAT data of a PNG, inflated with zlib.
 bool InflateIdat(const std::vector<uint8_t>& png, std::vector<uint8_t>& out);
 
@@ -58,5 +62,9 @@ class TempDir {
 // Folder of the bundled test data (PngSuite) and of the project sources.
 std::filesystem::path DataDir();
 std::filesystem::path SourceDir();
+
+// The PngSuite files in name order; `readableOnly` keeps those a sound
+// reader opens at 8 bits or less (no "x" prefix, bit depth byte <= 8).
+std::vector<std::filesystem::path> PngSuiteFiles(bool readableOnly = false);
 
 }  // namespace oracle
