@@ -368,18 +368,22 @@ class Batch {
     return outcome;
   }
 
-  void Report(const FileState&, const FileOutcome& outcome) {
+  void Report(const FileState& file, const FileOutcome& outcome) {
     std::lock_guard<std::mutex> lock(m_mutex);
     switch (outcome.status) {
       case FileOutcome::Status::Failed: ++m_summary.failed; break;
       case FileOutcome::Status::Skipped: ++m_summary.skipped; break;
       case FileOutcome::Status::Written: ++m_summary.written; [[fallthrough]];
-      default:
+      default: {
         // Only real savings count: a conversion that came out larger saved
-        // nothing, it did not lose the difference.
+        // nothing, it did not lose the difference, since its source stays.
+        // A file rewritten in place that grew (--fix, --force) did grow on
+        // disk, and the total says so.
+        const bool grewInPlace = outcome.status == FileOutcome::Status::Written && file.target.replacesInput;
         m_summary.bytesBefore += outcome.before;
-        m_summary.bytesAfter += outcome.after < outcome.before ? outcome.after : outcome.before;
+        m_summary.bytesAfter += grewInPlace || outcome.after < outcome.before ? outcome.after : outcome.before;
         break;
+      }
     }
     if (m_options.json) {
       m_display.Line(JsonReport(outcome), false);

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,6 +33,10 @@ TEST(Cli, BadUsageExitsWithTwo) {
   const CommandResult help = RunVelkor("--help", dir.path());
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Usage: velkor"), std::string::npos);
+  // The help is read in 80-column terminals, where a longer line wraps
+  // into the next option's column.
+  std::istringstream lines(help.out);
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 79u) << line;
 }
 
 // Every output decodes to the input's pixels, and an in-place run never
