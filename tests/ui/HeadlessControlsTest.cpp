@@ -29,7 +29,6 @@ constexpr ControlTemplate kControls[] = {
     {41, "Edit", "", kChild, 0, 0, 10, 10, 0},
     {50, "msctls_trackbar32", "", kChild, 0, 0, 10, 10, 0},
     {60, "SysListView32", "", kChild | 0x1, 0, 0, 10, 10, 0},
-    {1095, "Edit", "", kChild, 0, 0, 10, 10, 0},
     {1, "Button", "OK", kChild | 0x1, 0, 0, 10, 10, 0},
 };
 constexpr DialogTemplate kTestDialog[] = {{900, "Test", 200, 100, 0x80C80000u, kControls}};
@@ -114,20 +113,6 @@ TEST(HeadlessControls, EditsSlidersAndLists) {
   const std::vector<std::string> expected{"init", "command 768 40", "command 768 40", "command 768 41",
                                           "message 276", "ok", "destroyed"};
   EXPECT_EQ(h.dialog.calls, expected);
-}
-
-TEST(HeadlessControls, TooltipTextComesFromTheStringTable) {
-  Harness h;
-  h.Run([&](HeadlessWindow& w) {
-    HeadlessToolkit& tk = h.toolkit;
-    tk.AddTooltip(&w, 1095);
-    EXPECT_EQ(tk.TooltipText(&w, 1095), "") << "no tooltip window yet";
-    ASSERT_TRUE(tk.CreateTooltips(&w));
-    tk.AddTooltip(&w, 1095);
-    tk.AddTooltip(&w, 40);
-    EXPECT_EQ(tk.TooltipText(&w, 1095), "Example:  vpAg,gIFx");
-    EXPECT_EQ(tk.TooltipText(&w, 40), "") << "no string numbered 40";
-  });
 }
 
 std::string ScriptError(std::string_view source) { return ParseDialogScript(source).error; }

@@ -241,19 +241,12 @@ TEST(ProgressRun, AWorkerOutlivingTheLongWaitIsCancelledAndWaitedFor) {
   platform::VirtualThreadServices clock2;
   FakeEngine slow;
   slow.steps = {{1000, 0, 10, 1}, {300000, 0, 20, 1}, {1000, 0, 30, 1}};
-  HeadlessToolkit toolkit(clock2);
-  slow.clock = &clock2;
-  g_engine = &slow;
-  int16_t hostResult = 0;
-  ProgressRunContext context{toolkit, clock2, RunFakeEngine, nullptr, &hostResult};
-  ScriptDriver driver(ParseDialogScript("wait 109\nexpect 1104 never\n").commands, "");
-  toolkit.SetDriver(&driver);
-  EncodeJob job{};
-  EXPECT_EQ(RunEngineWithProgress(context, job), kEncodeFailed);
-  EXPECT_TRUE(driver.Failed());
+  const Outcome ended = RunWithProgress(slow, "wait 109\nexpect 1104 never\n", clock2);
+  EXPECT_EQ(ended.result, kEncodeFailed);
+  EXPECT_NE(ended.scriptError, "");
   EXPECT_EQ(slow.passesAtStop, std::vector<int>{0});
-  EXPECT_EQ(hostResult, -128);
-  EXPECT_EQ(clock2.NowMs(), 301000u);
+  EXPECT_EQ(ended.hostResult, -128);
+  EXPECT_EQ(ended.endedAtMs, 301000u);
   EXPECT_EQ(clock2.LiveThreads(), 0u);
 }
 
