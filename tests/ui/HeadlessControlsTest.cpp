@@ -170,10 +170,7 @@ TEST(DialogScriptRun, DrivesControlsAndChecksThem) {
 }
 
 TEST(DialogScriptRun, AnUnmetExpectationFailsAfterPatienceAndEndsTheDialog) {
-  struct Case {
-    const char* script;
-    const char* error;
-  };
+  struct Case { const char* script; const char* error; };
   const Case cases[] = {
       {"expect 40 hello\n", "line 1: expect 40: still not met after 120 s"},
       {"press 999\n", "line 1: press 999: no such control in dialog 900"},

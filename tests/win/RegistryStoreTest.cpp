@@ -21,10 +21,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-struct RawValue {
-  DWORD type = REG_NONE;
-  Bytes data;
-};
+struct RawValue { DWORD type = REG_NONE; Bytes data; };
 
 // Reads a value straight from the registry; type REG_NONE when absent.
 RawValue ReadRaw(HKEY root, const char* name) {
