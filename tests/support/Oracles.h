@@ -23,6 +23,10 @@ struct Image {
 // (16-bit samples are cut to their high byte).  False with a reason on error.
 bool DecodePng(const std::vector<uint8_t>& png, Image& out, std::string* error = nullptr);
 
+// Every sample of a PNG at 16 bits per channel, RGBA (palette and tRNS
+// expanded, grey to RGB, alpha added, 8-bit samples scaled by 257).
+bool DecodePng16(const std::vector<uint8_t>& png, std::vector<uint16_t>& rgba, int& width, int& height);
+
 // Inflates a zlib stream with zlib.  False on any error or trailing garbage.
 bool InflateZlib(const uint8_t* data, size_t size, std::vector<uint8_t>& out);
 
