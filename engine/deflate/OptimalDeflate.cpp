@@ -68,7 +68,10 @@ class Compressor {
     c.steps.clear();
     m_parser.Parse(m_data, m_matches, begin, end, costs, c.steps);
     c.counts = SymbolCounts::Of(c.steps.data(), c.steps.size());
-    BuildDynamicCode(c.counts, m_settings.searchHeader, c.code);
+    // Parses are compared with the engine's header walk; only the parse
+    // that is kept gets the searched header (PlanBlock), which costs more
+    // than most parses of a small block.
+    BuildDynamicCode(c.counts, false, c.code);
     c.bits = DynamicBlockBits(c.counts, c.code);
   }
 
@@ -107,6 +110,11 @@ class Compressor {
     if (m_settings.greedyStart) Iterate(begin, end, GreedyCounts(begin, end), best);
     Random random(seed);
     for (int r = 0; r < m_settings.restarts; ++r) Iterate(begin, end, Disturb(best.counts, random), best);
+
+    if (m_settings.searchHeader) {
+      BuildDynamicCode(best.counts, true, best.code);
+      best.bits = DynamicBlockBits(best.counts, best.code);
+    }
 
     BlockPlan plan;
     plan.begin = begin;
