@@ -56,9 +56,8 @@ TEST(FilterLevels, VerboseNamesTheWinningSearch) {
 namespace {
 
 std::string VelkorOutput(const std::string& args, const fs::path& dir) {
-  if (Velkor(args, dir) != 0) return "failed";
-  const std::vector<uint8_t> text = oracle::ReadFile(dir / ".out");
-  return std::string(text.begin(), text.end());
+  const CommandResult r = RunVelkor(args, dir);
+  return r.status == 0 ? r.out + r.err : "failed";
 }
 
 // The kept metadata in file order, with where the image data stands; the
