@@ -204,6 +204,26 @@ TEST_F(SavePath, PixelsReachTheEngineAsTheDocumentHasThem) {
   for (const Save* s : {&plain, &opaque, &outside, &indexed}) EXPECT_FALSE(s->run.HostProblems()) << s->run.output;
 }
 
+// A depth below 8 makes a plane row shorter than a row of 32-bit cells; the
+// buffer still holds `width` cells a row, which is what the host delivers,
+// the index pass rewrites and the engine reads.
+TEST_F(SavePath, DepthsBelowEightStillGetWholeRowsOfCells) {
+  const std::vector<uint32_t> pixels = SourcePixels();
+  struct Case { std::string depth; bool indexed; };
+  const Case cases[] = {{"1", false}, {"7", false}, {"1", true}, {"4", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("depth " + c.depth + (c.indexed ? " indexed" : " rgb"));
+    std::vector<std::string> options = {"--no-dialog", "--no-transparency", "--depth", c.depth};
+    if (c.indexed) options.push_back("--as-indexed");
+    const Save save = Run(options);
+    ASSERT_EQ(save.run.ResultOf(14), 0) << save.run.output;
+    EXPECT_TRUE(save.run.Contains("buffer request 120 bytes\n")) << save.run.output;
+    ASSERT_EQ(save.image.pixels.size(), pixels.size());
+    for (size_t i = 0; i < pixels.size(); ++i) EXPECT_EQ(save.image.pixels[i], pixels[i] | 0xFF000000u) << i;
+    EXPECT_FALSE(save.run.HostProblems()) << save.run.output;
+  }
+}
+
 // The host's colour table count is kept to 1..256.  Entries the count
 // leaves out stay zero, so their cells come out transparent; a transparent
 // index past the kept count marks nothing; and the palette buffer, which the
