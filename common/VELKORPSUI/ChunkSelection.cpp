@@ -24,8 +24,6 @@ bool EntryMatches(const std::string& entry, const uint8_t* raw) {
 
 }  // namespace
 
-void ChunkSelection::FreeChunk::operator()(uint8_t* raw) const { chunks::FreeChunkBytes(raw); }
-
 ChunkSelection::ChunkSelection(const ChunkSelection& other)
     : m_items(other.m_items),
       m_background(other.m_background),

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "common/VELKORPSUI/KeepList.h"
+#include "common/pngchunks/ChunkBytes.h"
 #include "common/pngchunks/ChunkList.h"
 
 struct EncodeJob;
@@ -82,10 +83,7 @@ class ChunkSelection {
   std::string m_keepText;    // the last applied or confirmed KeepList, as text
 
  private:
-  struct FreeChunk {
-    void operator()(uint8_t* raw) const;
-  };
-  using OwnedChunk = std::unique_ptr<uint8_t, FreeChunk>;
+  using OwnedChunk = chunks::OwnedChunkBytes;
 
   uint8_t* CreateRgbBackground();
   void Release(uint8_t* raw);
