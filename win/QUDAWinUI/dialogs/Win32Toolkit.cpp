@@ -345,22 +345,26 @@ void Win32Toolkit::ListSetRowData(WindowHandle dialog, int id, int row, const vo
 }
 
 void Win32Toolkit::SetSwatchColor(WindowHandle dialog, int id, uint32_t colour) {
-  m_swatches[{AsHwnd(dialog), id}] = colour;
+  Swatch& swatch = m_swatches[{AsHwnd(dialog), id}];
+  if (swatch.m_BackgroundColorBrush) DeleteObject(swatch.m_BackgroundColorBrush);
+  swatch.m_BackgroundColorBrush = nullptr;
+  // A colour is known when its top byte is set (0xFFRRGGBB); 0 is none.
+  if ((colour & 0xFF000000u) != 0) {
+    swatch.m_BackgroundColorBrush = CreateSolidBrush(RGB((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF));
+  }
   InvalidateRect(Item(dialog, id), nullptr, TRUE);
 }
 
-void Win32Toolkit::DrawSwatch(const DRAWITEMSTRUCT& item, uint32_t colour) {
+void Win32Toolkit::DrawSwatch(const DRAWITEMSTRUCT& item, const Swatch* swatch) {
   RECT box = item.rcItem;
   DrawEdge(item.hDC, &box, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
-  if ((colour & 0xFF000000u) == 0) {
+  if (swatch == nullptr || swatch->m_BackgroundColorBrush == nullptr) {
     FillRect(item.hDC, &box, GetSysColorBrush(COLOR_BTNFACE));
     SetBkMode(item.hDC, TRANSPARENT);
     SetTextColor(item.hDC, GetSysColor((item.itemState & ODS_DISABLED) ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
     DrawTextA(item.hDC, "None", -1, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
   } else {
-    const HBRUSH brush = CreateSolidBrush(RGB((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF));
-    FillRect(item.hDC, &box, brush);
-    DeleteObject(brush);
+    FillRect(item.hDC, &box, swatch->m_BackgroundColorBrush);
   }
   if (item.itemState & ODS_FOCUS) {
     InflateRect(&box, -4, -4);
@@ -407,9 +411,9 @@ bool Win32Toolkit::HandleOwnMessage(HWND dialog, UINT message, WPARAM, LPARAM se
   }
   if (message == WM_DRAWITEM) {
     const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(second);
-    const auto swatch = m_swatches.find({dialog, int(item->CtlID)});
     if (item->CtlType != ODT_BUTTON) return false;
-    DrawSwatch(*item, swatch == m_swatches.end() ? 0 : swatch->second);
+    const auto swatch = m_swatches.find({dialog, int(item->CtlID)});
+    DrawSwatch(*item, swatch == m_swatches.end() ? nullptr : &swatch->second);
     answer = TRUE;
     return true;
   }
@@ -418,7 +422,11 @@ bool Win32Toolkit::HandleOwnMessage(HWND dialog, UINT message, WPARAM, LPARAM se
 
 void Win32Toolkit::ForgetWindow(HWND dialog) {
   m_tooltips.erase(dialog);
-  std::erase_if(m_swatches, [dialog](const auto& entry) { return entry.first.first == dialog; });
+  std::erase_if(m_swatches, [dialog](const auto& entry) {
+    if (entry.first.first != dialog) return false;
+    if (entry.second.m_BackgroundColorBrush) DeleteObject(entry.second.m_BackgroundColorBrush);
+    return true;
+  });
   const auto font = m_linkFonts.find(dialog);
   if (font != m_linkFonts.end()) {
     if (font->second) DeleteObject(font->second);
