@@ -34,7 +34,7 @@ struct FileState {
   SourceImage image;
   std::vector<RunSettings> runs;
   std::vector<RunResult> results;
-  std::vector<std::vector<uint8_t>> recompressed;  // a recompress run's streams
+  RecompressedStreams recompressed;  // a recompress run's streams
   int pendingRuns = 0;
 };
 
@@ -217,6 +217,7 @@ class Batch {
     }
     RunSettings recompress = BaseRunSettings(m_options);
     recompress.recompress = true;
+    if (!m_options.filterGiven) recompress.rowSearchEffort = m_options.effort;
     file.runs.push_back(recompress);
     return true;
   }
@@ -297,6 +298,10 @@ class Batch {
     outcome.trial = DescribeTrial(file.runs[winner], best);
     outcome.trials = int(file.runs.size());
     outcome.passes = best.passes;
+    if (file.runs[winner].recompress && !file.recompressed.rows.empty()) {
+      outcome.trial = "image data recompressed, rows refiltered (" + file.recompressed.rows + ")";
+      if (file.recompressed.deinterlaced) outcome.trial += ", not interlaced";
+    }
     if (!file.runs[winner].recompress) {
       outcome.colortype = best.outcolortype;
       outcome.bitdepth = best.outbitdepth;

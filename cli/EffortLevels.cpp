@@ -1,5 +1,16 @@
 #include "cli/EffortLevels.h"
 
+#include <algorithm>
+
+namespace {
+
+// Raw bytes the extra full runs of a small image may add up to: a few
+// hundredths of a second.
+constexpr size_t kSmallImageBudget = 256 * 1024;
+constexpr int kMostFullTrials = 8;
+
+}  // namespace
+
 int FindEffortLevel(const std::string& text) {
   for (int i = 0; i < kEffortLevelCount; ++i) {
     if (text == kEffortLevels[i].name) return i;
@@ -13,4 +24,10 @@ int EffortOfOldSwitch(int oldLevel) {
     case 2: return 2;
     default: return 4;
   }
+}
+
+int FullTrials(const EffortLevel& level, size_t rawBytes) {
+  if (level.fullTrials == 0) return 0;
+  const size_t affordable = kSmallImageBudget / std::max<size_t>(rawBytes, 1);
+  return std::max(level.fullTrials, int(std::min<size_t>(affordable, kMostFullTrials)));
 }

@@ -8,6 +8,7 @@
 // Choices the user makes explicitly (-c, -f, -s, -b ...) are never varied.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 struct EffortLevel {
@@ -39,6 +40,12 @@ inline constexpr EffortLevel kEffortLevels[] = {
 };
 inline constexpr int kEffortLevelCount = int(sizeof kEffortLevels / sizeof kEffortLevels[0]);
 inline constexpr int kDefaultEffort = 2;
+
+// How many of the best estimated proposals get the full pass loop for an
+// image of rawBytes unfiltered bytes: the level's count, and more for small
+// images, where a full run costs little and the estimate, blind to block
+// headers and the final code lengths, errs most.
+int FullTrials(const EffortLevel& level, size_t rawBytes);
 
 // Index of the level named by text ("0".."6", "max"), or -1.
 int FindEffortLevel(const std::string& text);

@@ -42,6 +42,9 @@ struct RunSettings {
   std::string rowFilterStrategy;
   std::shared_ptr<const std::vector<uint32_t>> palette;
   bool wantRows = false;      // hand back the unfiltered rows of the analysis
+  // Kept rows (cli/RowRefilter.h): the effort level whose filter search
+  // refilters them; -1 keeps the source's filters.
+  int rowSearchEffort = -1;
 };
 
 // What the caller supplies besides the settings: the image and chunks.
