@@ -14,10 +14,6 @@ namespace {
 
 constexpr uint32_t kRgbBackgroundLength = 6;
 
-uint32_t OpaqueColor(uint32_t r, uint32_t g, uint32_t b) {
-  return 0xFF000000u | (r & 0xFF) << 16 | (g & 0xFF) << 8 | (b & 0xFF);
-}
-
 bool EntryMatches(const std::string& entry, const uint8_t* raw) {
   return entry.size() == 4 && std::memcmp(entry.data(), raw + 4, 4) == 0;
 }

@@ -33,6 +33,12 @@ struct EncodeJob;
 inline constexpr uint8_t kNoSourceColorType = 255;
 inline constexpr uint8_t kNoSourceBitDepth = 0;
 
+// A known background colour as the selection keeps it, 0xFFRRGGBB, from the
+// low bytes of the components.
+constexpr uint32_t OpaqueColor(uint32_t r, uint32_t g, uint32_t b) {
+  return 0xFF000000u | (r & 0xFF) << 16 | (g & 0xFF) << 8 | (b & 0xFF);
+}
+
 struct ChunkItem {
   uint8_t* chunk = nullptr;  // whole raw chunk
   chunks::ChunkGroup group = chunks::BeforePalette;

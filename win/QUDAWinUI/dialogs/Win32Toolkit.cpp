@@ -9,6 +9,7 @@
 #include "ui/DialogPlacement.h"
 #include "ui/DialogTemplates.h"
 #include "ui/ModalDialog.h"
+#include "win/QUDAWinUI/ThisModule.h"
 #include "win/QUDAWinUI/dialogs/GenericProc.h"
 
 namespace ui::win32 {
@@ -41,7 +42,7 @@ class ActivationScope {
       ACTCTXA request{};
       request.cbSize = sizeof request;
       request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
-      request.hModule = ThisModule();
+      request.hModule = platform::ThisModule();
       request.lpResourceName = MAKEINTRESOURCEA(2);
       return CreateActCtxA(&request);
     }();
@@ -61,13 +62,6 @@ class ActivationScope {
 
 }  // namespace
 
-HINSTANCE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCSTR>(&ThisModule), &module);
-  return module;
-}
-
 Win32Toolkit& ModuleWin32Toolkit() {
   static Win32Toolkit toolkit;
   return toolkit;
@@ -75,7 +69,7 @@ Win32Toolkit& ModuleWin32Toolkit() {
 
 MessageResult Win32Toolkit::RunModal(ModalDialog& dialog, InstanceSource, int resource) {
   ActivationScope scope;
-  return DialogBoxParamA(ThisModule(), MAKEINTRESOURCEA(resource), GetActiveWindow(), GenericProc,
+  return DialogBoxParamA(platform::ThisModule(), MAKEINTRESOURCEA(resource), GetActiveWindow(), GenericProc,
                          reinterpret_cast<LPARAM>(&dialog));
 }
 
@@ -234,7 +228,7 @@ void Win32Toolkit::RemoveKeyboardHook() {
 bool Win32Toolkit::CreateTooltips(WindowHandle dialog) {
   const HWND tips = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, AsHwnd(dialog),
-                                    nullptr, ThisModule(), nullptr);
+                                    nullptr, platform::ThisModule(), nullptr);
   if (!tips) return false;
   SetWindowPos(tips, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   m_tooltips[AsHwnd(dialog)] = tips;
@@ -404,7 +398,7 @@ bool Win32Toolkit::HandleOwnMessage(HWND dialog, UINT message, WPARAM, LPARAM se
     auto* info = reinterpret_cast<NMTTDISPINFOA*>(second);
     const int id = GetDlgCtrlID(reinterpret_cast<HWND>(header->idFrom));
     text[0] = '\0';
-    LoadStringA(ThisModule(), UINT(id), text, sizeof text);
+    LoadStringA(platform::ThisModule(), UINT(id), text, sizeof text);
     info->lpszText = text;
     answer = TRUE;
     return true;

@@ -92,7 +92,5 @@ class Win32Toolkit final : public DialogToolkit {
 
 // The module's toolkit (one per loaded module).
 Win32Toolkit& ModuleWin32Toolkit();
-// The module's instance handle: the module this code lives in.
-HINSTANCE ThisModule();
 
 }  // namespace ui::win32
