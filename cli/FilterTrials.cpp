@@ -171,6 +171,7 @@ void PlanFilterTrials(EngineContext& ctx, const SourceImage& image, const CliOpt
       run.rowFilterStrategy += ", " + alternatives[p.alternative].name.substr(3) + " order";
     }
     if (!options.splitGiven && run.numblocks <= 0 && run.splitthreshold > 0.0) ChooseSplit(ctx, image, stop, run);
+    if (options.passes <= 0) run.minPassGain = level.minPassGain;
     planned.push_back(std::move(run));
   }
   // Runs from random start tables now start from the searched proposals
@@ -181,6 +182,7 @@ void PlanFilterTrials(EngineContext& ctx, const SourceImage& image, const CliOpt
     if (!run.randomtables || options.randomtables) continue;
     RunSettings again = planned[random++ % searched];
     again.randomtables = 1;
+    if (options.passes <= 0) again.minPassGain = level.minPassGain;
     planned.push_back(std::move(again));
   }
   runs = std::move(planned);
