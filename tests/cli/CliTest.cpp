@@ -196,20 +196,6 @@ TEST(Cli, PeerConventionsForFlags) {
   EXPECT_EQ(version.out.rfind("velkor ", 0), 0u) << version.out;
 }
 
-// -O2 never does worse than -O1: it runs -O1's run among its own.
-TEST(Cli, EffortTwoIsNeverLargerThanEffortOne) {
-  oracle::TempDir dir;
-  for (const char* name : {"basn3p08.png", "tp1n3p08.png", "basn0g04.png"}) {
-    CopySuiteFile(name, dir.path());
-    ASSERT_EQ(RunVelkor(std::string("-O1 --out one.png ") + name, dir.path()).status, 0);
-    ASSERT_EQ(RunVelkor(std::string("-O2 --out two.png ") + name, dir.path()).status, 0);
-    EXPECT_LE(fs::file_size(dir.path() / "two.png"), fs::file_size(dir.path() / "one.png")) << name;
-    EXPECT_EQ(DecodeFile(dir.path() / "two.png"), DecodeFile(dir.path() / name)) << name;
-    fs::remove(dir.path() / "one.png");
-    fs::remove(dir.path() / "two.png");
-  }
-}
-
 // A run killed in the middle leaves the input intact.
 TEST(Cli, KilledRunLeavesInputIntact) {
   oracle::TempDir dir;
