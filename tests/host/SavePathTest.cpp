@@ -129,11 +129,13 @@ class SavePath : public ::testing::Test {
 
   void SetUp() override { oracle::WriteFile(source, MakeRgbaPng(6, 5, SourcePixels(), kSourceChunks)); }
 
+  // A file of its own for each script, so that a table may hold several.
   fs::path Script(const std::string& text) {
-    const fs::path path = dir.path() / "script.txt";
+    const fs::path path = dir.path() / ("script" + std::to_string(++scripts) + ".txt");
     std::ofstream(path) << text;
     return path;
   }
+  int scripts = 0;
 
   Save Run(std::vector<std::string> options, const std::vector<std::string>& global = {}) {
     std::vector<std::string> args = global;
@@ -279,6 +281,7 @@ TEST_F(SavePath, ResolutionChunkReplacesTheSourcesAndTitleDecidesTheChunks) {
 TEST_F(SavePath, RefusalsCancelsAndFailuresWriteNothing) {
   struct Case { std::vector<std::string> global, options; int result; std::string box; };
   const std::string cancel = Script("wait 105\npress 1069\n").string();
+  const std::string advanced = Script("wait 105\npress 1016\nwait 106\npress 1\n").string();
   const std::vector<Case> cases = {
       {{}, {"--mode", "grey", "--no-dialog"}, 30501,
        "box \"Unsupported Image Mode\": Unable to convert file.  The current Image mode is not supported.\\n"
@@ -286,6 +289,9 @@ TEST_F(SavePath, RefusalsCancelsAndFailuresWriteNothing) {
       {{}, {"--mode", "cmyk", "--no-dialog"}, 30501, "box \"Unsupported Image Mode\": Unable to convert file."},
       {{}, {"--depth", "16", "--no-dialog"}, 30501, "box \"Unsupported Channel Depth\": VELKOR cannot process 16 bit or higher channel data"},
       {{"--dialog", cancel}, {}, -128, ""},
+      // The dialog still shows after a failed pixel request; an abort seen by
+      // its colour analysis must not replace the host's code.
+      {{"--dialog", advanced, "--fault", "advance-state-error=-1", "--fault", "abort"}, {}, -1, ""},
       {{"--fault", "abort"}, {"--no-dialog"}, -128, ""},
       {{"--fault", "seek-fails"}, {"--no-dialog"}, -20, ""},
       {{"--fault", "write-fails"}, {"--no-dialog"}, -20, ""},
