@@ -7,9 +7,7 @@
 #include <cstring>
 
 #include "cli/FileReport.h"
-#include "engine/OptimalIdat.h"
 #include "engine/deflate/DeflateBytes.h"
-#include "engine/deflate/OptimalDeflate.h"
 
 namespace {
 
@@ -133,13 +131,7 @@ bool RunByteStream(EngineContext& ctx, const uint8_t* data, size_t size, int row
   RunMonitor monitor{&settings, &stop, &job, progress, false, false, 0, 0, {}, {}};
   const int length =
       Monitored(monitor, [&] { return DeflateBytesInContext(ctx, &job, data, size, rowLength, zlib); });
-  if (length == kEncodeFailed) return false;
-  if (settings.optimalLevel > 0 && !stop.cancel.load()) {
-    std::vector<uint8_t> optimal;
-    deflate::OptimalDeflate(data, size, deflate::OptimalLevelSettings(settings.optimalLevel), optimal);
-    if (optimal.size() < zlib.size()) zlib.swap(optimal);
-  }
-  return true;
+  return length != kEncodeFailed;
 }
 
 RunResult RunEngine(EngineContext& ctx, const RunInput& input, const RunSettings& settings,
@@ -167,10 +159,8 @@ RunResult RunEngine(EngineContext& ctx, const RunInput& input, const RunSettings
   job.chunks = input.chunks;
   RunMonitor monitor{&settings, &stop, &job, progress, echoMessages, false, 0, 0, {}, {}};
   const int length = Monitored(monitor, [&] {
-    const uint8_t* rowFilters = settings.rowFilters ? settings.rowFilters->data() : nullptr;
-    if (settings.optimalLevel > 0 && !settings.analysisOnly)
-      return OptimizePngWithOptimalDeflate(ctx, &job, rowFilters, settings.optimalLevel);
-    return rowFilters ? OptimizePngWithRowFilters(ctx, &job, rowFilters) : OptimizePngInContext(ctx, &job);
+    return settings.rowFilters ? OptimizePngWithRowFilters(ctx, &job, settings.rowFilters->data())
+                               : OptimizePngInContext(ctx, &job);
   });
 
   RunResult result;

@@ -17,7 +17,6 @@ RunSettings BaseSettings(const CliOptions& o, const EffortLevel& level) {
   s.numblocks = o.numblocks;
   s.splitthreshold = o.splitthreshold;
   s.maxPasses = o.passes > 0 ? o.passes : level.maxPasses;
-  s.optimalLevel = level.optimalDeflate;
   return s;
 }
 
@@ -50,6 +49,11 @@ void AddWithFilters(std::vector<RunSettings>& runs, RunSettings run, bool filter
 }
 
 }  // namespace
+
+int OptimalLevelOf(const CliOptions& o) {
+  if (o.strategyGiven || o.splitGiven || o.passes > 0) return 0;
+  return kEffortLevels[o.effort].optimalLevel;
+}
 
 RunSettings BaseRunSettings(const CliOptions& options) {
   return BaseSettings(options, kEffortLevels[options.effort]);
@@ -86,7 +90,6 @@ bool PlanRuns(EngineContext& ctx, const SourceImage& image, const CliOptions& o,
   if (level.tryOneBlock && !o.splitGiven && base.splitthreshold > 0.0) {
     RunSettings oneBlock = base;
     oneBlock.splitthreshold = 0.0;
-    oneBlock.optimalLevel = 0;
     runs.push_back(oneBlock);
   }
   const int trials = o.trials >= 0 ? o.trials : RandomTrials(level, image.pixels.size() * 4);
@@ -94,7 +97,6 @@ bool PlanRuns(EngineContext& ctx, const SourceImage& image, const CliOptions& o,
     for (int i = 0; i < trials; ++i) {
       RunSettings random = runs[i % runs.size()];
       random.randomtables = 1;
-      random.optimalLevel = 0;
       runs.push_back(random);
     }
   }
@@ -132,12 +134,15 @@ std::string DescribeTrial(const RunSettings& run, const RunResult& result) {
     if (result.outfilter >= 0 && result.outfilter <= 5) text += std::string(", filter ") + kFilters[result.outfilter];
     if (run.keeppal) text += ", palette kept";
   }
-  if (run.numblocks > 0) {
+  if (result.redeflated) {
+    // The optimal parser chose the blocks and the parse.
+    text += ", optimal parser";
+  } else if (run.numblocks > 0) {
     text += ", " + std::to_string(run.numblocks) + " blocks";
   } else {
     text += run.splitthreshold > 0.0 ? ", blocks split" : ", one block";
   }
-  if (run.strategy >= 0 && run.strategy <= 4) text += std::string(", ") + kStrategies[run.strategy];
+  if (!result.redeflated && run.strategy >= 0 && run.strategy <= 4) text += std::string(", ") + kStrategies[run.strategy];
   if (run.randomtables) text += ", random start tables";
   if (!run.rowFilterStrategy.empty()) text += ", row filters " + run.rowFilterStrategy;
   return text;
