@@ -22,6 +22,11 @@ constexpr OptimalSettings kLevels[] = {
     {{1024, 258, true}, 30, 4, 4, 2, 1024, true, true, true},
 };
 
+// Blocks below this size get the searched header for every parse.
+constexpr size_t kSmallBlock = 32768;
+constexpr size_t kRestartBudget = 262144;
+constexpr size_t kMaxExtraRestarts = 48;
+
 // Deterministic generator for the restarts (xorshift32).
 class Random {
  public:
@@ -68,10 +73,11 @@ class Compressor {
     c.steps.clear();
     m_parser.Parse(m_data, m_matches, begin, end, costs, c.steps);
     c.counts = SymbolCounts::Of(c.steps.data(), c.steps.size());
-    // Parses are compared with the engine's header walk; only the parse
-    // that is kept gets the searched header (PlanBlock), which costs more
-    // than most parses of a small block.
-    BuildDynamicCode(c.counts, false, c.code);
+    // Parses of a large block are compared with the engine's header walk
+    // and only the parse kept gets the searched header (PlanBlock), which
+    // would cost more than the parse; in a small block the header is a
+    // large part of the size and its search costs little beside the rest.
+    BuildDynamicCode(c.counts, m_settings.searchHeader && end - begin < kSmallBlock, c.code);
     c.bits = DynamicBlockBits(c.counts, c.code);
   }
 
@@ -109,7 +115,7 @@ class Compressor {
     Iterate(begin, end, best.counts, best);
     if (m_settings.greedyStart) Iterate(begin, end, GreedyCounts(begin, end), best);
     Random random(seed);
-    for (int r = 0; r < m_settings.restarts; ++r) Iterate(begin, end, Disturb(best.counts, random), best);
+    for (int r = 0; r < Restarts(end - begin); ++r) Iterate(begin, end, Disturb(best.counts, random), best);
 
     if (m_settings.searchHeader) {
       BuildDynamicCode(best.counts, true, best.code);
@@ -134,6 +140,15 @@ class Compressor {
       plan.code = best.code;
     }
     return plan;
+  }
+
+  // Restarts cost a block's parses again, which is little for a small
+  // block, whose code has the most local optima for its size: the smaller
+  // the block, the more restarts, up to a parse budget of about 256 KB.
+  int Restarts(size_t bytes) const {
+    if (m_settings.restarts == 0) return 0;
+    const size_t extra = std::min<size_t>(kMaxExtraRestarts, kRestartBudget / std::max<size_t>(bytes, 1));
+    return m_settings.restarts + int(extra);
   }
 
   // The counts of a greedy parse (the longest match wherever one of four
