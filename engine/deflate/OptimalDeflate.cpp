@@ -24,8 +24,8 @@ constexpr OptimalSettings kLevels[] = {
 
 // Inputs below this size get the searched header for every parse.
 constexpr size_t kSmallInput = 65536;
-constexpr size_t kRestartBudget = 262144;
-constexpr size_t kMaxExtraRestarts = 48;
+constexpr size_t kRestartBudget = 131072;
+constexpr size_t kMaxExtraRestarts = 8;
 
 // Deterministic generator for the restarts (xorshift32).
 class Random {
@@ -145,7 +145,7 @@ class Compressor {
   // Restarts cost a block's parses again, which is little for a small
   // input, whose codes have the most local optima for their size: the
   // smaller the input, the more restarts each block gets, so that all of
-  // them together parse about 256 KB more.
+  // them together parse about 128 KB more.
   int Restarts() const {
     if (m_settings.restarts == 0) return 0;
     const size_t extra = std::min<size_t>(kMaxExtraRestarts, kRestartBudget / std::max<size_t>(m_size, 1));
