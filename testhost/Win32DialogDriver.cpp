@@ -37,6 +37,17 @@ std::string WindowText(HWND window) {
   return text;
 }
 
+// The first cell of a list view row, as `expect ID:ROW` reads it.
+std::string RowText(HWND list, int row) {
+  char text[1024] = {};
+  LVITEMA item{};
+  item.iSubItem = 0;
+  item.pszText = text;
+  item.cchTextMax = sizeof text;
+  SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+  return text;
+}
+
 struct DialogSearch {
   std::function<bool(HWND)> match;
   HWND found = nullptr;
@@ -311,8 +322,12 @@ class Driver {
       return true;
     }
     if (c.verb == "expect") {
-      if (Until([&] { return WindowText(item) == c.text; })) return true;
-      why = "shows \"" + WindowText(item) + "\"";
+      const auto shown = [&] {
+        if (colon == std::string::npos) return WindowText(item);
+        return RowText(item, std::atoi(c.target.substr(colon + 1).c_str()));
+      };
+      if (Until([&] { return shown() == c.text; })) return true;
+      why = "shows \"" + shown() + "\"";
       return false;
     }
     if (c.verb == "expect-pos") {

@@ -13,12 +13,13 @@ namespace {
 
 // The levels, fastest first.
 constexpr OptimalSettings kLevels[] = {
-    // finder {depth, nice}, iterations, patience, restarts, refine, blocks, header search
-    {{16, 128}, 1, 1, 0, 0, 1024, true},
-    {{32, 258}, 3, 1, 0, 1, 1024, true},
-    {{48, 258}, 8, 2, 1, 1, 1024, true},
-    {{64, 258}, 15, 3, 2, 2, 1024, true},
-    {{128, 258}, 30, 4, 4, 3, 1024, true},
+    // finder {depth, nice, every distance code}, iterations, patience, restarts, refine rounds,
+    // blocks, header search, entropy prices, greedy start
+    {{32, 128, false}, 1, 1, 0, 0, 1024, true, false, false},
+    {{64, 258, true}, 3, 1, 0, 0, 1024, true, true, true},
+    {{256, 258, true}, 8, 2, 1, 1, 1024, true, true, true},
+    {{512, 258, true}, 15, 3, 2, 1, 1024, true, true, true},
+    {{1024, 258, true}, 30, 4, 4, 2, 1024, true, true, true},
 };
 
 // Deterministic generator for the restarts (xorshift32).
@@ -67,7 +68,10 @@ class Compressor {
     c.steps.clear();
     m_parser.Parse(m_data, m_matches, begin, end, costs, c.steps);
     c.counts = SymbolCounts::Of(c.steps.data(), c.steps.size());
-    BuildDynamicCode(c.counts, m_settings.searchHeader, c.code);
+    // Parses are compared with the engine's header walk; only the parse
+    // that is kept gets the searched header (PlanBlock), which costs more
+    // than most parses of a small block.
+    BuildDynamicCode(c.counts, false, c.code);
     c.bits = DynamicBlockBits(c.counts, c.code);
   }
 
@@ -103,8 +107,14 @@ class Compressor {
     const int64_t fixedBits = FixedBlockBits(best.counts);
     const std::vector<LzStep> fixedSteps = best.steps;
     Iterate(begin, end, best.counts, best);
+    if (m_settings.greedyStart) Iterate(begin, end, GreedyCounts(begin, end), best);
     Random random(seed);
     for (int r = 0; r < m_settings.restarts; ++r) Iterate(begin, end, Disturb(best.counts, random), best);
+
+    if (m_settings.searchHeader) {
+      BuildDynamicCode(best.counts, true, best.code);
+      best.bits = DynamicBlockBits(best.counts, best.code);
+    }
 
     BlockPlan plan;
     plan.begin = begin;
@@ -124,6 +134,22 @@ class Compressor {
       plan.code = best.code;
     }
     return plan;
+  }
+
+  // The counts of a greedy parse (the longest match wherever one of four
+  // bytes or more starts, else a literal): a start for the iteration that
+  // prices matches as dearly as they are in most data, where the fixed
+  // code's cheap lengths start it from a parse full of short matches.
+  SymbolCounts GreedyCounts(size_t begin, size_t end) const {
+    std::vector<LzStep> steps;
+    for (size_t i = begin; i < end;) {
+      LzStep step{1, m_data[i]};
+      for (const MatchPair* m = m_matches.begin(i); m != m_matches.end(i); ++m)
+        if (m->length >= 4 && m->length > step.length && i + m->length <= end) step = {m->length, m->distance};
+      steps.push_back(step);
+      i += step.length;
+    }
+    return SymbolCounts::Of(steps.data(), steps.size());
   }
 
   // A first parse of the whole input to cut into blocks: fixed prices, then
