@@ -219,6 +219,7 @@ class Batch {
     RunSettings recompress = BaseRunSettings(m_options);
     recompress.recompress = true;
     if (!m_options.filterGiven) recompress.rowSearchEffort = m_options.effort;
+    recompress.redeflateLevel = OptimalLevelOf(m_options);
     file.runs.push_back(recompress);
     return true;
   }

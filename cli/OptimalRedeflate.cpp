@@ -2,7 +2,16 @@
 
 #include "cli/PngImageData.h"
 #include "cli/PngSplice.h"
-#include "engine/deflate/OptimalDeflate.h"
+
+deflate::OptimalSettings OptimalSettingsOf(int level) {
+  deflate::OptimalSettings settings = deflate::OptimalLevelSettings(level);
+  if (level > deflate::kOptimalLevelMax) {
+    settings.restarts = 10;
+    settings.iterations = 60;
+    settings.patience = 8;
+  }
+  return settings;
+}
 
 bool RedeflateImageData(std::vector<uint8_t>& png, int level) {
   const PngFileScan scan = ScanPngFile(png.data(), png.size());
@@ -13,7 +22,7 @@ bool RedeflateImageData(std::vector<uint8_t>& png, int level) {
   std::vector<uint8_t> rows;
   if (!InflateDataStream(png.data(), scan, streams[0], rows)) return false;
   std::vector<std::vector<uint8_t>> zlib(1);
-  deflate::OptimalDeflate(rows.data(), rows.size(), deflate::OptimalLevelSettings(level), zlib[0]);
+  deflate::OptimalDeflate(rows.data(), rows.size(), OptimalSettingsOf(level), zlib[0]);
   size_t current = 0;
   for (size_t i : streams[0].chunkIndexes) current += scan.chunks[i].length;
   if (zlib[0].size() >= current) return false;

@@ -13,7 +13,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/deflate/OptimalDeflate.h"
+
+// The compressor's settings of level 1..5, and for 6 those of 5 with the
+// longest search: ten randomised restarts and up to 60 parses per block
+// (on a 768 x 512 photo 0.3 % smaller than 5 in four times its time).
+deflate::OptimalSettings OptimalSettingsOf(int level);
+
 // Replaces the IDAT stream of png (a file the engine wrote) by the optimal
-// parser's stream at level (1..5) when that is smaller.  Answers whether it
+// parser's stream at level (1..6) when that is smaller.  Answers whether it
 // did; a file it cannot read back is left alone.
 bool RedeflateImageData(std::vector<uint8_t>& png, int level);
