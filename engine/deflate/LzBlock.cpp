@@ -99,12 +99,19 @@ void Reshape(const int32_t* counts, int n, double tolerance, bool fillGaps, int3
   if (tolerance <= 0) return;
   for (int start = 0; start < n;) {
     double sum = out[start];
+    int32_t low = out[start];
+    int32_t high = out[start];
     int end = start + 1;
     while (end < n && (out[end] > 0) == (out[start] > 0)) {
+      // Every count of the stretch must lie near its mean: the lowest and
+      // the highest say whether all do.
+      const int32_t nextLow = std::min(low, out[end]);
+      const int32_t nextHigh = std::max(high, out[end]);
       const double mean = (sum + out[end]) / (end - start + 1);
-      bool fits = true;
-      for (int i = start; i <= end && fits; ++i) fits = std::abs(out[i] - mean) <= tolerance * mean + 1.0;
-      if (!fits) break;
+      const double slack = tolerance * mean + 1.0;
+      if (nextHigh - mean > slack || mean - nextLow > slack) break;
+      low = nextLow;
+      high = nextHigh;
       sum += out[end];
       ++end;
     }
