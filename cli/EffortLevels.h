@@ -43,7 +43,7 @@ struct EffortLevel {
 inline constexpr EffortLevel kEffortLevels[] = {
     {"0", 2, 1, false, false, false, 0, 0, 0, false, 0.0, 0, false},
     {"1", 0, 0, false, false, false, 0, 0, 0, false, 0.0, 0, false},
-    {"2", 0, 0, true, true, true, 0, 1, 1, true, 1e-4, 4, true},
+    {"2", 0, 0, true, true, true, 0, 1, 1, true, 1e-4, 3, true},
     {"3", 0, 0, true, true, true, 2, 2, 2, true, 1e-4, 4, true},
     {"4", 0, 0, true, true, true, 2, 2, 2, true, 2e-5, 5, true},
     {"5", 0, 0, true, true, true, 4, 3, 3, true, 2e-5, 5, true},
