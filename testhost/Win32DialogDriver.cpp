@@ -195,22 +195,17 @@ class Driver {
       const std::string file = m_shotFolder + "/" + c.target + ".png";
       const std::string windowsFile = "Z:" + file;
       DeleteFileA(windowsFile.c_str());
-      if (!RunUnix("Z:\\usr\\bin\\import -window root " + file)) {
+      // Wine does not wait for a Unix program, and a file that merely
+      // stopped growing may still be half written on a busy machine; the
+      // picture is written under another name and renamed when complete,
+      // so its name appearing means it is whole.
+      const std::string partial = file + ".part";
+      if (!RunUnix("Z:\\bin\\sh -c \"/usr/bin/import -window root 'png:" + partial + "' && mv '" + partial + "' '" + file +
+                   "'\"")) {
         why = "cannot run import";
         return false;
       }
-      // Wine does not wait for a Unix program; the picture is done when its
-      // file has stopped growing.
-      LONGLONG lastSize = -1;
-      if (!Until([&] {
-            WIN32_FILE_ATTRIBUTE_DATA data{};
-            if (!GetFileAttributesExA(windowsFile.c_str(), GetFileExInfoStandard, &data)) return false;
-            const LONGLONG size = (LONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-            const bool settled = size > 0 && size == lastSize;
-            lastSize = size;
-            Sleep(150);
-            return settled;
-          })) {
+      if (!Until([&] { return GetFileAttributesA(windowsFile.c_str()) != INVALID_FILE_ATTRIBUTES; })) {
         why = "no picture written to " + file;
         return false;
       }

@@ -17,10 +17,15 @@ constexpr OptimalSettings kLevels[] = {
     // blocks, header search, entropy prices, greedy start
     {{32, 128, false}, 1, 1, 0, 0, 1024, true, false, false},
     {{64, 258, true}, 3, 1, 0, 0, 1024, true, true, true},
+    {{128, 258, true}, 5, 1, 1, 0, 1024, true, true, true},
     {{256, 258, true}, 8, 2, 1, 1, 1024, true, true, true},
     {{512, 258, true}, 15, 3, 2, 1, 1024, true, true, true},
-    {{1024, 258, true}, 30, 4, 4, 2, 1024, true, true, true},
 };
+
+// Inputs below this size get the searched header for every parse.
+constexpr size_t kSmallInput = 65536;
+constexpr size_t kRestartBudget = 131072;
+constexpr size_t kMaxExtraRestarts = 8;
 
 // Deterministic generator for the restarts (xorshift32).
 class Random {
@@ -68,10 +73,11 @@ class Compressor {
     c.steps.clear();
     m_parser.Parse(m_data, m_matches, begin, end, costs, c.steps);
     c.counts = SymbolCounts::Of(c.steps.data(), c.steps.size());
-    // Parses are compared with the engine's header walk; only the parse
-    // that is kept gets the searched header (PlanBlock), which costs more
-    // than most parses of a small block.
-    BuildDynamicCode(c.counts, false, c.code);
+    // Parses of a large input are compared with the engine's header walk
+    // and only the parse a block keeps gets the searched header (PlanBlock),
+    // which would cost more than the parse; in a small input the header is
+    // a large part of the size and its search costs little.
+    BuildDynamicCode(c.counts, m_settings.searchHeader && m_size < kSmallInput, c.code);
     c.bits = DynamicBlockBits(c.counts, c.code);
   }
 
@@ -109,7 +115,7 @@ class Compressor {
     Iterate(begin, end, best.counts, best);
     if (m_settings.greedyStart) Iterate(begin, end, GreedyCounts(begin, end), best);
     Random random(seed);
-    for (int r = 0; r < m_settings.restarts; ++r) Iterate(begin, end, Disturb(best.counts, random), best);
+    for (int r = 0; r < Restarts(); ++r) Iterate(begin, end, Disturb(best.counts, random), best);
 
     if (m_settings.searchHeader) {
       BuildDynamicCode(best.counts, true, best.code);
@@ -134,6 +140,16 @@ class Compressor {
       plan.code = best.code;
     }
     return plan;
+  }
+
+  // Restarts cost a block's parses again, which is little for a small
+  // input, whose codes have the most local optima for their size: the
+  // smaller the input, the more restarts each block gets, so that all of
+  // them together parse about 128 KB more.
+  int Restarts() const {
+    if (m_settings.restarts == 0) return 0;
+    const size_t extra = std::min<size_t>(kMaxExtraRestarts, kRestartBudget / std::max<size_t>(m_size, 1));
+    return m_settings.restarts + int(extra);
   }
 
   // The counts of a greedy parse (the longest match wherever one of four
