@@ -19,6 +19,8 @@ namespace {
 // The parser lags this far behind the input so that a match of up to 258
 // bytes can always be verified (and the 32-bit loads stay on received data).
 constexpr int kLookahead = 260;
+static_assert(kMaxParseInput + kLookahead + kWindow + kMaxMatch <= kRingSize,
+              "a whole input piece must fit the ring beside the bytes the search still reads");
 
 // Bits of one length or distance code in the current block: code word plus
 // extra bits, or a prohibitive cost when the block's code has no word for it.

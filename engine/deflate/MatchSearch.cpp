@@ -54,6 +54,11 @@ class PositionSearch {
 
   int Code(int distance) const { return m_tables.DistanceCode(distance); }
 
+  // The smallest distance of a code (kNoCandidate for code 30, none): codes
+  // grow with the distance, so the walks compare distances with it instead
+  // of looking up the code of every candidate.
+  static int CodeStart(int code) { return code < kDistanceCodes ? kDistanceCodeInfo[code].base : kNoCandidate; }
+
   // Steps a candidate back to the start of its run of p's byte; only valid
   // when the match so far is exactly p's run.
   int RunStart(int length, int distance) const {
@@ -101,47 +106,50 @@ class PositionSearch {
     const int last = std::min(to, m_ps.relaxLimit - m_p);
     if (last < from) return;
     const int32_t base = m_costP + m_ps.distanceCodeCost[Code(distance)];
-    const Offer* dominating = nullptr;
-    int coveredFrom = from, coveredLast = from - 1;
-    // Short offers (the usual ones in photographs) are cheaper to make one
-    // by one than to compare with the record, and too short to spare a later
+    // Short offers (the usual ones in photographs) are cheaper to make in
+    // full than to compare with the record, and too short to spare a later
     // one much; they are not recorded.
     const bool longOffer = last - from >= kLongOffer;
-    if (!longOffer) {
-      int reached = 0;
-      for (int length = from; length <= last; ++length)
-        if (RelaxOne(length, base, distance)) reached = length;
-      if (reached && m_p + reached > m_ps.furthest) m_ps.furthest = m_p + reached;
-      return;
-    }
-    const int previous = (m_p - 1) & 1;
-    if (m_ps.offersAt[previous] == m_p - 1) {
-      for (int k = 0; k < m_ps.offerCount[previous]; ++k) {
-        const Offer& o = m_ps.offers[previous][k];
-        const int lo = std::max(from, o.from - 1), hi = std::min(last, o.last - 1);
-        if (o.base <= base && hi - lo > coveredLast - coveredFrom) {
-          dominating = &o;
-          coveredFrom = lo;
-          coveredLast = hi;
-          if (lo == from && hi >= last - 1) break;  // no other can cover more
-        }
-      }
-    }
-    int reached = RelaxSlots(from, coveredFrom - 1, base, distance);
-    if (dominating) {
+    int coveredFrom = from, coveredLast = from - 1;
+    const Offer* dominating = longOffer ? DominatingOffer(from, last, base, coveredFrom, coveredLast) : nullptr;
+    int reached;
+    if (!dominating) {
+      reached = RelaxSlots(from, last, base, distance);
+    } else {
+      reached = RelaxSlots(from, coveredFrom - 1, base, distance);
       const int32_t slack = base - dominating->base;
       for (int k = 0; k < m_ps.lengthRises && m_ps.lengthRise[k].rise > slack; ++k) {
         const int rising = m_ps.lengthRise[k].length;
         if (rising >= coveredFrom && rising <= coveredLast && RelaxOne(rising, base, distance))
           reached = std::max(reached, rising);
       }
+      reached = std::max(reached, RelaxSlots(coveredLast + 1, last, base, distance));
     }
-    reached = std::max(reached, RelaxSlots(std::max(from, coveredLast + 1), last, base, distance));
     if (reached && m_p + reached > m_ps.furthest) m_ps.furthest = m_p + reached;
 
     const int current = m_p & 1;
-    if (m_ps.offerCount[current] < kRecordedOffers)
+    if (longOffer && m_ps.offerCount[current] < kRecordedOffers)
       m_ps.offers[current][m_ps.offerCount[current]++] = {base, int16_t(from), int16_t(last)};
+  }
+
+  // The previous position's offer at no more than base that covers the
+  // most of our lengths from..last shifted by one (null for none), and the
+  // lengths it covers.
+  const Offer* DominatingOffer(int from, int last, int32_t base, int& coveredFrom, int& coveredLast) const {
+    const int previous = (m_p - 1) & 1;
+    if (m_ps.offersAt[previous] != m_p - 1) return nullptr;
+    const Offer* dominating = nullptr;
+    for (int k = 0; k < m_ps.offerCount[previous]; ++k) {
+      const Offer& o = m_ps.offers[previous][k];
+      const int lo = std::max(from, o.from - 1), hi = std::min(last, o.last - 1);
+      if (o.base <= base && hi - lo > coveredLast - coveredFrom) {
+        dominating = &o;
+        coveredFrom = lo;
+        coveredLast = hi;
+        if (lo == from && hi >= last - 1) break;  // no other can cover more
+      }
+    }
+    return dominating;
   }
 
   // One length of RelaxSlots; true when taken.
@@ -155,12 +163,18 @@ class PositionSearch {
   }
 
   // Offers lengths from..last at cost base plus the length code's; returns
-  // the longest length taken, 0 for none.  The loop runs over stretches where
-  // neither ring wraps and has no branch, so that the compiler compares and
-  // updates several slots at once; a slot keeps its value and path entry
-  // unless the offer is strictly cheaper.
+  // the longest length taken, 0 for none.  A slot keeps its value and path
+  // entry unless the offer is strictly cheaper.  A few lengths are offered
+  // one by one; longer stretches go through a loop over runs where neither
+  // ring wraps and that has no branch, so that the compiler compares and
+  // updates several slots at once.
   int RelaxSlots(int from, int last, int32_t base, int distance) {
     int reached = 0;
+    if (last - from < kLongOffer) {
+      for (int length = from; length <= last; ++length)
+        if (RelaxOne(length, base, distance)) reached = length;
+      return reached;
+    }
     for (int length = from; length <= last;) {
       const int32_t target = m_p + length;
       const int costIndex = target & kCostRingMask;
@@ -245,6 +259,7 @@ void PositionSearch::SearchCheaper(int distance) {
 
     const int anchor = distance;
     const int cheaperCode = nextCheaper[Code(distance)];
+    const int cheaperFrom = CodeStart(cheaperCode);
     int32_t target = 0;
     bool extended = false;
     for (;;) {  // the candidate stopped matching at this length
@@ -254,8 +269,8 @@ void PositionSearch::SearchCheaper(int distance) {
         target = m_ps.distanceCodeCost[cheaperCode];
         break;
       }
-      const int nextCode = Code(next);
-      if (nextCode >= cheaperCode) {
+      if (next >= cheaperFrom) {
+        const int nextCode = Code(next);
         int code = cheaperCode;
         while (nextCheaper[code] <= nextCode) code = nextCheaper[code];
         target = m_ps.distanceCodeCost[code];
@@ -280,15 +295,15 @@ void PositionSearch::SearchCheaper(int distance) {
     for (;;) {
       distance = RunStart(length, distance);
       if (distance > kWindow) return;
-      if (Code(distance) >= cheaperCode) {
+      if (distance >= cheaperFrom) {
         // The run step crossed code cheaperCode's range: every distance of
         // the run matches, so its smallest one is a real candidate.
-        distance = kDistanceCodeInfo[cheaperCode].base;
+        distance = cheaperFrom;
         break;
       }
       distance = ListedNext(length, distance);
       if (distance == kNoCandidate) return;
-      if (Code(distance) >= cheaperCode) break;
+      if (distance >= cheaperFrom) break;
     }
   }
 }
