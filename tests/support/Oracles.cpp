@@ -69,6 +69,10 @@ bool DecodePng(const std::vector<uint8_t>& bytes, Image& out, std::string* error
   return true;
 }
 
+uint32_t Adler32(uint32_t adler, const uint8_t* data, size_t size) {
+  return uint32_t(adler32_z(adler, data, size));
+}
+
 bool InflateZlib(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
   z_stream zs{};
   if (inflateInit(&zs) != Z_OK) return false;

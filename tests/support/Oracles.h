@@ -22,6 +22,9 @@ struct Image {
 // (16-bit samples are cut to their high byte).  False with a reason on error.
 bool DecodePng(const std::vector<uint8_t>& png, Image& out, std::string* error = nullptr);
 
+// zlib's Adler-32 of size bytes, continuing from adler.
+uint32_t Adler32(uint32_t adler, const uint8_t* data, size_t size);
+
 // Inflates a zlib stream with zlib.  False on any error or trailing garbage.
 bool InflateZlib(const uint8_t* data, size_t size, std::vector<uint8_t>& out);
 
