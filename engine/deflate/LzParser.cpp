@@ -77,6 +77,7 @@ void SkipTo(ParserState& ps, int strategy, int32_t end) {
     if (strategy < 3) {
       UpdateRunCounter(ps, q);
       ps.lists[q & kWindowMask].count = 0;
+      for (auto& leaps : ps.shortLeaps) leaps[q & kWindowMask] = 0;
       ps.prevListCount = 0;
     }
   }
@@ -119,6 +120,7 @@ void DeflateInit(EngineContext& ctx) {
   std::fill(ps.chain, ps.chain + kWindow, kNoPosition);
   if (ctx.job->strategy < 3) {
     for (MatchList& list : ps.lists) list.count = 0;
+    for (auto& leaps : ps.shortLeaps) std::fill(leaps, leaps + kWindow, uint16_t(0));
     ps.prevListCount = -1;
     ps.poolFill = 0;
     ps.prevListEnd = 0;

@@ -72,9 +72,18 @@ class PositionSearch {
     // At 32768 the candidate's slot is p's own (its list is being rebuilt),
     // and any further distance would leave the window anyway.
     if (distance >= kWindow) return kNoCandidate;
-    const MatchList& list = m_ps.lists[(m_p - distance) & kWindowMask];
-    if (list.count <= length - kMinMatch) return kNoCandidate;
-    const int next = distance + (length == kMinMatch ? list.first : m_ps.pool[list.start + uint32_t(length - kMinMatch)]);
+    const int slot = (m_p - distance) & kWindowMask;
+    const int entry = length - kMinMatch;
+    int leap;
+    if (entry < kShortLeapLengths) {
+      leap = m_ps.shortLeaps[entry][slot];
+      if (leap == 0) return kNoCandidate;
+    } else {
+      const MatchList& list = m_ps.lists[slot];
+      if (list.count <= entry) return kNoCandidate;
+      leap = m_ps.pool[list.start + uint32_t(entry)];
+    }
+    const int next = distance + leap;
     return next > kWindow ? kNoCandidate : next;
   }
 
@@ -329,7 +338,7 @@ void SearchPosition(ParserState& ps, const CodeTables& tables, int strategy, int
   // only makes the hint miss.
   Prefetch(&ps.hashHead[HashAt(ps, p + 2)]);
   const int32_t nextHead = ps.hashHead[HashAt(ps, p + 1)];
-  if (nextHead >= 0) Prefetch(&ps.lists[nextHead & kWindowMask]);
+  if (nextHead >= 0) Prefetch(&ps.shortLeaps[0][nextHead & kWindowMask]);
 
   PositionSearch search(ps, tables, p, costP);
   const int distance = search.NearestCandidate();
@@ -347,7 +356,7 @@ void SearchPosition(ParserState& ps, const CodeTables& tables, int strategy, int
     list.start = ps.prevListEnd - uint32_t(count);
   }
   list.count = int16_t(count);
-  list.first = count > 0 ? ps.pool[list.start] : 0;
+  for (int j = 0; j < kShortLeapLengths; ++j) ps.shortLeaps[j][p & kWindowMask] = j < count ? ps.pool[list.start + uint32_t(j)] : 0;
   ps.prevListEnd = ps.poolFill;
   ps.prevListCount = count;
 
