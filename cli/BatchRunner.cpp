@@ -34,7 +34,7 @@ struct FileState {
   SourceImage image;
   std::vector<RunSettings> runs;
   std::vector<RunResult> results;
-  std::vector<std::vector<uint8_t>> recompressed;  // a recompress run's streams
+  RecompressedStreams recompressed;  // a recompress run's streams
   int pendingRuns = 0;
 };
 
@@ -217,6 +217,7 @@ class Batch {
     }
     RunSettings recompress = BaseRunSettings(m_options);
     recompress.recompress = true;
+    if (!m_options.filterGiven) recompress.rowSearchEffort = m_options.effort;
     file.runs.push_back(recompress);
     return true;
   }
@@ -297,6 +298,10 @@ class Batch {
     outcome.trial = DescribeTrial(file.runs[winner], best);
     outcome.trials = int(file.runs.size());
     outcome.passes = best.passes;
+    if (file.runs[winner].recompress && !file.recompressed.rows.empty()) {
+      outcome.trial = "image data recompressed, rows refiltered (" + file.recompressed.rows + ")";
+      if (file.recompressed.deinterlaced) outcome.trial += ", not interlaced";
+    }
     if (!file.runs[winner].recompress) {
       outcome.colortype = best.outcolortype;
       outcome.bitdepth = best.outbitdepth;
@@ -368,18 +373,22 @@ class Batch {
     return outcome;
   }
 
-  void Report(const FileState&, const FileOutcome& outcome) {
+  void Report(const FileState& file, const FileOutcome& outcome) {
     std::lock_guard<std::mutex> lock(m_mutex);
     switch (outcome.status) {
       case FileOutcome::Status::Failed: ++m_summary.failed; break;
       case FileOutcome::Status::Skipped: ++m_summary.skipped; break;
       case FileOutcome::Status::Written: ++m_summary.written; [[fallthrough]];
-      default:
+      default: {
         // Only real savings count: a conversion that came out larger saved
-        // nothing, it did not lose the difference.
+        // nothing, it did not lose the difference, since its source stays.
+        // A file rewritten in place that grew (--fix, --force) did grow on
+        // disk, and the total says so.
+        const bool grewInPlace = outcome.status == FileOutcome::Status::Written && file.target.replacesInput;
         m_summary.bytesBefore += outcome.before;
-        m_summary.bytesAfter += outcome.after < outcome.before ? outcome.after : outcome.before;
+        m_summary.bytesAfter += grewInPlace || outcome.after < outcome.before ? outcome.after : outcome.before;
         break;
+      }
     }
     if (m_options.json) {
       m_display.Line(JsonReport(outcome), false);

@@ -44,6 +44,14 @@ ChunkChoice ChooseChunks(const PngFileScan& scan, const ChunkPolicy& policy, boo
   ChunkChoice choice;
   for (const ScannedChunk& chunk : scan.chunks) {
     const std::string& type = chunk.type;
+    // A true-colour image's PLTE only suggests a palette for displays with
+    // few colours: optional like an ancillary chunk, and the engine, which
+    // writes no such palette, drops it.
+    if (type == "PLTE" && scan.colorType != 3) {
+      choice.suggestedPalette = Wanted(type, policy) && !formatMayChange;
+      if (!choice.suggestedPalette) AddOnce(choice.dropped, type);
+      continue;
+    }
     if (!IsAncillary(type) || !IsChunkType(type) || type == "tRNS" || IsAnimationChunk(type)) continue;
     // PNG's safe-to-copy bit speaks of chunks an editor does not know; the
     // registered ones are judged by what they describe.

@@ -19,6 +19,10 @@
 struct ChunkChoice {
   std::vector<std::string> kept;     // types, in file order, each once
   std::vector<std::string> dropped;  // types, in file order, each once
+  // Whether a true-colour image's PLTE (a suggested palette, optional like
+  // an ancillary chunk) stays where the rows are kept; never in kept, which
+  // lists ancillary chunks only.
+  bool suggestedPalette = false;
 
   bool Keeps(const std::string& type) const;
   // The kept types as a comma-separated keep list ("" when none).

@@ -8,6 +8,7 @@
 // Choices the user makes explicitly (-c, -f, -s, -b ...) are never varied.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 struct EffortLevel {
@@ -17,28 +18,44 @@ struct EffortLevel {
   bool tryFilter;        // also the other of filter None / adaptive
   bool tryTrueColor;     // a palette image also as its smallest true-colour type
   bool tryOneBlock;      // the stream also as one block, not split
-  int randomTrials;      // extra runs from random start tables
+  int randomTrials;      // extra runs from random start tables, at most (RandomTrials)
   // Filter search (cli/FilterTrials.h), which replaces the three tries above
   // by estimates: 0 off, 1 fixed filters, entropy, minimum sum and greedy,
   // 2 also the refined search, 3 with more refining sweeps.
   int filterSearch;
   int fullTrials;        // best estimated proposals that get the full pass loop
   bool paletteOrders;    // palettes also by luminance, colour chain, first use
+  // The searched runs (not the user's own) stop once a pass saves less than
+  // this share of the file: the last passes of a photo save a few bytes
+  // each at a tenth of the run's time apiece.  0: until the engine converges.
+  double minPassGain;
 };
 
 // Levels 0..6 and "max" (index 7).
 inline constexpr EffortLevel kEffortLevels[] = {
-    {"0", 2, 1, false, false, false, 0, 0, 0, false},
-    {"1", 0, 0, false, false, false, 0, 0, 0, false},
-    {"2", 0, 0, true, true, true, 0, 1, 1, true},
-    {"3", 0, 0, true, true, true, 2, 2, 2, true},
-    {"4", 0, 0, true, true, true, 4, 2, 2, true},
-    {"5", 0, 0, true, true, true, 8, 3, 2, true},
-    {"6", 0, 0, true, true, true, 16, 3, 3, true},
-    {"max", 0, 0, true, true, true, 32, 3, 3, true},
+    {"0", 2, 1, false, false, false, 0, 0, 0, false, 0.0},
+    {"1", 0, 0, false, false, false, 0, 0, 0, false, 0.0},
+    {"2", 0, 0, true, true, true, 0, 1, 1, true, 1e-4},
+    {"3", 0, 0, true, true, true, 2, 2, 2, true, 1e-4},
+    {"4", 0, 0, true, true, true, 4, 2, 2, true, 2e-5},
+    {"5", 0, 0, true, true, true, 8, 3, 2, true, 2e-5},
+    {"6", 0, 0, true, true, true, 16, 3, 3, true, 2e-5},
+    {"max", 0, 0, true, true, true, 32, 3, 4, true, 0.0},
 };
 inline constexpr int kEffortLevelCount = int(sizeof kEffortLevels / sizeof kEffortLevels[0]);
 inline constexpr int kDefaultEffort = 2;
+
+// How many of the best estimated proposals get the full pass loop for an
+// image of rawBytes unfiltered bytes: the level's count, and more for small
+// images, where a full run costs little and the estimate, blind to block
+// headers and the final code lengths, errs most.
+int FullTrials(const EffortLevel& level, size_t rawBytes);
+
+// How many runs from random start tables an image of rawBytes unfiltered
+// bytes gets: each is a whole pass loop, so their bytes together stay
+// within a budget.  An icon gets the level's count, a photo a few, and the
+// top level finishes in a bounded time on any image.
+int RandomTrials(const EffortLevel& level, size_t rawBytes);
 
 // Index of the level named by text ("0".."6", "max"), or -1.
 int FindEffortLevel(const std::string& text);

@@ -18,6 +18,8 @@ struct RunMonitor {
   RunProgress* progress;
   bool echo;
   bool analysed = false;
+  int passSize = 0;      // the file size of the pass just ended
+  int bestPassSize = 0;  // the smallest before it (0: none yet)
   std::string lastMessage;
   std::string echoLine;
 };
@@ -65,9 +67,22 @@ int RunPrint(const char* format, ...) {
     run->lastMessage += text;
   }
   const char* out = std::strstr(text, "Out:");
-  if (out && run->progress) run->progress->lastSize = std::atoi(out + 4);
+  if (out) run->passSize = std::atoi(out + 4);
+  if (out && run->progress) run->progress->lastSize = run->passSize;
   if (run->echo && !percentLine) EchoPiece(*run, text);
   return 0;
+}
+
+// Whether the pass just ended, the best so far, saved too little over the
+// best before it for more passes to pay.  Stopping there delivers that pass
+// (the engine finishes with the pass just ended), so a pass that is not the
+// best never stops the run.
+bool PassesNoLongerPay(RunMonitor& run) {
+  const int size = run.passSize;
+  const int before = run.bestPassSize;
+  if (size > 0 && (before == 0 || size < before)) run.bestPassSize = size;
+  if (run.settings->minPassGain <= 0.0 || before == 0 || size <= 0 || size > before) return false;
+  return double(before - size) < run.settings->minPassGain * double(size);
 }
 
 int RunPoll(int checkpoint) {
@@ -85,7 +100,8 @@ int RunPoll(int checkpoint) {
       return run->settings->analysisOnly ? 1 : 0;
     default:
       if (run->stop->finishAfterPass.load()) return 1;
-      return run->settings->maxPasses > 0 && run->job->pass >= run->settings->maxPasses ? 1 : 0;
+      if (run->settings->maxPasses > 0 && run->job->pass >= run->settings->maxPasses) return 1;
+      return PassesNoLongerPay(*run) ? 1 : 0;
   }
 }
 
@@ -112,7 +128,7 @@ bool RunByteStream(EngineContext& ctx, const uint8_t* data, size_t size, int row
   job.randomtables = settings.randomtables;
   job.numblocks = settings.numblocks;
   job.splitthreshold = settings.splitthreshold;
-  RunMonitor monitor{&settings, &stop, &job, progress, false, false, {}, {}};
+  RunMonitor monitor{&settings, &stop, &job, progress, false, false, 0, 0, {}, {}};
   const int length =
       Monitored(monitor, [&] { return DeflateBytesInContext(ctx, &job, data, size, rowLength, zlib); });
   return length != kEncodeFailed;
@@ -141,7 +157,7 @@ RunResult RunEngine(EngineContext& ctx, const RunInput& input, const RunSettings
   job.chunkpost = input.chunkpost;
   job.chunkcount = input.chunkcount;
   job.chunks = input.chunks;
-  RunMonitor monitor{&settings, &stop, &job, progress, echoMessages, false, {}, {}};
+  RunMonitor monitor{&settings, &stop, &job, progress, echoMessages, false, 0, 0, {}, {}};
   const int length = Monitored(monitor, [&] {
     return settings.rowFilters ? OptimizePngWithRowFilters(ctx, &job, settings.rowFilters->data())
                                : OptimizePngInContext(ctx, &job);

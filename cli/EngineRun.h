@@ -32,6 +32,9 @@ struct RunSettings {
   int numblocks = 0;
   double splitthreshold = 256.0;
   int maxPasses = 0;          // 0: until the engine converges
+  // Stop once a pass that is the best so far saves less than this share of
+  // the file over the best before it (0: until the engine converges).
+  double minPassGain = 0.0;
   bool analysisOnly = false;  // stop at the analysis checkpoint
   bool recompress = false;    // recompress the source's streams, rows kept
   std::string label;          // how verbose output names the run
@@ -42,6 +45,9 @@ struct RunSettings {
   std::string rowFilterStrategy;
   std::shared_ptr<const std::vector<uint32_t>> palette;
   bool wantRows = false;      // hand back the unfiltered rows of the analysis
+  // Kept rows (cli/RowRefilter.h): the effort level whose filter search
+  // refilters them; -1 keeps the source's filters.
+  int rowSearchEffort = -1;
 };
 
 // What the caller supplies besides the settings: the image and chunks.

@@ -17,6 +17,7 @@ struct Alternative {
   RunSettings settings;
   UnfilteredRows rows;
   int headerBytes = 0;  // what PLTE adds beside the image data
+  int colortype = -1;   // as the engine settled it
   std::string name;
 };
 
@@ -35,6 +36,7 @@ bool Analyse(EngineContext& ctx, const SourceImage& image, RunSettings settings,
   if (!r.analysed) return false;
   out.rows = std::move(r.rows);
   out.headerBytes = r.outcolortype == 3 ? 3 * r.outpalcount : 0;
+  out.colortype = r.outcolortype;
   if (result) *result = std::move(r);
   return true;
 }
@@ -60,7 +62,7 @@ std::vector<Alternative> Alternatives(EngineContext& ctx, const SourceImage& ima
              a.settings.keeppal == run.keeppal;
     });
     if (known) continue;
-    Alternative a{run, {}, 0, run.colortype < 0 ? "c auto" : "c" + std::to_string(run.colortype)};
+    Alternative a{run, {}, 0, -1, run.colortype < 0 ? "c auto" : "c" + std::to_string(run.colortype)};
     RunResult analysis;
     if (!Analyse(ctx, image, run, stop, a, &analysis)) continue;
     list.push_back(std::move(a));
@@ -71,7 +73,7 @@ std::vector<Alternative> Alternatives(EngineContext& ctx, const SourceImage& ima
           search::OrderPalette(analysis.outpal, order, image.pixels.data(), image.pixels.size()));
       ordered.keeppal = 1;
       ordered.colortype = 3;
-      Alternative b{ordered, {}, 0, std::string("c3 ") + search::PaletteOrderName(order)};
+      Alternative b{ordered, {}, 0, -1, std::string("c3 ") + search::PaletteOrderName(order)};
       if (Analyse(ctx, image, ordered, stop, b)) list.push_back(std::move(b));
     }
   }
@@ -106,6 +108,35 @@ void ParallelFor(size_t n, int threads, Work&& work) {
   for (std::thread& t : pool) t.join();
 }
 
+// The proposals that get the full pass loop, count at most.  With room for
+// two or more, the best of each colour type goes first: the estimate weighs
+// a palette against true colour least reliably (it sees neither the block
+// headers nor how PLTE and tRNS compare), and small images, which get the
+// room, are where that choice matters most.
+std::vector<const Proposal*> ChooseProposals(const std::vector<Proposal>& ranked,
+                                             const std::vector<Alternative>& alternatives, int count) {
+  std::vector<const Proposal*> chosen;
+  auto take = [&](const Proposal& p) {
+    // Strategies often agree (a fixed filter wins every row); the same
+    // rows need no second full run.
+    const bool same = std::any_of(chosen.begin(), chosen.end(), [&p](const Proposal* q) {
+      return q->alternative == p.alternative && q->filters == p.filters;
+    });
+    if (!same && int(chosen.size()) < count) chosen.push_back(&p);
+  };
+  if (count >= 2) {
+    std::vector<int> types;
+    for (const Proposal& p : ranked) {
+      const int type = alternatives[p.alternative].colortype;
+      if (std::find(types.begin(), types.end(), type) != types.end()) continue;
+      types.push_back(type);
+      take(p);
+    }
+  }
+  for (const Proposal& p : ranked) take(p);
+  return chosen;
+}
+
 }  // namespace
 
 void PlanFilterTrials(EngineContext& ctx, const SourceImage& image, const CliOptions& options,
@@ -131,16 +162,8 @@ void PlanFilterTrials(EngineContext& ctx, const SourceImage& image, const CliOpt
                    [](const Proposal& a, const Proposal& b) { return a.bits < b.bits; });
 
   std::vector<RunSettings> planned = {runs[0]};
-  std::vector<const Proposal*> chosen;
-  for (const Proposal& p : proposals) {
-    if (int(chosen.size()) >= level.fullTrials) break;
-    // Strategies often agree (a fixed filter wins every row); the same
-    // rows need no second full run.
-    const bool same = std::any_of(chosen.begin(), chosen.end(), [&p](const Proposal* q) {
-      return q->alternative == p.alternative && q->filters == p.filters;
-    });
-    if (same) continue;
-    chosen.push_back(&p);
+  for (const Proposal* chosen : ChooseProposals(proposals, alternatives, FullTrials(level, image.pixels.size() * 4))) {
+    const Proposal& p = *chosen;
     RunSettings run = alternatives[p.alternative].settings;
     run.rowFilters = std::make_shared<const std::vector<uint8_t>>(p.filters);
     run.rowFilterStrategy = search::FilterStrategyName(p.strategy);
@@ -148,6 +171,7 @@ void PlanFilterTrials(EngineContext& ctx, const SourceImage& image, const CliOpt
       run.rowFilterStrategy += ", " + alternatives[p.alternative].name.substr(3) + " order";
     }
     if (!options.splitGiven && run.numblocks <= 0 && run.splitthreshold > 0.0) ChooseSplit(ctx, image, stop, run);
+    if (options.passes <= 0) run.minPassGain = level.minPassGain;
     planned.push_back(std::move(run));
   }
   // Runs from random start tables now start from the searched proposals
@@ -158,6 +182,7 @@ void PlanFilterTrials(EngineContext& ctx, const SourceImage& image, const CliOpt
     if (!run.randomtables || options.randomtables) continue;
     RunSettings again = planned[random++ % searched];
     again.randomtables = 1;
+    if (options.passes <= 0) again.minPassGain = level.minPassGain;
     planned.push_back(std::move(again));
   }
   runs = std::move(planned);

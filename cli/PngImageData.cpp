@@ -1,5 +1,6 @@
 #include "cli/PngImageData.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -240,4 +241,28 @@ bool ReduceSixteenBit(const ImageLayout& layout, const std::vector<uint8_t>& fil
     }
   });
   return reducible;
+}
+
+bool UnfilteredImageRows(const ImageLayout& layout, const std::vector<uint8_t>& filtered, std::vector<uint8_t>& raw) {
+  if (layout.bitDepth < 8 || filtered.size() != layout.StreamSize()) return false;
+  const size_t bpp = size_t(layout.BitsPerPixel() / 8);
+  const size_t stride = size_t(layout.width) * bpp;
+  raw.assign(stride * layout.height, 0);
+  std::vector<uint8_t> prev, row;
+  size_t pos = 0;
+  ForEachPass(layout, [&](const Adam7Pass& pass, uint64_t w, uint64_t h, uint64_t rowBytes) {
+    prev.assign(size_t(rowBytes), 0);
+    for (uint64_t y = 0; y < h; ++y) {
+      const uint8_t filter = filtered[pos];
+      row.assign(filtered.begin() + long(pos + 1), filtered.begin() + long(pos + 1 + rowBytes));
+      pos += size_t(rowBytes) + 1;
+      Unfilter(filter, row.data(), prev.data(), row.size(), bpp);
+      uint8_t* target = raw.data() + size_t(pass.y0 + y * pass.dy) * stride;
+      for (uint64_t x = 0; x < w; ++x) {
+        std::copy_n(&row[size_t(x) * bpp], bpp, target + size_t(pass.x0 + x * pass.dx) * bpp);
+      }
+      prev.swap(row);
+    }
+  });
+  return true;
 }

@@ -56,3 +56,10 @@ bool InflateDataStream(const uint8_t* file, const PngFileScan& scan, const DataS
 // sample is not so, or the layout is not 16-bit.
 bool ReduceSixteenBit(const ImageLayout& layout, const std::vector<uint8_t>& filtered, const uint8_t* trnsData,
                       size_t trnsLength, std::vector<uint32_t>& pixels);
+
+// The unfiltered rows of a stream whose pixels are whole bytes (bit depth 8
+// or 16), in row order of the whole image: an interlaced stream's passes are
+// put back in place, so the rows can be filtered afresh without interlacing.
+// width * bytes per pixel bytes per row, no filter bytes.  False when the
+// layout packs pixels below a byte or the rows do not match it.
+bool UnfilteredImageRows(const ImageLayout& layout, const std::vector<uint8_t>& filtered, std::vector<uint8_t>& raw);

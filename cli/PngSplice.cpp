@@ -42,7 +42,8 @@ bool IsCritical(const std::string& type) { return type.size() == 4 && type[0] >=
 }  // namespace
 
 std::vector<uint8_t> SplicePng(const uint8_t* file, const PngFileScan& scan, const std::vector<DataStream>& streams,
-                               const std::vector<std::vector<uint8_t>>& newStreams, const ChunkChoice& choice) {
+                               const std::vector<std::vector<uint8_t>>& newStreams, const ChunkChoice& choice,
+                               bool deinterlaced) {
   std::vector<uint8_t> out(kSignature, kSignature + 8);
   // Which stream each chunk belongs to, and whether it opens it.
   std::vector<int> owner(scan.chunks.size(), -1);
@@ -59,9 +60,16 @@ std::vector<uint8_t> SplicePng(const uint8_t* file, const PngFileScan& scan, con
       written[s] = true;
       continue;
     }
-    const bool keep = s >= 0 || IsCritical(chunk.type) || chunk.type == "tRNS" || IsAnimationChunk(chunk.type) ||
-                      choice.Keeps(chunk.type);
-    if (keep) PutChunk(out, chunk.type, nullptr, 0, chunk.Data(file), chunk.length);
+    const bool suggestedPalette = chunk.type == "PLTE" && scan.colorType != 3;
+    const bool keep = s >= 0 || (suggestedPalette ? choice.suggestedPalette : IsCritical(chunk.type)) ||
+                      chunk.type == "tRNS" || IsAnimationChunk(chunk.type) || choice.Keeps(chunk.type);
+    if (chunk.type == "IHDR" && deinterlaced && chunk.length == 13) {
+      std::vector<uint8_t> header(chunk.Data(file), chunk.Data(file) + 13);
+      header[12] = 0;
+      PutChunk(out, chunk.type, nullptr, 0, header.data(), header.size());
+    } else if (keep) {
+      PutChunk(out, chunk.type, nullptr, 0, chunk.Data(file), chunk.length);
+    }
     if (chunk.type == "IEND") break;
   }
   return out;

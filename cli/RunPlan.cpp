@@ -87,7 +87,7 @@ bool PlanRuns(EngineContext& ctx, const SourceImage& image, const CliOptions& o,
     oneBlock.splitthreshold = 0.0;
     runs.push_back(oneBlock);
   }
-  const int trials = o.trials >= 0 ? o.trials : level.randomTrials;
+  const int trials = o.trials >= 0 ? o.trials : RandomTrials(level, image.pixels.size() * 4);
   if (!o.randomGiven && base.strategy < 3) {
     for (int i = 0; i < trials; ++i) {
       RunSettings random = runs[i % runs.size()];

@@ -1,49 +1,23 @@
 #include "cli/search/DeflateCostModel.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
+
+#include "engine/deflate/DeflateTables.h"
 
 namespace search {
 
 namespace {
 
 constexpr int kHashBits = 15;
-constexpr int kWindow = 32768;
-constexpr int kMinMatch = 3;
-constexpr int kMaxMatch = 258;
+using deflate::kMaxMatch;
+using deflate::kMinMatch;
+using deflate::kWindow;
 
-// RFC 1951 length and distance codes: symbol and extra bits per value.
-struct CodeTables {
-  std::array<uint16_t, kMaxMatch + 1> lengthSymbol{};
-  std::array<uint8_t, kMaxMatch + 1> lengthExtra{};
-  std::array<uint8_t, kWindow + 1> distanceCode{};
-  std::array<uint8_t, 30> distanceExtra{};
-
-  CodeTables() {
-    static constexpr int lengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                           31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-    static constexpr int lengthBits[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                           2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-    for (int code = 0; code < 29; ++code) {
-      const int last = code == 28 ? kMaxMatch : std::min(kMaxMatch, lengthBase[code + 1] - 1);
-      for (int l = lengthBase[code]; l <= last; ++l) {
-        lengthSymbol[l] = uint16_t(257 + code);
-        lengthExtra[l] = uint8_t(lengthBits[code]);
-      }
-    }
-    int base = 1;
-    for (int code = 0; code < 30; ++code) {
-      const int bits = code < 4 ? 0 : (code - 2) / 2;
-      distanceExtra[code] = uint8_t(bits);
-      for (int d = base; d < base + (1 << bits) && d <= kWindow; ++d) distanceCode[d] = uint8_t(code);
-      base += 1 << bits;
-    }
-  }
-};
-
-const CodeTables& Codes() {
-  static const CodeTables tables;
+// The length and distance codes are the compressor's own (one table for the
+// writer, the parser and this model), so a symbol is priced as it is coded.
+const deflate::CodeTables& Codes() {
+  static const deflate::CodeTables tables;
   return tables;
 }
 
@@ -130,7 +104,7 @@ DeflateCostModel::Match DeflateCostModel::LongestMatch(size_t pos, size_t end) c
 }
 
 double DeflateCostModel::ParseSegment(size_t begin, size_t end, CostParse* parse) {
-  const CodeTables& codes = Codes();
+  const deflate::CodeTables& codes = Codes();
   ++m_stamp;
   // Positions before the segment whose three bytes reach into it could not
   // be hashed when they were committed; they join the throw-away chain.
@@ -150,15 +124,16 @@ double DeflateCostModel::ParseSegment(size_t begin, size_t end, CostParse* parse
     const Match m = LongestMatch(pos, end);
     double matchBits = 0.0;
     if (m.length > 0) {
-      const int dcode = codes.distanceCode[m.distance];
-      matchBits = m_litlenBits[codes.lengthSymbol[m.length]] + codes.lengthExtra[m.length] + m_distBits[dcode] +
-                  codes.distanceExtra[dcode];
+      const int lcode = codes.LengthCode(m.length);
+      const int dcode = codes.DistanceCode(m.distance);
+      matchBits = m_litlenBits[deflate::kEndOfBlock + 1 + lcode] + deflate::kLengthCodes[lcode].extraBits +
+                  m_distBits[dcode] + deflate::kDistanceCodeInfo[dcode].extraBits;
       double literalBits = 0.0;
       for (int k = 0; k < m.length && literalBits <= matchBits; ++k) literalBits += m_litlenBits[m_window[pos + k]];
       if (literalBits > matchBits) {
         bits += matchBits;
         if (parse) {
-          parse->litlen.push_back(codes.lengthSymbol[m.length]);
+          parse->litlen.push_back(uint16_t(deflate::kEndOfBlock + 1 + lcode));
           parse->dist.push_back(uint8_t(dcode));
         }
         pos += size_t(m.length);

@@ -166,16 +166,6 @@ void CanonicalCodes(const int32_t* lengths, int n, uint32_t* codes) {
 
 namespace {
 
-// One symbol of the run-length coded lengths: the code-length symbol and its
-// extra bits.
-struct LengthToken {
-  uint8_t symbol;
-  uint8_t extra;
-  uint8_t extraBits;
-};
-
-constexpr uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
-
 // A repeat of the previous length.  A remainder of 2 would leave a tail too
 // short to repeat, so such runs take 5 first (leaving 3 for the next repeat).
 int RepeatPrevious(int run, LengthToken*& out) {
@@ -184,6 +174,8 @@ int RepeatPrevious(int run, LengthToken*& out) {
   *out++ = {16, uint8_t(run - 3), 2};
   return run;
 }
+
+}  // namespace
 
 // Run-length codes the sequence; returns the number of tokens.
 int TokenizeLengths(const uint8_t* seq, int count, LengthToken* tokens) {
@@ -213,8 +205,6 @@ int TokenizeLengths(const uint8_t* seq, int count, LengthToken* tokens) {
   }
   return int(out - tokens);
 }
-
-}  // namespace
 
 void WriteTreeHeader(EngineContext& ctx, const int32_t* lengths) {
   int hlit = kLitLenCodes;

@@ -21,6 +21,21 @@ void HuffmanLengths(const int32_t* counts, int n, int32_t* lengths, int limit, i
 // that the LSB-first bit writer sends it most significant bit first.
 void CanonicalCodes(const int32_t* lengths, int n, uint32_t* codes);
 
+// One symbol of the run-length coded code lengths: the code-length symbol
+// (0..18) and its extra bits.
+struct LengthToken {
+  uint8_t symbol;
+  uint8_t extra;
+  uint8_t extraBits;
+};
+
+// The order in which the code-length code's lengths are sent (RFC 1951).
+inline constexpr uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
+// The block header's run-length coding of count lengths (the walk
+// WriteTreeHeader writes); returns the number of tokens.
+int TokenizeLengths(const uint8_t* seq, int count, LengthToken* tokens);
+
 // Writes HLIT, HDIST, HCLEN, the code-length code and the run-length coded
 // lengths of a 320-entry table (distance lengths at 288..317).
 void WriteTreeHeader(EngineContext& ctx, const int32_t* lengths);

@@ -4,8 +4,6 @@
 // build catches any read past its end.
 #pragma once
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -14,6 +12,7 @@
 
 #include "common/pngchunks/ExtractChunks.h"
 #include "engine/EncodeJob.h"
+#include "support/Oracles.h"
 
 namespace chunktest {
 
@@ -27,18 +26,7 @@ Bytes Text(const char (&text)[N]) {
   return Bytes(text, text + N - 1);
 }
 
-// length, type, data, CRC over type and data.
-inline Bytes RawChunk(std::string_view type, const Bytes& data) {
-  Bytes out(data.size() + 12);
-  for (int i = 0; i < 4; ++i) {
-    out[i] = static_cast<uint8_t>(data.size() >> (24 - 8 * i));
-    out[4 + i] = static_cast<uint8_t>(type[i]);
-  }
-  std::copy(data.begin(), data.end(), out.begin() + 8);
-  const uint32_t crc = static_cast<uint32_t>(crc32(0L, out.data() + 4, static_cast<uInt>(data.size() + 4)));
-  for (int i = 0; i < 4; ++i) out[8 + data.size() + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
-  return out;
-}
+using oracle::RawChunk;  // length, type, data, zlib's CRC over type and data
 
 inline std::string TypeOf(const uint8_t* raw) { return std::string(reinterpret_cast<const char*>(raw + 4), 4); }
 

@@ -173,18 +173,9 @@ TEST(ExtractChunks, AChunkRunningPastTheBytesEndsTheWalk) {
   }
 }
 
-std::vector<std::filesystem::path> SuiteFiles() {
-  std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::directory_iterator(oracle::DataDir() / "pngsuite")) {
-    if (entry.path().extension() == ".png") files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
 TEST(PngSuiteChunks, KeptChunksMatchTheFileByteForByte) {
   int checked = 0;
-  for (const auto& path : SuiteFiles()) {
+  for (const auto& path : oracle::PngSuiteFiles()) {
     SCOPED_TRACE(path.filename().string());
     Bytes png = oracle::ReadFile(path);
     std::vector<oracle::Chunk> listed;
@@ -227,7 +218,7 @@ TEST(PngSuiteChunks, KeptChunksMatchTheFileByteForByte) {
 // its own exactly-sized block, so the sanitizer build catches a read past
 // the end of the data.
 TEST(PngSuiteChunks, EveryFileAndEveryCutStaysInsideTheBytes) {
-  const auto files = SuiteFiles();
+  const auto files = oracle::PngSuiteFiles();
   ASSERT_GT(files.size(), 150u);
   for (const auto& path : files) {
     const Bytes whole = oracle::ReadFile(path);

@@ -1,7 +1,6 @@
 #include "cli/CliSupport.h"
 
 #include <fcntl.h>
-#include <png.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -129,46 +128,6 @@ int SignalVelkor(const fs::path& dir, const std::vector<std::string>& args, int 
   const int status = Wait(pid);
   fs::remove(dir / ".stdout");
   return status;
-}
-
-bool DecodePng16(const std::vector<uint8_t>& png, std::vector<uint16_t>& rgba, int& width, int& height) {
-  // The plain reader, not the simplified API, whose 16-bit format would
-  // convert the gamma: samples stay as stored.
-  png_structp reader = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(reader);
-  if (setjmp(png_jmpbuf(reader))) {
-    png_destroy_read_struct(&reader, &info, nullptr);
-    return false;
-  }
-  struct Source {
-    const std::vector<uint8_t>* bytes;
-    size_t pos;
-  } source{&png, 0};
-  png_set_read_fn(reader, &source, [](png_structp p, png_bytep out, png_size_t n) {
-    auto* s = static_cast<Source*>(png_get_io_ptr(p));
-    if (s->pos + n > s->bytes->size()) png_error(p, "short");
-    std::copy_n(s->bytes->data() + s->pos, n, out);
-    s->pos += n;
-  });
-  png_read_info(reader, info);
-  png_set_expand(reader);
-  png_set_expand_16(reader);
-  png_set_gray_to_rgb(reader);
-  png_set_add_alpha(reader, 0xFFFF, PNG_FILLER_AFTER);
-  png_set_swap(reader);  // host order on little-endian machines
-  const int passes = png_set_interlace_handling(reader);
-  png_read_update_info(reader, info);
-  width = int(png_get_image_width(reader, info));
-  height = int(png_get_image_height(reader, info));
-  rgba.assign(size_t(width) * height * 4, 0);
-  for (int pass = 0; pass < passes; ++pass) {
-    for (int y = 0; y < height; ++y) {
-      png_read_row(reader, reinterpret_cast<png_bytep>(&rgba[size_t(y) * width * 4]), nullptr);
-    }
-  }
-  png_read_end(reader, nullptr);
-  png_destroy_read_struct(&reader, &info, nullptr);
-  return true;
 }
 
 int RunPythonPng(const std::string& script) {

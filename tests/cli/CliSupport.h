@@ -37,9 +37,7 @@ CommandResult SignalVelkorAfter(const std::filesystem::path& dir, const std::vec
 int SignalVelkor(const std::filesystem::path& dir, const std::vector<std::string>& args, int signal, int count,
                  int delayMs);
 
-// Every sample of a PNG at 16 bits per channel (libpng: palette and tRNS
-// expanded, grey to RGB, alpha added, 8-bit samples scaled by 257).
-bool DecodePng16(const std::vector<uint8_t>& png, std::vector<uint16_t>& rgba, int& width, int& height);
+using oracle::DecodePng16;
 
 // Writes a PNG (or APNG) from Python with zlib, for files Pillow cannot
 // make: script defines the frames; see the callers.

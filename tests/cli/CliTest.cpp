@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,6 +33,10 @@ TEST(Cli, BadUsageExitsWithTwo) {
   const CommandResult help = RunVelkor("--help", dir.path());
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Usage: velkor"), std::string::npos);
+  // The help is read in 80-column terminals, where a longer line wraps
+  // into the next option's column.
+  std::istringstream lines(help.out);
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 79u) << line;
 }
 
 // Every output decodes to the input's pixels, and an in-place run never
@@ -189,20 +194,6 @@ TEST(Cli, PeerConventionsForFlags) {
   const CommandResult version = RunVelkor("--version", dir.path());
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("velkor ", 0), 0u) << version.out;
-}
-
-// -O2 never does worse than -O1: it runs -O1's run among its own.
-TEST(Cli, EffortTwoIsNeverLargerThanEffortOne) {
-  oracle::TempDir dir;
-  for (const char* name : {"basn3p08.png", "tp1n3p08.png", "basn0g04.png"}) {
-    CopySuiteFile(name, dir.path());
-    ASSERT_EQ(RunVelkor(std::string("-O1 --out one.png ") + name, dir.path()).status, 0);
-    ASSERT_EQ(RunVelkor(std::string("-O2 --out two.png ") + name, dir.path()).status, 0);
-    EXPECT_LE(fs::file_size(dir.path() / "two.png"), fs::file_size(dir.path() / "one.png")) << name;
-    EXPECT_EQ(DecodeFile(dir.path() / "two.png"), DecodeFile(dir.path() / name)) << name;
-    fs::remove(dir.path() / "one.png");
-    fs::remove(dir.path() / "two.png");
-  }
 }
 
 // A run killed in the middle leaves the input intact.

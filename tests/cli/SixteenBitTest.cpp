@@ -92,3 +92,47 @@ TEST(CliSixteenBit, MadeFilesReduceOnlyWhenLossless) {
     EXPECT_EQ(ChunkTypes(dir.path() / "out.png").find("sBIT") == std::string::npos, c.reducible);
   }
 }
+
+TEST(CliSixteenBit, SearchingLevelsRefilterAndDropInterlacing) {
+  // Interlaced and plain sources, grey to RGBA.  Level 1 keeps the source's
+  // rows; level 2 filters them afresh, without interlacing, and never ends
+  // larger than level 1.
+  oracle::TempDir dir;
+  for (const char* name : {"basi0g16.png", "basi4a16.png", "basi6a16.png", "basn4a16.png", "basn2c16.png"}) {
+    SCOPED_TRACE(name);
+    const fs::path source = CopySuiteFile(name, dir.path());
+    const bool interlaced = oracle::ReadFile(source).at(28) == 1;
+    ASSERT_EQ(RunVelkor(std::string("-y -o 1 --out one.png ") + name, dir.path()).status, 0);
+    ASSERT_EQ(RunVelkor(std::string("-y -o 2 --out two.png ") + name, dir.path()).status, 0);
+    const std::vector<uint8_t> one = oracle::ReadFile(dir.path() / "one.png");
+    const std::vector<uint8_t> two = oracle::ReadFile(dir.path() / "two.png");
+    EXPECT_EQ(one.at(28), interlaced ? 1 : 0);
+    EXPECT_EQ(two.at(28), 0);
+    EXPECT_LE(two.size(), one.size());
+    ExpectSameSamples(source, dir.path() / "two.png");
+    // The refiltered stream is the image's rows exactly, each with a valid
+    // filter type.
+    std::vector<uint8_t> rows;
+    ASSERT_TRUE(oracle::InflateIdat(two, rows));
+    const size_t channels = std::string(name).find("4a") != std::string::npos   ? 2
+                            : std::string(name).find("6a") != std::string::npos ? 4
+                            : std::string(name).find("2c") != std::string::npos ? 3
+                                                                                 : 1;
+    const size_t rowBytes = 32 * channels * 2 + 1;
+    ASSERT_EQ(rows.size(), rowBytes * 32);
+    for (size_t y = 0; y < 32; ++y) EXPECT_LE(rows[y * rowBytes], 4) << "row " << y;
+  }
+}
+
+TEST(CliSixteenBit, SuggestedPaletteOfTrueColourFollowsTheChunkPolicy) {
+  oracle::TempDir dir;
+  CopySuiteFile("pp0n2c16.png", dir.path());
+  struct Case { const char* args; bool keepsPalette; };
+  for (const Case& c : {Case{"", true}, Case{"--strip all", false}, Case{"-k gAMA", false}}) {
+    SCOPED_TRACE(c.args);
+    const CommandResult r = RunVelkor(std::string("-y --out out.png ") + c.args + " pp0n2c16.png", dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ChunkTypes(dir.path() / "out.png").find("PLTE") != std::string::npos, c.keepsPalette);
+    ExpectSameSamples(dir.path() / "pp0n2c16.png", dir.path() / "out.png");
+  }
+}

@@ -154,16 +154,11 @@ Bytes Edit(Bytes file, std::initializer_list<Field> fields) {
 }
 Bytes Cut(Bytes file, size_t size) { return Bytes(file.begin(), file.begin() + static_cast<ptrdiff_t>(size)); }
 
-void PutBigEndian(Bytes& out, uint32_t v) { for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift)); }
-
 PngFile::PngFile() : bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A} {}
 
 PngFile& PngFile::Chunk(const std::string& type, const Bytes& data) {
-  PutBigEndian(bytes, static_cast<uint32_t>(data.size()));
-  const size_t typeAt = bytes.size();
-  bytes.insert(bytes.end(), type.begin(), type.end());
-  bytes.insert(bytes.end(), data.begin(), data.end());
-  PutBigEndian(bytes, static_cast<uint32_t>(crc32(0, bytes.data() + typeAt, static_cast<uInt>(4 + data.size()))));
+  const Bytes chunk = oracle::RawChunk(type, data);
+  bytes.insert(bytes.end(), chunk.begin(), chunk.end());
   return *this;
 }
 

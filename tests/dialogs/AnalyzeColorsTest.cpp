@@ -6,46 +6,19 @@
 #include <vector>
 
 #include "common/VELKORPSUI/OptionsRules.h"
-#include "engine/EncodeJob.h"
+#include "dialogs/DialogFixture.h"
+
+using dialogtest::JobFor;
+using dialogtest::TestAnalysisHost;
 
 namespace {
 
-class FakeHost final : public AnalysisHost {
- public:
-  bool AbortRequested() override { return ++m_polls > m_abortAfter; }
-  bool HasResult() const override { return m_hasResult; }
-  int16_t Result() const override { return m_result; }
-  void SetResult(int16_t code) override { m_result = code; }
-  bool HasErrorString() const override { return m_hasErrorString; }
-  void SetErrorString(std::string_view text) override { m_errorString = text; }
-
-  int m_abortAfter = 1 << 30;
-  int m_polls = 0;
-  bool m_hasResult = true;
-  int16_t m_result = 0;
-  bool m_hasErrorString = true;
-  std::string m_errorString;
-};
-
-struct Image {
-  int width, height;
-  std::vector<uint32_t> pixels;
-  EncodeJob Job() {
-    EncodeJob job{};
-    job.pixels = pixels.data();
-    job.width = width;
-    job.height = height;
-    job.stride = width * 4;
-    return job;
-  }
-};
-
 // A 16 x 16 image: every pixel `fill`, with `special` at the given cells.
-Image Filled(uint32_t fill, std::vector<std::pair<int, uint32_t>> special = {}) {
-  Image image{16, 16, std::vector<uint32_t>(256, fill)};
-  for (auto [cell, value] : special) image.pixels[cell] = value;
-  for (int i = 0; i < 16; ++i) image.pixels[100 + i] = (fill & 0xFF000000u) | (i * 0x111111u);  // more greys
-  return image;
+std::vector<uint32_t> Filled(uint32_t fill, std::vector<std::pair<int, uint32_t>> special = {}) {
+  std::vector<uint32_t> pixels(256, fill);
+  for (auto [cell, value] : special) pixels[cell] = value;
+  for (int i = 0; i < 16; ++i) pixels[100 + i] = (fill & 0xFF000000u) | (i * 0x111111u);  // more greys
+  return pixels;
 }
 
 }  // namespace
@@ -72,46 +45,32 @@ TEST(NeedsAlpha, ReadsRowsThroughTheStride) {
   EXPECT_FALSE(NeedsAlpha(pixels.data(), 8, 1, 2));
 }
 
+// Colour images are the Advanced dialog's tests.
 TEST(AnalyzeColors, GreyImagesAreOfferedAsGrey) {
-  struct Case { const char* name; Image image; int colorType; };
+  struct Case { const char* name; std::vector<uint32_t> pixels; int colorType; };
   for (Case& c : std::vector<Case>{
            {"grey, one transparent grey", Filled(0xFF404040, {{5, 0x00202020}}), 0},
            {"grey, partial alpha", Filled(0xFF404040, {{5, 0x80202020}}), 4},
            {"opaque grey", Filled(0xFF404040), 0},
        }) {
-    FakeHost host;
-    EncodeJob job = c.image.Job();
+    TestAnalysisHost host;
+    EncodeJob job = JobFor(c.pixels, 16, 16);
     ASSERT_TRUE(AnalyzeColors(job, host)) << c.name;
     EXPECT_EQ(job.outcolortype, c.colorType) << c.name;
     EXPECT_GT(job.outbitdepth, 0) << c.name;
-    EXPECT_EQ(host.m_result, 0);
+    EXPECT_EQ(host.result, 0);
     EXPECT_EQ(job.kbuf, nullptr);
   }
 }
 
-TEST(AnalyzeColors, ColourWithPartialAlphaLeavesOnlyRgbAlpha) {
-  // More colours than a palette holds, half of them half transparent.
-  Image image{32, 32, std::vector<uint32_t>(1024)};
-  for (uint32_t i = 0; i < 1024; ++i) image.pixels[i] = (i % 2 ? 0x80000000u : 0xFF000000u) | (i * 0x010307u);
-  FakeHost host;
-  EncodeJob job = image.Job();
-  ASSERT_TRUE(AnalyzeColors(job, host));
-  EXPECT_EQ(job.outcolortype, 6);
-  for (const AnalysisEnabling& e : EnablingForAnalysis(job.outcolortype, job.outbitdepth)) {
-    if (e.id >= kIdColorTypeFirst && e.id <= kIdColorTypeLast) {
-      EXPECT_EQ(e.enabling, Enabling::Disable) << e.id;
-    }
-  }
-}
-
 TEST(AnalyzeColors, AnAbortEndsWithUserCancelled) {
-  FakeHost host;
-  host.m_abortAfter = 0;
-  Image image = Filled(0xFF404040);
-  EncodeJob job = image.Job();
+  TestAnalysisHost host;
+  host.abort = true;
+  std::vector<uint32_t> pixels = Filled(0xFF404040);
+  EncodeJob job = JobFor(pixels, 16, 16);
   EXPECT_FALSE(AnalyzeColors(job, host));
-  EXPECT_EQ(host.m_result, kUserCanceledResult);
-  EXPECT_EQ(host.m_errorString, "");
+  EXPECT_EQ(host.result, kUserCanceledResult);
+  EXPECT_EQ(host.errorString, "");
   EXPECT_EQ(job.outcolortype, 0);
 }
 
@@ -120,13 +79,13 @@ TEST(AnalyzeColors, AFailedRunIsReportedOnceThroughTheHost) {
   for (const Case& c : std::vector<Case>{{true, 0, kErrorStringResult, kAnalysisFailedText},
                                          {false, 0, kCannotReadResult, ""},
                                          {true, -108, -108, ""}}) {
-    FakeHost host;
-    host.m_hasErrorString = c.hasErrorString;
-    host.m_result = c.before;
-    Image empty{0, 0, {}};
-    EncodeJob job = empty.Job();
+    TestAnalysisHost host;
+    host.hasErrorString = c.hasErrorString;
+    host.result = c.before;
+    std::vector<uint32_t> none;
+    EncodeJob job = JobFor(none, 0, 0);
     EXPECT_FALSE(AnalyzeColors(job, host));
-    EXPECT_EQ(host.m_result, c.after);
-    EXPECT_EQ(host.m_errorString, c.text);
+    EXPECT_EQ(host.result, c.after);
+    EXPECT_EQ(host.errorString, c.text);
   }
 }

@@ -1,6 +1,7 @@
 #include "common/VELKORPSUI/ChunkSelection.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <memory>
 

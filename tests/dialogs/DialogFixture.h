@@ -29,10 +29,11 @@ class TestAnalysisHost final : public AnalysisHost {
   bool HasResult() const override { return true; }
   int16_t Result() const override { return result; }
   void SetResult(int16_t code) override { result = code; }
-  bool HasErrorString() const override { return true; }
+  bool HasErrorString() const override { return hasErrorString; }
   void SetErrorString(std::string_view text) override { errorString = text; }
 
   bool abort = false;
+  bool hasErrorString = true;
   int16_t result = 0;
   std::string errorString;
 };

@@ -44,15 +44,6 @@ TEST(OptionsRules, PassTextAndLimit) {
   EXPECT_EQ(PassLimitOnOk(false, 25), 0);
 }
 
-TEST(OptionsRules, RadioValues) {
-  EXPECT_EQ(RadioIdForValue(kColorTypeValues, kIdColorTypeFirst, 6), kIdColorTypeLast);
-  EXPECT_EQ(RadioIdForValue(kColorTypeValues, kIdColorTypeFirst, 3), kIdColorPalette);
-  EXPECT_EQ(RadioIdForValue(kColorTypeValues, kIdColorTypeFirst, 5), std::nullopt);
-  EXPECT_EQ(RadioIdForValue(kFilterValues, kIdFilterFirst, 5), kIdFilterLast);
-  EXPECT_EQ(RadioIdForValue(kBitDepthValues, kIdBitDepthFirst, 4), 1053);
-  EXPECT_EQ(RadioIdForValue(kPaletteOrderValues, kIdPaletteFirst, 1), 1058);
-}
-
 TEST(OptionsRules, AnalysisEnablingTable) {
   using E = Enabling;
   // Gray, Gray+Alpha, RGB, Palette, depth 1, 2, 4, 8.
@@ -88,14 +79,6 @@ TEST(KeepChunksRules, ChunkStringCheck) {
     EXPECT_EQ(CheckChunkString(c.text), c.ok) << c.text;
     EXPECT_EQ(SplitChunkString(c.text), c.pieces) << c.text;
   }
-}
-
-TEST(KeepChunksRules, TypeBoxes) {
-  EXPECT_EQ(TypeBoxFor("bKGD"), 1076);
-  EXPECT_EQ(TypeBoxFor("iCCP"), 1084);
-  EXPECT_EQ(TypeBoxFor("tIME"), 1087);
-  EXPECT_EQ(TypeBoxFor("vpAg"), std::nullopt);
-  EXPECT_EQ(TypeBoxFor("BKGD"), std::nullopt);
 }
 
 TEST(KeepChunksRules, KeepListFromControls) {

@@ -1,5 +1,7 @@
 // The host services layer against the stand-in host in-process: suites,
-// data fork, scripting, title, coordinates, buffers and the estimate.
+// data fork, scripting and title.  Coordinates, buffers past 32 bits and the
+// estimate are checked through the real module (ReadPath, SavePath,
+// Selectors).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -55,11 +57,6 @@ class HostServices : public ::testing::Test {
   HostContext context;
 };
 
-TEST_F(HostServices, ReleasingWithNothingAcquiredCallsNothing) {
-  host::ReleaseAllSuites(context);
-  EXPECT_TRUE(g_basicCalls.empty());
-}
-
 TEST_F(HostServices, SuitesAreAcquiredOnceAndReleasedInTableOrder) {
   host::GetSuite(context, host::Suite::Buffer);
   host::GetSuite(context, host::Suite::Handle);
@@ -70,16 +67,11 @@ TEST_F(HostServices, SuitesAreAcquiredOnceAndReleasedInTableOrder) {
                                                     "release Photoshop Handle Suite for Plug-ins",
                                                     "release Photoshop Buffer Suite for Plug-ins"}));
   host::ReleaseAllSuites(context);
-  EXPECT_EQ(g_basicCalls.size(), 4u) << "a second release finds nothing held";
+  EXPECT_EQ(g_basicCalls.size(), 4u) << "a release with nothing held calls nothing";
 }
 
 TEST_F(HostServices, RefusedSuitesRaiseTheHostsCodeOrParm) {
-  struct Case {
-    const char* refuse;
-    SPErr hostCode;
-    bool basicSuite;
-    SPErr expected;
-  };
+  struct Case { const char* refuse; SPErr hostCode; bool basicSuite; SPErr expected; };
   for (const Case& c : {Case{"all", -108, true, -108}, Case{"Photoshop Buffer Suite for Plug-ins", 7, true, 7},
                         Case{"", 0, false, kSPBadParameterError}}) {
     host.faults().refuseSuite = c.refuse;
@@ -120,11 +112,7 @@ TEST_F(HostServices, DataForkReadsWritesAndSeeksWithTheHostsCodes) {
 }
 
 TEST_F(HostServices, DescriptorsAreUsableOnlyWithCurrentVersionsAndEveryNeededProcedure) {
-  struct Case {
-    const char* what;
-    void (*change)(testhost::Faults&);
-    bool usable;
-  };
+  struct Case { const char* what; void (*change)(testhost::Faults&); bool usable; };
   const Case cases[] = {
       {"complete", [](testhost::Faults&) {}, true},
       {"first four write procedures only", [](testhost::Faults& f) { f.writeProcs = 4; }, true},
@@ -212,54 +200,6 @@ TEST_F(HostServices, TitleCodesAndOnlyGivenHandlesAreDisposed) {
   Prepare();
   EXPECT_EQ(host::GetDocumentTitle(context, title), paramErr);
   EXPECT_EQ(host.Problems(), 0);
-}
-
-TEST_F(HostServices, SizesGoThroughTheFieldsBothSidesAgreedOn) {
-  FormatRecord& record = host.record();
-  record.PluginUsing32BitCoordinates = 1;
-  EXPECT_TRUE(host::SetImageSize(record, 2, 40000));
-  EXPECT_EQ(record.imageSize32.h, 40000);
-  EXPECT_EQ(host::GetImageSize(record).width, 40000);
-  record.HostSupports32BitCoordinates = 0;
-  EXPECT_FALSE(host::SetImageSize(record, 2, 40000)) << "40000 does not fit the 16-bit fields";
-  EXPECT_TRUE(host::SetImageSize(record, 2, 32767));
-  EXPECT_EQ(record.imageSize.h, 32767);
-  EXPECT_TRUE(host::SetImageRect(record, 0, 0, 2, 32767));
-  EXPECT_EQ(record.theRect.right, 32767);
-}
-
-TEST_F(HostServices, BuffersBeyondThirtyTwoBitsAreNeverAskedFor) {
-  EXPECT_EQ(host::NewBuffer(context, (uint64_t{1} << 32) + 16), nullptr);
-  EXPECT_EQ(host.buffersRequested(), 0);
-  char* buffer = host::NewBuffer(context, 64);
-  ASSERT_NE(buffer, nullptr);
-  host::DisposeBuffer(context, buffer);
-  EXPECT_EQ(buffer, nullptr);
-  EXPECT_EQ(host.liveBuffers(), 0u);
-}
-
-TEST(Estimate, PlaneRowsTimesPlanesTimesHeightPlusOverhead) {
-  struct Case {
-    int16_t mode, depth, planes;
-    int32_t width, height, resources, expected;
-  };
-  const Case cases[] = {
-      {plugInModeRGBColor, 8, 4, 100, 50, 0, 20036},
-      {plugInModeIndexedColor, 8, 1, 100, 50, 0, 5804},
-      {plugInModeRGBColor, 8, 3, 100, 50, 1000, 16036},
-      {plugInModeGrayScale, 1, 1, 9, 3, 0, 42},  // (9 + 7) / 8 = 2 bytes a row
-      {plugInModeRGBColor, 8, 4, 40000, 40000, 0, 2147483647},
-  };
-  for (const Case& c : cases) {
-    FormatRecord record{};
-    record.imageMode = c.mode;
-    record.depth = c.depth;
-    record.planes = c.planes;
-    record.HostSupports32BitCoordinates = record.PluginUsing32BitCoordinates = 1;
-    record.imageSize32 = {c.height, c.width};
-    record.imageRsrcSize = c.resources;
-    EXPECT_EQ(host::EstimateFileSize(record), c.expected) << c.width << "x" << c.height;
-  }
 }
 
 }  // namespace

@@ -55,9 +55,8 @@ TEST(Resources, ThePropertyListHoldsTheSeventeenPropertiesInOrder) {
 // format would write it down.
 std::vector<uint8_t> ExpectedAete() {
   std::vector<uint8_t> b;
-  auto u16 = [&](uint16_t v) {
-    b.push_back(uint8_t(v));
-    b.push_back(uint8_t(v >> 8));
+  auto u16 = [&](std::initializer_list<uint16_t> values) {
+    for (uint16_t v : values) b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)});
   };
   auto code = [&](const char* c) {
     for (int i = 3; i >= 0; --i) b.push_back(uint8_t(c[i]));
@@ -66,41 +65,19 @@ std::vector<uint8_t> ExpectedAete() {
     b.push_back(uint8_t(s.size()));
     b.insert(b.end(), s.begin(), s.end());
   };
-  u16(1);
-  b.push_back(1);
-  b.push_back(0);
-  u16(0);
-  u16(0);
-  u16(1);
-  text("Quenbury Imaging, LLC");
-  text("VELKOR Optimized PNG plug-in");
-  code("qnbr");
-  u16(1);
-  u16(1);
-  u16(0);
-  u16(1);
-  text("Quenbury Imaging, LLC VELKOR");
-  code("vlkr");
-  text("Optimized PNG file format module");
-  u16(3);
-  text("<Inheritance>");
-  code("c@#^");
-  code("Fmt ");
-  text("parent class format");
-  u16(0x1000);
-  text("foo");
-  code("fooB");
-  code("bool");
-  text("foobar");
-  u16(0x1000);
-  text("bar");
-  code("barF");
-  code("bool");
-  text("foobar");
-  u16(0x1000);
-  u16(0);
-  u16(0);
-  u16(0);
+  // A 16-bit 1, format version 1.0, language 0, script 0, one suite.
+  u16({1});
+  b.insert(b.end(), {1, 0});
+  u16({0, 0, 1});
+  // The suite: vendor, description, id, level 1, version 1, no events, one class.
+  text("Quenbury Imaging, LLC"), text("VELKOR Optimized PNG plug-in"), code("qnbr"), u16({1, 1, 0, 1});
+  // The class and its three properties (name, key, type, description, flags).
+  text("Quenbury Imaging, LLC VELKOR"), code("vlkr"), text("Optimized PNG file format module"), u16({3});
+  text("<Inheritance>"), code("c@#^"), code("Fmt "), text("parent class format"), u16({0x1000});
+  text("foo"), code("fooB"), code("bool"), text("foobar"), u16({0x1000});
+  text("bar"), code("barF"), code("bool"), text("foobar"), u16({0x1000});
+  // No elements, comparison operators or enumerations.
+  u16({0, 0, 0});
   return b;
 }
 

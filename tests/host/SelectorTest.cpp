@@ -74,11 +74,7 @@ TEST(Selectors, FilterAcceptsEightBitPngsOnly) {
   oracle::WriteFile(shortFile, std::vector<uint8_t>(png.begin(), png.begin() + 10));
   const std::string notPng = (dir.path() / "not.png").string();
   oracle::WriteFile(notPng, std::vector<uint8_t>(64, 'x'));
-  struct Case {
-    std::string file;
-    std::vector<std::string> faults;
-    int result;
-  };
+  struct Case { std::string file; std::vector<std::string> faults; int result; };
   const Case cases[] = {
       {Suite("basn0g08.png"), {}, 0},        {Suite("basn3p01.png"), {}, 0},
       {Suite("basn0g16.png"), {}, -30501},   {Suite("basn6a16.png"), {}, -30501},
@@ -96,14 +92,12 @@ TEST(Selectors, FilterAcceptsEightBitPngsOnly) {
 }
 
 TEST(Selectors, EstimatesTheFileSizeForBothBounds) {
-  struct Case {
-    std::vector<std::string> arguments;
-    long long estimate;
-  };
+  struct Case { std::vector<std::string> arguments; long long estimate; };
   const Case cases[] = {
       {{"estimate", "100x50", "rgb", "--planes", "4"}, 20036},
       {{"estimate", "100x50", "indexed", "--planes", "1"}, 5804},
       {{"estimate", "100x50", "rgb", "--planes", "3", "--resources", "500"}, 15536},
+      {{"estimate", "9x3", "grey", "--depth", "1", "--planes", "1"}, 42},  // (9 + 7) / 8 = 2 bytes a row
       {{"estimate", "50000x50000", "rgb", "--planes", "4"}, 2147483647},
   };
   for (const Case& c : cases) {
@@ -119,10 +113,7 @@ TEST(Selectors, EstimatesTheFileSizeForBothBounds) {
 }
 
 TEST(Selectors, SuiteRefusalsEndTheCallWithANegativeCodeAndReleaseTheRest) {
-  struct Case {
-    std::vector<std::string> faults;
-    int result;
-  };
+  struct Case { std::vector<std::string> faults; int result; };
   const Case cases[] = {
       {{"--fault", "refuse-suite=all"}, -30900},
       {{"--fault", "refuse-suite=all", "--fault", "suite-error=-108"}, -108},

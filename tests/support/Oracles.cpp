@@ -3,6 +3,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -32,40 +33,67 @@ uint32_t ReadBe32(const uint8_t* p) {
 
 }  // namespace
 
-bool DecodePng(const std::vector<uint8_t>& bytes, Image& out, std::string* error) {
+namespace {
+
+// libpng's plain reader (not the simplified API, whose 16-bit format would
+// convert the gamma): palette and tRNS expanded, grey to RGB, alpha added,
+// interlacing undone; 8 bits a sample (16-bit samples cut to their high
+// byte) or 16 in host order.
+bool ReadRgba(const std::vector<uint8_t>& bytes, bool sixteen, std::vector<uint8_t>& rgba, int& width, int& height) {
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   PngReadSource src{&bytes, 0};
-  std::vector<uint8_t> rgba;
   std::vector<png_bytep> rows;
   if (setjmp(png_jmpbuf(png))) {
-    if (error) *error = "libpng rejected the file";
     png_destroy_read_struct(&png, &info, nullptr);
     return false;
   }
   png_set_read_fn(png, &src, ReadFromVector);
   png_read_info(png, info);
   png_set_expand(png);
-  png_set_strip_16(png);
+  if (sixteen) {
+    png_set_expand_16(png);
+    png_set_swap(png);  // host order on little-endian machines
+  } else {
+    png_set_strip_16(png);
+  }
   png_set_gray_to_rgb(png);
-  png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+  png_set_add_alpha(png, sixteen ? 0xFFFF : 0xFF, PNG_FILLER_AFTER);
   png_set_interlace_handling(png);
   png_read_update_info(png, info);
-  const int w = static_cast<int>(png_get_image_width(png, info));
-  const int h = static_cast<int>(png_get_image_height(png, info));
-  rgba.resize(size_t(w) * h * 4);
-  rows.resize(h);
-  for (int y = 0; y < h; ++y) rows[y] = rgba.data() + size_t(y) * w * 4;
+  width = static_cast<int>(png_get_image_width(png, info));
+  height = static_cast<int>(png_get_image_height(png, info));
+  const size_t rowBytes = size_t(width) * (sixteen ? 8 : 4);
+  rgba.resize(rowBytes * height);
+  rows.resize(height);
+  for (int y = 0; y < height; ++y) rows[y] = rgba.data() + rowBytes * y;
   png_read_image(png, rows.data());
   png_read_end(png, nullptr);
   png_destroy_read_struct(&png, &info, nullptr);
-  out.width = w;
-  out.height = h;
-  out.pixels.resize(size_t(w) * h);
+  return true;
+}
+
+}  // namespace
+
+bool DecodePng(const std::vector<uint8_t>& bytes, Image& out, std::string* error) {
+  std::vector<uint8_t> rgba;
+  if (!ReadRgba(bytes, false, rgba, out.width, out.height)) {
+    if (error) *error = "libpng rejected the file";
+    return false;
+  }
+  out.pixels.resize(size_t(out.width) * out.height);
   for (size_t i = 0; i < out.pixels.size(); ++i) {
     const uint8_t* p = &rgba[i * 4];
     out.pixels[i] = (uint32_t(p[3]) << 24) | (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
   }
+  return true;
+}
+
+bool DecodePng16(const std::vector<uint8_t>& png, std::vector<uint16_t>& rgba, int& width, int& height) {
+  std::vector<uint8_t> bytes;
+  if (!ReadRgba(png, true, bytes, width, height)) return false;
+  rgba.resize(bytes.size() / 2);
+  std::memcpy(rgba.data(), bytes.data(), bytes.size());
   return true;
 }
 
@@ -114,6 +142,18 @@ bool ListChunks(const std::vector<uint8_t>& png, std::vector<Chunk>& out) {
     pos += 12 + len;
   }
   return true;
+}
+
+std::vector<uint8_t> RawChunk(std::string_view type, const std::vector<uint8_t>& data) {
+  std::vector<uint8_t> out(data.size() + 12);  // sized up front: GCC warns about a range insert here
+  const auto put32 = [&out](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+  };
+  put32(0, static_cast<uint32_t>(data.size()));
+  std::copy_n(type.begin(), std::min<size_t>(type.size(), 4), out.begin() + 4);
+  std::copy(data.begin(), data.end(), out.begin() + 8);
+  put32(8 + data.size(), static_cast<uint32_t>(crc32(0, out.data() + 4, static_cast<uInt>(data.size() + 4))));
+  return out;
 }
 
 bool InflateIdat(const std::vector<uint8_t>& png, std::vector<uint8_t>& out) {
@@ -167,5 +207,21 @@ TempDir::~TempDir() {
 
 std::filesystem::path DataDir() { return VELKOR_CORPUS_DIR; }
 std::filesystem::path SourceDir() { return VELKOR_SOURCE_DIR; }
+
+std::vector<std::filesystem::path> PngSuiteFiles(bool readableOnly) {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(DataDir() / "pngsuite")) {
+    const std::filesystem::path& path = entry.path();
+    if (path.extension() != ".png") continue;
+    if (readableOnly) {
+      if (path.filename().string()[0] == 'x') continue;
+      const std::vector<uint8_t> png = ReadFile(path);
+      if (png.size() < 25 || png[24] > 8) continue;
+    }
+    files.push_back(path);
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
 
 }  // namespace oracle

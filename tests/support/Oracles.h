@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace oracle {
@@ -22,6 +23,10 @@ struct Image {
 // (16-bit samples are cut to their high byte).  False with a reason on error.
 bool DecodePng(const std::vector<uint8_t>& png, Image& out, std::string* error = nullptr);
 
+// Every sample of a PNG at 16 bits per channel, RGBA (palette and tRNS
+// expanded, grey to RGB, alpha added, 8-bit samples scaled by 257).
+bool DecodePng16(const std::vector<uint8_t>& png, std::vector<uint16_t>& rgba, int& width, int& height);
+
 // zlib's Adler-32 of size bytes, continuing from adler.
 uint32_t Adler32(uint32_t adler, const uint8_t* data, size_t size);
 
@@ -35,6 +40,9 @@ struct Chunk {
   std::vector<uint8_t> data;
 };
 bool ListChunks(const std::vector<uint8_t>& png, std::vector<Chunk>& out);
+
+// A chunk record: length, type, data and zlib's CRC-32 of type and data.
+std::vector<uint8_t> RawChunk(std::string_view type, const std::vector<uint8_t>& data);
 
 // Concatenated IDAT data of a PNG, inflated with zlib.
 bool InflateIdat(const std::vector<uint8_t>& png, std::vector<uint8_t>& out);
@@ -61,5 +69,9 @@ class TempDir {
 // Folder of the bundled test data (PngSuite) and of the project sources.
 std::filesystem::path DataDir();
 std::filesystem::path SourceDir();
+
+// The PngSuite files in name order; `readableOnly` keeps those a sound
+// reader opens at 8 bits or less (no "x" prefix, bit depth byte <= 8).
+std::vector<std::filesystem::path> PngSuiteFiles(bool readableOnly = false);
 
 }  // namespace oracle

@@ -70,12 +70,7 @@ AboutOutcome ShowAbout(std::optional<std::string> version, const std::function<v
 }
 
 TEST(AboutBox, EnterEscapeAndAClickCloseIt) {
-  struct Case {
-    const char* name;
-    unsigned message;
-    MessageParam first;
-    MessageResult result;
-  };
+  struct Case { const char* name; unsigned message; MessageParam first; MessageResult result; };
   const Case cases[] = {
       {"Enter as a character", kWmChar, kKeyReturn, 0},
       {"Escape as a character", kWmChar, kKeyEscape, 0},

@@ -9,10 +9,7 @@ namespace {
 using namespace ui;
 
 TEST(ControlText, IntegerInRangeStatuses) {
-  struct Case {
-    const char* text;
-    RangedInteger expected;
-  };
+  struct Case { const char* text; RangedInteger expected; };
   const Case cases[] = {
       {"5", {RangeStatus::InRange, 5}},         {" 255 ", {RangeStatus::InRange, 255}},
       {"1", {RangeStatus::InRange, 1}},         {"256", {RangeStatus::OutOfRange, 256}},
@@ -28,10 +25,7 @@ TEST(ControlText, IntegerInRangeStatuses) {
 }
 
 TEST(ControlText, DecimalReadsTheLeadingNumberAndQuestionMarkIsZero) {
-  struct Case {
-    const char* text;
-    double expected;
-  };
+  struct Case { const char* text; double expected; };
   const Case cases[] = {
       {"256.000000", 256.0}, {"?256", 0.0},    {"?", 0.0},       {" 96", 96.0},     {"+1.5e2", 150.0},
       {"-0.25", -0.25},      {"12abc", 12.0},  {".5", 0.5},      {"5.", 5.0},       {"", 0.0},

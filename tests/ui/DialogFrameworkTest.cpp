@@ -15,10 +15,7 @@ using namespace uitest;
 
 constexpr int kProgressTemplate = 109;
 
-struct Sent {
-  unsigned message;
-  MessageParam first;
-};
+struct Sent { unsigned message; MessageParam first; };
 
 // Sends `messages` to the dialog once it is up, then lets it end as it may.
 MessageResult RunWith(RecordingDialog& dialog, HeadlessToolkit& toolkit, std::vector<Sent> messages) {
@@ -143,13 +140,7 @@ TEST(DialogRunModal, PostedMessagesArriveInOrderAfterTheCurrentOne) {
 }
 
 TEST(DialogPlacement, CentresOverOwnerAndKeepsOnScreen) {
-  struct Case {
-    const char* name;
-    ScreenRect area;
-    int width, height;
-    bool systemMenu;
-    ScreenPoint expected;
-  };
+  struct Case { const char* name; ScreenRect area; int width, height; bool systemMenu; ScreenPoint expected; };
   const Case cases[] = {
       {"owner area, system menu", {100, 50, 900, 650}, 400, 300, true, {100 + 200 - 18, 50 + 100}},
       {"no system menu: two thirds of the offset", {100, 50, 900, 650}, 400, 300, false, {100 + 200 - 12, 150}},

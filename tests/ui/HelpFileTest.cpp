@@ -21,10 +21,7 @@ TEST(HelpFile, EveryTopicIsThereAndCoversItsDialog) {
   fs::remove_all(out);
   const std::string command = "extract_chmLib '" + std::string(VELKOR_HELP_FILE) + "' '" + out.string() + "' >/dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
-  struct Topic {
-    const char* file;
-    std::vector<const char*> labels;
-  };
+  struct Topic { const char* file; std::vector<const char*> labels; };
   const Topic topics[] = {
       {"Simple.htm",
        {"Strategy", "Smaller", "Larger", "Xtreme!", "No compression", "Limit passes", "OK", "Cancel", "Help",

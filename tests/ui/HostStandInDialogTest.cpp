@@ -13,10 +13,7 @@
 
 namespace {
 
-struct HostRun {
-  int status;
-  std::string output;
-};
+struct HostRun { int status; std::string output; };
 
 HostRun RunHost(const std::string& arguments) {
   HostRun run{-1, {}};
@@ -49,10 +46,7 @@ TEST(HostStandIn, AboutScriptReadsTheVersionLineAndClosesWithEnter) {
 }
 
 TEST(HostStandIn, AFailingOrUnfinishedScriptFailsTheRun) {
-  struct Case {
-    const char* script;
-    const char* reason;
-  };
+  struct Case { const char* script; const char* reason; };
   const Case cases[] = {
       {"wait 16000\nexpect 1005 nothing\n", "expect 1005"},
       {"wait 16000\nkey escape\nwait 109\n", "1 script command(s) never ran"},

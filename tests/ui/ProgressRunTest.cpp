@@ -18,12 +18,7 @@ using namespace ui::headless;
 
 // One moment of the fake engine: after sleeping `afterMs` on the clock it
 // publishes pass and percent, then polls with `poll` (-1: no poll).
-struct FakeStep {
-  uint32_t afterMs;
-  int pass;
-  int percent;
-  int poll;
-};
+struct FakeStep { uint32_t afterMs; int pass; int percent; int poll; };
 
 // The engine a test swaps in: runs its steps, honouring poll as the real
 // engine does (checkpoint 0 stops with the output so far, 1 aborts).
@@ -139,11 +134,7 @@ TEST(ProgressRun, LongRunShowsPassesStopsAfterThePassAndClosesItself) {
 TEST(ProgressRun, PassLimitStopsAtThatPassAndZeroNever) {
   const std::vector<FakeStep> fivePasses = {{10, 1, 100, 0}, {10, 2, 100, 0}, {10, 3, 100, 0}, {10, 4, 100, 0},
                                             {10, 5, 100, 0}};
-  struct Case {
-    int limit;
-    std::vector<int> stoppedAt;
-    int polls;
-  };
+  struct Case { int limit; std::vector<int> stoppedAt; int polls; };
   for (const Case& c : {Case{3, {3}, 3}, Case{0, {}, 5}, Case{1, {1}, 1}, Case{9, {}, 5}}) {
     platform::VirtualThreadServices clock;
     FakeEngine engine;
@@ -172,11 +163,7 @@ TEST(ProgressRun, StaleCancelAndStopFlagsAreClearedWhenARunStarts) {
 }
 
 TEST(ProgressRun, CancelIsACancellationEvenWhenTheEngineDoesNotPollAgain) {
-  struct Case {
-    const char* name;
-    std::vector<FakeStep> steps;
-    std::vector<int> stoppedAt;
-  };
+  struct Case { const char* name; std::vector<FakeStep> steps; std::vector<int> stoppedAt; };
   const Case cases[] = {
       {"engine stops at its next poll", {{3000, 0, 10, 1}, {5000, 0, 20, 1}, {1000, 0, 30, 1}}, {0}},
       {"engine finishes without polling", {{3000, 0, 10, 1}, {5000, 0, 20, -1}}, {}},
@@ -241,19 +228,12 @@ TEST(ProgressRun, AWorkerOutlivingTheLongWaitIsCancelledAndWaitedFor) {
   platform::VirtualThreadServices clock2;
   FakeEngine slow;
   slow.steps = {{1000, 0, 10, 1}, {300000, 0, 20, 1}, {1000, 0, 30, 1}};
-  HeadlessToolkit toolkit(clock2);
-  slow.clock = &clock2;
-  g_engine = &slow;
-  int16_t hostResult = 0;
-  ProgressRunContext context{toolkit, clock2, RunFakeEngine, nullptr, &hostResult};
-  ScriptDriver driver(ParseDialogScript("wait 109\nexpect 1104 never\n").commands, "");
-  toolkit.SetDriver(&driver);
-  EncodeJob job{};
-  EXPECT_EQ(RunEngineWithProgress(context, job), kEncodeFailed);
-  EXPECT_TRUE(driver.Failed());
+  const Outcome ended = RunWithProgress(slow, "wait 109\nexpect 1104 never\n", clock2);
+  EXPECT_EQ(ended.result, kEncodeFailed);
+  EXPECT_NE(ended.scriptError, "");
   EXPECT_EQ(slow.passesAtStop, std::vector<int>{0});
-  EXPECT_EQ(hostResult, -128);
-  EXPECT_EQ(clock2.NowMs(), 301000u);
+  EXPECT_EQ(ended.hostResult, -128);
+  EXPECT_EQ(ended.endedAtMs, 301000u);
   EXPECT_EQ(clock2.LiveThreads(), 0u);
 }
 

@@ -1,7 +1,9 @@
 // The settings store over the real registry (run under Wine, in a prefix of
 // its own): every remembered value round-trips through the module's key,
 // lands with the registry type the installer and older versions expect, and
-// anything missing, mistyped or of another size reads as the default.  The
+// anything missing, mistyped or of another size reads as the default.  What
+// the store makes of a value whatever its backend (defaults, the dialog
+// choice's any four bytes, the record's bytes) is the Linux suite's.  The
 // raw registry calls below are the oracle: they read and plant values
 // without going through the backend under test.
 #include <gtest/gtest.h>
@@ -19,10 +21,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-struct RawValue {
-  DWORD type = REG_NONE;
-  Bytes data;
-};
+struct RawValue { DWORD type = REG_NONE; Bytes data; };
 
 // Reads a value straight from the registry; type REG_NONE when absent.
 RawValue ReadRaw(HKEY root, const char* name) {
@@ -75,24 +74,6 @@ class RegistryStore : public ::testing::Test {
   SettingsStore m_store{*m_backend};
 };
 
-TEST_F(RegistryStore, NoKeyAtAllGivesEveryDefault) {
-  EXPECT_EQ(m_store.ReadDialogChoice(), kDialogChoiceSimple);
-  uint32_t strategy = 2;
-  EXPECT_FALSE(m_store.ReadNumber(kStrategyValue, strategy));
-  EXPECT_EQ(strategy, 2u);
-  uint32_t limit = 0;
-  EXPECT_FALSE(m_store.ReadNumber(kLimitPassesValue, limit));
-  EXPECT_EQ(limit, 0u);
-  KeepList list = ListOf({"gAMA"});
-  EXPECT_FALSE(m_store.ReadKeepList(list));
-  EXPECT_TRUE(list.IsEmpty());
-  AdvancedOptions options;
-  options.m_strategy = 3;
-  EXPECT_FALSE(m_store.ReadAdvancedOptions(options));
-  EXPECT_EQ(options.Serialize(), AdvancedOptions().Serialize());
-  EXPECT_EQ(m_store.ReadInstallPath(), "");
-}
-
 TEST_F(RegistryStore, NumbersRoundTripAsDwords) {
   struct Case { const char* name; uint32_t value; };
   for (const Case& c : {Case{kSaveDialogValue, uint32_t(kDialogChoiceAdvanced)}, Case{kStrategyValue, PackStrategy(4)},
@@ -107,17 +88,6 @@ TEST_F(RegistryStore, NumbersRoundTripAsDwords) {
     EXPECT_EQ(back, c.value) << c.name;
   }
   EXPECT_EQ(UnpackPassLimit(PackPassLimit(true, 0)), 0) << "the flag with 0 passes is no limit";
-}
-
-TEST_F(RegistryStore, DialogChoiceRoundTripsAndAcceptsAnyFourByteValue) {
-  ASSERT_TRUE(m_store.WriteDialogChoice(kDialogChoiceAdvanced));
-  EXPECT_EQ(ReadRaw(HKEY_CURRENT_USER, kSaveDialogValue).type, DWORD(REG_DWORD));
-  EXPECT_EQ(m_store.ReadDialogChoice(), kDialogChoiceAdvanced);
-  // The type of "Save Dialog" is not checked, its size is.
-  ASSERT_TRUE(PlantRaw(HKEY_CURRENT_USER, kSaveDialogValue, REG_BINARY, Dword(kDialogChoiceAdvanced)));
-  EXPECT_EQ(m_store.ReadDialogChoice(), kDialogChoiceAdvanced);
-  ASSERT_TRUE(PlantRaw(HKEY_CURRENT_USER, kSaveDialogValue, REG_BINARY, Bytes{0xF8, 0x03}));
-  EXPECT_EQ(m_store.ReadDialogChoice(), kDialogChoiceSimple);
 }
 
 TEST_F(RegistryStore, MistypedOrMisSizedNumbersKeepTheCallersDefault) {
@@ -156,14 +126,6 @@ TEST_F(RegistryStore, AdvancedRecordRoundTripsAsFortyEightBinaryBytes) {
   EXPECT_EQ(ReadRaw(HKEY_CURRENT_USER, kAdvancedOptionsValue).data, raw.data) << "a refused record writes nothing";
 }
 
-TEST_F(RegistryStore, DefaultAdvancedRecordHasTheDocumentedBytes) {
-  ASSERT_TRUE(m_store.WriteAdvancedOptions(AdvancedOptions()));
-  const Bytes expected = {1, 0, 0, 0, 48, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                          0xFF, 0xFF, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x70, 0x40,
-                          0, 0, 0, 0, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0, 0, 0};
-  EXPECT_EQ(ReadRaw(HKEY_CURRENT_USER, kAdvancedOptionsValue).data, expected);
-}
-
 TEST_F(RegistryStore, KeepListsRoundTripAsTerminatedStrings) {
   KeepList all;
   all.SetAll();
@@ -197,10 +159,7 @@ TEST_F(RegistryStore, EmptyKeepListRemovesTheValue) {
 TEST_F(RegistryStore, KeepChunksTextAsOtherProgramsStoreIt) {
   struct Case { DWORD type; Bytes stored; bool remembered; std::vector<std::string> entries; };
   const Case cases[] = {
-      {REG_SZ, Text("ALL"), true, {"ALL"}},
-      {REG_SZ, Text("all,"), true, {}},
-      {REG_SZ, Text("gAMA,,sRGB,"), true, {"gAMA", "sRGB"}},
-      {REG_SZ, Text("gAMAx,sRGB,"), true, {"sRGB"}},
+      {REG_SZ, Text("gAMA,,sRGB,"), true, {"gAMA", "sRGB"}},  // the parsing itself: KeepList's tests
       {REG_SZ, Bytes{'g', 'A', 'M', 'A'}, true, {"gAMA"}},  // no terminator stored
       {REG_SZ, Bytes{0}, false, {}},
       {REG_SZ, Bytes{}, false, {}},

@@ -1,0 +1,62 @@
+#include "cli/RowRefilter.h"
+
+#include <algorithm>
+
+#include "cli/EffortLevels.h"
+#include "cli/search/FilterSearch.h"
+
+namespace {
+
+struct Proposal {
+  search::FilterStrategy strategy;
+  std::vector<uint8_t> filters;
+  double bits = 0.0;
+};
+
+std::vector<Proposal> RankedProposals(const UnfilteredRows& rows, int search) {
+  std::vector<Proposal> proposals;
+  for (search::FilterStrategy s : search::kAllFilterStrategies) {
+    if (s == search::FilterStrategy::Refined && search < 2) continue;
+    Proposal p{s, search::ChooseRowFilters(rows, s), 0.0};
+    p.bits = search::ModelCost(rows, p.filters);
+    proposals.push_back(std::move(p));
+  }
+  std::stable_sort(proposals.begin(), proposals.end(),
+                   [](const Proposal& a, const Proposal& b) { return a.bits < b.bits; });
+  return proposals;
+}
+
+}  // namespace
+
+bool RefilterRows(EngineContext& ctx, const ImageLayout& layout, const std::vector<uint8_t>& filtered,
+                  const RunSettings& settings, const StopFlags& stop, RunProgress* progress, RefilteredRows& best) {
+  best = RefilteredRows();
+  UnfilteredRows rows;
+  if (settings.rowSearchEffort < 0 || settings.rowSearchEffort >= kEffortLevelCount) return true;
+  const EffortLevel& level = kEffortLevels[settings.rowSearchEffort];
+  if (level.filterSearch == 0 || !UnfilteredImageRows(layout, filtered, rows.bytes)) return true;
+  rows.filterStride = layout.BitsPerPixel() / 8;
+  rows.rowBytes = int(layout.width) * rows.filterStride;
+  rows.height = int(layout.height);
+  const int trials = FullTrials(level, rows.bytes.size());
+  std::vector<const Proposal*> tried;
+  const std::vector<Proposal> proposals = RankedProposals(rows, level.filterSearch);
+  for (const Proposal& p : proposals) {
+    if (int(tried.size()) >= trials) break;
+    // Strategies often agree (one fixed filter wins every row).
+    const bool same = std::any_of(tried.begin(), tried.end(), [&p](const Proposal* q) { return q->filters == p.filters; });
+    if (same) continue;
+    tried.push_back(&p);
+    const std::vector<uint8_t> stream = search::FilteredStream(rows, p.filters);
+    std::vector<uint8_t> zlib;
+    if (!RunByteStream(ctx, stream.data(), stream.size(), rows.rowBytes + 1, settings, stop, progress, zlib)) {
+      return false;
+    }
+    if (best.zlib.empty() || zlib.size() < best.zlib.size()) {
+      best.zlib = std::move(zlib);
+      best.strategy = search::FilterStrategyName(p.strategy);
+    }
+    if (stop.finishAfterPass) break;
+  }
+  return true;
+}

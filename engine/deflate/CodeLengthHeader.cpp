@@ -1,0 +1,131 @@
+#include "engine/deflate/CodeLengthHeader.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+namespace deflate {
+namespace {
+
+constexpr int kMaxSequence = kLitLenCodes + kDistanceCodes;
+constexpr int kRunSymbolMasks = 8;  // bit 0: 16 allowed, bit 1: 17, bit 2: 18
+constexpr int kRefineRounds = 4;
+
+// A code-length code of a token sequence: lengths from the counts with the
+// engine's builder (a single used symbol gets a partner, since zlib refuses
+// an incomplete code-length code), HCLEN trimmed, total bits.
+int FinishHeader(CodeLengthHeader& h) {
+  int32_t counts[19] = {};
+  for (int t = 0; t < h.numTokens; ++t) ++counts[h.tokens[t].symbol];
+  HuffmanLengths(counts, 19, h.clLengths, 8, 2);
+  h.hclen = 19;
+  while (h.hclen > 4 && h.clLengths[kCodeLengthOrder[h.hclen - 1]] == 0) --h.hclen;
+  int bits = 5 + 5 + 4 + 3 * h.hclen;
+  for (int t = 0; t < h.numTokens; ++t) bits += h.clLengths[h.tokens[t].symbol] + h.tokens[t].extraBits;
+  h.bits = bits;
+  return bits;
+}
+
+// The cheapest token sequence for seq under the given symbol costs, with
+// only the run symbols of mask allowed: a shortest path where position i
+// moves to i + 1 by a literal length and further by a run symbol.  A
+// repeat (16) copies the length before it, whichever way that was sent.
+int CheapestTokens(const uint8_t* seq, int n, const int* cost, int mask, LengthToken* tokens) {
+  int best[kMaxSequence + 1];
+  uint8_t stepLength[kMaxSequence + 1];
+  uint8_t stepSymbol[kMaxSequence + 1];
+  std::fill(best, best + n + 1, INT_MAX);
+  best[0] = 0;
+  auto relax = [&](int from, int run, int symbol, int bits) {
+    const int c = best[from] + bits;
+    if (c < best[from + run]) {
+      best[from + run] = c;
+      stepLength[from + run] = uint8_t(run);
+      stepSymbol[from + run] = uint8_t(symbol);
+    }
+  };
+  for (int i = 0; i < n; ++i) {
+    if (best[i] == INT_MAX) continue;
+    const int value = seq[i];
+    int run = 1;
+    while (i + run < n && seq[i + run] == value && run < 138) ++run;
+    relax(i, 1, value, cost[value]);
+    if ((mask & 1) && i > 0 && seq[i - 1] == value)
+      for (int k = 3; k <= std::min(run, 6); ++k) relax(i, k, 16, cost[16] + 2);
+    if (value == 0) {
+      if (mask & 2)
+        for (int k = 3; k <= std::min(run, 10); ++k) relax(i, k, 17, cost[17] + 3);
+      if (mask & 4)
+        for (int k = 11; k <= run; ++k) relax(i, k, 18, cost[18] + 7);
+    }
+  }
+  int count = 0;
+  for (int at = n; at > 0; at -= stepLength[at]) ++count;
+  int t = count;
+  for (int at = n; at > 0; at -= stepLength[at]) {
+    const int symbol = stepSymbol[at];
+    const int run = stepLength[at];
+    LengthToken& tok = tokens[--t];
+    tok.symbol = uint8_t(symbol);
+    if (symbol == 16) tok = {16, uint8_t(run - 3), 2};
+    else if (symbol == 17) tok = {17, uint8_t(run - 3), 3};
+    else if (symbol == 18) tok = {18, uint8_t(run - 11), 7};
+    else tok = {uint8_t(symbol), 0, 0};
+  }
+  return count;
+}
+
+}  // namespace
+
+void PlanCodeLengthHeader(const int32_t* litLengths, const int32_t* distLengths, bool search,
+                          CodeLengthHeader& header) {
+  int hlit = kLitLenCodes;
+  while (litLengths[hlit - 1] == 0 && hlit > 257) --hlit;
+  int hdist = kDistanceCodes;
+  while (distLengths[hdist - 1] == 0 && hdist > 1) --hdist;
+  uint8_t seq[kMaxSequence];
+  for (int i = 0; i < hlit; ++i) seq[i] = uint8_t(litLengths[i]);
+  for (int i = 0; i < hdist; ++i) seq[hlit + i] = uint8_t(distLengths[i]);
+  const int n = hlit + hdist;
+
+  header.hlit = hlit;
+  header.hdist = hdist;
+  header.numTokens = TokenizeLengths(seq, n, header.tokens);
+  FinishHeader(header);
+  if (!search) return;
+
+  CodeLengthHeader trial;
+  trial.hlit = hlit;
+  trial.hdist = hdist;
+  for (int mask = 0; mask < kRunSymbolMasks; ++mask) {
+    // The first round prices every symbol alike, so that the runs decide;
+    // later rounds price by the code the previous round's tokens built.
+    int cost[19];
+    std::fill(cost, cost + 19, 4);
+    int previous = INT_MAX;
+    for (int round = 0; round < kRefineRounds; ++round) {
+      trial.numTokens = CheapestTokens(seq, n, cost, mask, trial.tokens);
+      const int bits = FinishHeader(trial);
+      if (bits < header.bits) header = trial;
+      if (bits >= previous) break;
+      previous = bits;
+      for (int s = 0; s < 19; ++s) cost[s] = trial.clLengths[s] ? trial.clLengths[s] : 8;
+    }
+  }
+}
+
+void WriteCodeLengthHeader(BitSink& out, const CodeLengthHeader& h) {
+  uint32_t codes[19];
+  CanonicalCodes(h.clLengths, 19, codes);
+  out.Put(uint32_t(h.hlit - 257), 5);
+  out.Put(uint32_t(h.hdist - 1), 5);
+  out.Put(uint32_t(h.hclen - 4), 4);
+  for (int i = 0; i < h.hclen; ++i) out.Put(uint32_t(h.clLengths[kCodeLengthOrder[i]]), 3);
+  for (int t = 0; t < h.numTokens; ++t) {
+    const LengthToken& tok = h.tokens[t];
+    out.Put(codes[tok.symbol], h.clLengths[tok.symbol]);
+    if (tok.extraBits) out.Put(tok.extra, tok.extraBits);
+  }
+}
+
+}  // namespace deflate

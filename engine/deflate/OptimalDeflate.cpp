@@ -1,0 +1,258 @@
+#include "engine/deflate/OptimalDeflate.h"
+
+#include <algorithm>
+
+#include "engine/deflate/Adler32.h"
+#include "engine/deflate/BitSink.h"
+#include "engine/deflate/BlockBoundaries.h"
+#include "engine/deflate/LzBlock.h"
+#include "engine/deflate/OptimalParser.h"
+
+namespace deflate {
+namespace {
+
+// The levels, fastest first.
+constexpr OptimalSettings kLevels[] = {
+    // finder {depth, nice}, iterations, patience, restarts, refine, blocks, header search
+    {{16, 128}, 1, 1, 0, 0, 1024, true},
+    {{32, 258}, 3, 1, 0, 1, 1024, true},
+    {{48, 258}, 8, 2, 1, 1, 1024, true},
+    {{64, 258}, 15, 3, 2, 2, 1024, true},
+    {{128, 258}, 30, 4, 4, 3, 1024, true},
+};
+
+// Deterministic generator for the restarts (xorshift32).
+class Random {
+ public:
+  explicit Random(uint32_t seed) : m_state(seed ? seed : 0x9E3779B9u) {}
+  uint32_t Next() {
+    m_state ^= m_state << 13;
+    m_state ^= m_state >> 17;
+    m_state ^= m_state << 5;
+    return m_state;
+  }
+
+ private:
+  uint32_t m_state;
+};
+
+struct BlockPlan {
+  size_t begin = 0;
+  size_t end = 0;
+  BlockKind kind = BlockKind::Fixed;
+  int64_t bits = 0;
+  std::vector<LzStep> steps;
+  DynamicCode code;
+};
+
+// A parse's steps with their counts and exact dynamic size.
+struct Candidate {
+  std::vector<LzStep> steps;
+  SymbolCounts counts;
+  DynamicCode code;
+  int64_t bits = INT64_MAX;
+};
+
+class Compressor {
+ public:
+  Compressor(const uint8_t* data, size_t size, const OptimalSettings& settings)
+      : m_data(data), m_size(size), m_settings(settings) {
+    m_matches.Build(data, size, settings.matchFinder);
+  }
+
+  size_t MemoryBytes() const { return m_matches.MemoryBytes() + m_parser.MemoryBytes(); }
+
+  // A parse of [begin, end) under costs, counted and priced.
+  void ParseInto(size_t begin, size_t end, const CostModel& costs, Candidate& c) {
+    c.steps.clear();
+    m_parser.Parse(m_data, m_matches, begin, end, costs, c.steps);
+    c.counts = SymbolCounts::Of(c.steps.data(), c.steps.size());
+    BuildDynamicCode(c.counts, m_settings.searchHeader, c.code);
+    c.bits = DynamicBlockBits(c.counts, c.code);
+  }
+
+  // Parses again with the code of the given counts while the block shrinks
+  // (allowing `patience` parses without a gain); best keeps the smallest.
+  void Iterate(size_t begin, size_t end, SymbolCounts counts, Candidate& best) {
+    Candidate trial;
+    int stale = 0;
+    for (int i = 0; i < m_settings.iterations && stale < m_settings.patience; ++i) {
+      ParseInto(begin, end, PricesOf(counts), trial);
+      if (trial.bits < best.bits) {
+        std::swap(best, trial);
+        stale = 0;
+        counts = best.counts;
+      } else {
+        ++stale;
+        counts = trial.counts;
+      }
+    }
+  }
+
+  CostModel PricesOf(const SymbolCounts& counts) const {
+    if (m_settings.entropyPrices) return CostsOfCounts(counts);
+    DynamicCode code;
+    BuildDynamicCode(counts, false, code);
+    return CostsOfLengths(code.literal, code.distance);
+  }
+
+  BlockPlan PlanBlock(size_t begin, size_t end, uint32_t seed) {
+    Candidate best;
+    ParseInto(begin, end, CostsOfLengths(FixedLiteralLengths(), FixedDistanceLengths()), best);
+    // The fixed-price parse is also the fixed block's best parse.
+    const int64_t fixedBits = FixedBlockBits(best.counts);
+    const std::vector<LzStep> fixedSteps = best.steps;
+    Iterate(begin, end, best.counts, best);
+    Random random(seed);
+    for (int r = 0; r < m_settings.restarts; ++r) Iterate(begin, end, Disturb(best.counts, random), best);
+
+    BlockPlan plan;
+    plan.begin = begin;
+    plan.end = end;
+    const int64_t storedBits = StoredBlockBits(end - begin);
+    if (storedBits < best.bits && storedBits < fixedBits) {
+      plan.kind = BlockKind::Stored;
+      plan.bits = storedBits;
+    } else if (fixedBits <= best.bits) {
+      plan.kind = BlockKind::Fixed;
+      plan.bits = fixedBits;
+      plan.steps = fixedSteps;
+    } else {
+      plan.kind = BlockKind::Dynamic;
+      plan.bits = best.bits;
+      plan.steps = std::move(best.steps);
+      plan.code = best.code;
+    }
+    return plan;
+  }
+
+  // A first parse of the whole input to cut into blocks: fixed prices, then
+  // the prices of that parse's own code.
+  std::vector<LzStep> FirstParse() {
+    Candidate c;
+    ParseInto(0, m_size, CostsOfLengths(FixedLiteralLengths(), FixedDistanceLengths()), c);
+    ParseInto(0, m_size, PricesOf(c.counts), c);
+    return std::move(c.steps);
+  }
+
+  std::vector<BlockPlan> PlanBlocks(const std::vector<size_t>& byteCuts, std::vector<BlockPlan>& previous) {
+    std::vector<BlockPlan> plans;
+    for (size_t k = 0; k + 1 < byteCuts.size(); ++k) {
+      const size_t begin = byteCuts[k];
+      const size_t end = byteCuts[k + 1];
+      auto same = std::find_if(previous.begin(), previous.end(),
+                               [&](const BlockPlan& p) { return p.begin == begin && p.end == end; });
+      if (same != previous.end()) plans.push_back(std::move(*same));
+      else plans.push_back(PlanBlock(begin, end, uint32_t(begin * 2654435761u + end)));
+    }
+    return plans;
+  }
+
+  std::vector<BlockPlan> Run() {
+    std::vector<LzStep> first = FirstParse();
+    std::vector<BlockPlan> none;
+    std::vector<BlockPlan> plans =
+        PlanBlocks(ByteCuts(first, BlockBoundaries(first).Split(m_settings.maxBlocks)), none);
+    int64_t total = TotalBits(plans);
+    for (int round = 0; round < m_settings.refineRounds && m_settings.maxBlocks > 1; ++round) {
+      std::vector<LzStep> steps;
+      std::vector<size_t> cuts{0};
+      for (const BlockPlan& p : plans) {
+        if (p.kind == BlockKind::Stored) AppendLiterals(p.begin, p.end, steps);
+        else steps.insert(steps.end(), p.steps.begin(), p.steps.end());
+        cuts.push_back(steps.size());
+      }
+      std::vector<size_t> refined = cuts;
+      BlockBoundaries(steps).Refine(refined, m_settings.maxBlocks);
+      if (refined == cuts) break;
+      std::vector<BlockPlan> kept = plans;
+      std::vector<BlockPlan> next = PlanBlocks(ByteCuts(steps, refined), kept);
+      const int64_t nextTotal = TotalBits(next);
+      if (nextTotal >= total) break;
+      plans = std::move(next);
+      total = nextTotal;
+    }
+    return plans;
+  }
+
+ private:
+  static int64_t TotalBits(const std::vector<BlockPlan>& plans) {
+    int64_t total = 0;
+    for (const BlockPlan& p : plans) total += p.bits;
+    return total;
+  }
+
+  void AppendLiterals(size_t begin, size_t end, std::vector<LzStep>& steps) const {
+    for (size_t i = begin; i < end; ++i) steps.push_back({1, m_data[i]});
+  }
+
+  // Step-index boundaries to byte positions.
+  static std::vector<size_t> ByteCuts(const std::vector<LzStep>& steps, const std::vector<size_t>& cuts) {
+    std::vector<size_t> bytes;
+    size_t pos = 0;
+    size_t step = 0;
+    for (size_t cut : cuts) {
+      for (; step < cut; ++step) pos += steps[step].length;
+      bytes.push_back(pos);
+    }
+    return bytes;
+  }
+
+  // Counts shaken at random: each symbol's count scaled by a factor in
+  // [0.5, 1.5), and an unused symbol now and then given a count of 1, so
+  // that the next code explores lengths the converged one ruled out.
+  static SymbolCounts Disturb(const SymbolCounts& counts, Random& random) {
+    SymbolCounts out = counts;
+    auto shake = [&random](int32_t& c) {
+      const uint32_t r = random.Next();
+      if (c > 0) c = std::max<int32_t>(1, int32_t(int64_t(c) * (512 + (r & 1023)) / 1024));
+      else if ((r & 15) == 0) c = 1;
+    };
+    for (int32_t& c : out.literal) shake(c);
+    for (int32_t& c : out.distance) shake(c);
+    out.literal[kEndOfBlock] = 1;
+    return out;
+  }
+
+  const uint8_t* m_data;
+  size_t m_size;
+  OptimalSettings m_settings;
+  MatchCache m_matches;
+  OptimalParser m_parser;
+};
+
+}  // namespace
+
+OptimalSettings OptimalLevelSettings(int level) {
+  level = std::clamp(level, kOptimalLevelMin, kOptimalLevelMax);
+  return kLevels[level - kOptimalLevelMin];
+}
+
+size_t OptimalDeflate(const uint8_t* data, size_t size, const OptimalSettings& settings, std::vector<uint8_t>& zlib,
+                      OptimalStats* stats) {
+  Compressor compressor(data, size, settings);
+  const std::vector<BlockPlan> plans =
+      size == 0 ? std::vector<BlockPlan>{compressor.PlanBlock(0, 0, 1)} : compressor.Run();
+
+  zlib.clear();
+  const bool allStored =
+      std::all_of(plans.begin(), plans.end(), [](const BlockPlan& p) { return p.kind == BlockKind::Stored; });
+  zlib.push_back(0x78);
+  zlib.push_back(allStored ? 0x01 : 0x5E);
+  BitSink out(zlib);
+  for (size_t k = 0; k < plans.size(); ++k) {
+    const BlockPlan& p = plans[k];
+    WriteBlock(out, p.kind, k + 1 == plans.size(), data, p.begin, p.end, p.steps.data(), p.steps.size(), &p.code);
+  }
+  out.AlignToByte();
+  uint32_t adler = 1;
+  for (size_t i = 0; i < size; ++i) adler = AdlerByte(adler, data[i]);
+  for (int shift = 24; shift >= 0; shift -= 8) zlib.push_back(uint8_t(adler >> shift));
+  if (stats) {
+    stats->blocks = int(plans.size());
+    stats->memoryBytes = compressor.MemoryBytes();
+  }
+  return zlib.size();
+}
+
+}  // namespace deflate

@@ -1,0 +1,120 @@
+#include "engine/deflate/OptimalParser.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "engine/CorrectlyRoundedLog.h"
+
+namespace deflate {
+
+CostModel CostsOfLengths(const int32_t* literalLengths, const int32_t* distanceLengths) {
+  int longest = 0;
+  for (int i = 0; i < kLitLenCodes; ++i) longest = std::max(longest, int(literalLengths[i]));
+  const float unusedLiteral = float(longest + 1);
+  int longestDistance = 0;
+  for (int i = 0; i < kDistanceCodes; ++i) longestDistance = std::max(longestDistance, int(distanceLengths[i]));
+  const float unusedDistance = float(longestDistance + 1);
+  auto price = [](int32_t length, float unused) { return length > 0 ? float(length) : unused; };
+
+  CostModel m;
+  for (int b = 0; b < 256; ++b) m.literal[b] = price(literalLengths[b], unusedLiteral);
+  const CodeTables& tables = SharedCodeTables();
+  m.length[0] = m.length[1] = m.length[2] = 0;
+  for (int len = kMinMatch; len <= kMaxMatch; ++len) {
+    const int lc = tables.LengthCode(len);
+    m.length[len] = price(literalLengths[257 + lc], unusedLiteral) + float(kLengthCodes[lc].extraBits);
+  }
+  for (int dc = 0; dc < kDistanceCodes; ++dc)
+    m.distance[dc] = price(distanceLengths[dc], unusedDistance) + float(kDistanceCodeInfo[dc].extraBits);
+  return m;
+}
+
+// The forward sweep keeps only costs: a plain running minimum per target
+// position, which the compiler turns into vector instructions; the hot case
+// is a long match, whose 256 lengths are all relaxed from one position.
+// The walk back then finds, at each position of the path, a step whose
+// recomputed cost (the same float operations in the same order, so the
+// same value) equals the cost recorded there.  Any such step lies on a
+// cheapest path.  The literal is tried first and matches from the nearest
+// position on, so short steps win ties as in a sweep that kept arrivals.
+CostModel CostsOfCounts(const SymbolCounts& counts) {
+  // Literal/length and distance symbols are priced within their own code.
+  // The correctly rounded logarithm, so that every build prices alike and
+  // writes the same stream.
+  auto bitsOf = [](const int32_t* c, int n, float* out) {
+    constexpr double kBitsPerNat = 1.4426950408889634;
+    double total = 0;
+    for (int i = 0; i < n; ++i) total += std::max(c[i], 0);
+    const double all = CorrectlyRoundedLog(std::max(total, 1.0)) * kBitsPerNat;
+    for (int i = 0; i < n; ++i)
+      out[i] = float(c[i] > 0 ? all - CorrectlyRoundedLog(double(c[i])) * kBitsPerNat : all + 1.0);
+  };
+  float lit[kLitLenCodes];
+  float dist[kDistanceCodes];
+  bitsOf(counts.literal, kLitLenCodes, lit);
+  bitsOf(counts.distance, kDistanceCodes, dist);
+  CostModel m;
+  for (int b = 0; b < 256; ++b) m.literal[b] = lit[b];
+  const CodeTables& tables = SharedCodeTables();
+  m.length[0] = m.length[1] = m.length[2] = 0;
+  for (int len = kMinMatch; len <= kMaxMatch; ++len) {
+    const int lc = tables.LengthCode(len);
+    m.length[len] = lit[257 + lc] + float(kLengthCodes[lc].extraBits);
+  }
+  for (int dc = 0; dc < kDistanceCodes; ++dc) m.distance[dc] = dist[dc] + float(kDistanceCodeInfo[dc].extraBits);
+  return m;
+}
+
+void OptimalParser::Parse(const uint8_t* data, const MatchCache& matches, size_t begin, size_t end,
+                          const CostModel& costs, std::vector<LzStep>& out) {
+  const size_t n = end - begin;
+  m_cost.assign(n + 1, std::numeric_limits<float>::infinity());
+  m_cost[0] = 0;
+  const CodeTables& tables = SharedCodeTables();
+  float* const cost = m_cost.data();
+  for (size_t i = 0; i < n; ++i) {
+    const float here = cost[i];
+    cost[i + 1] = std::min(cost[i + 1], here + costs.literal[data[begin + i]]);
+    const int room = int(std::min<size_t>(n - i, kMaxMatch));
+    int length = kMinMatch;
+    for (const MatchPair* m = matches.begin(begin + i); m != matches.end(begin + i) && length <= room; ++m) {
+      const float base = here + costs.distance[tables.DistanceCode(m->distance)];
+      const int last = std::min<int>(m->length, room);
+      float* const target = cost + i;
+      for (; length <= last; ++length) target[length] = std::min(target[length], base + costs.length[length]);
+    }
+  }
+
+  const size_t first = out.size();
+  for (size_t at = n; at > 0;) {
+    const LzStep step = ArrivalAt(data, matches, begin, at, costs);
+    out.push_back(step);
+    at -= step.length;
+  }
+  std::reverse(out.begin() + std::ptrdiff_t(first), out.end());
+}
+
+LzStep OptimalParser::ArrivalAt(const uint8_t* data, const MatchCache& matches, size_t begin, size_t at,
+                                const CostModel& costs) const {
+  const CodeTables& tables = SharedCodeTables();
+  const uint8_t byte = data[begin + at - 1];
+  if (m_cost[at - 1] + costs.literal[byte] == m_cost[at]) return {1, byte};
+  const size_t longest = std::min<size_t>(at, kMaxMatch);
+  for (size_t length = kMinMatch; length <= longest; ++length) {
+    const size_t i = at - length;
+    // Only the nearest pair that reaches this length was relaxed for it.
+    const MatchPair* m = matches.begin(begin + i);
+    while (m != matches.end(begin + i) && m->length < length) ++m;
+    if (m == matches.end(begin + i)) continue;
+    const float base = m_cost[i] + costs.distance[tables.DistanceCode(m->distance)];
+    if (base + costs.length[length] == m_cost[at]) return {uint16_t(length), m->distance};
+  }
+  // Unreachable: every finite cost was set by one of the steps above.
+  return {1, byte};
+}
+
+size_t OptimalParser::MemoryBytes() const {
+  return m_cost.capacity() * sizeof(float);
+}
+
+}  // namespace deflate

@@ -1,0 +1,276 @@
+// The optimal parser's streams, read back by three decoders that share no
+// code with it (zlib, the tracing decoder) or only the format (our own
+// inflater); the match finder against a brute-force search; the block header
+// coding decoded again.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "decode/Inflater.h"
+#include "engine/deflate/BinaryTreeMatchFinder.h"
+#include "engine/deflate/CodeLengthHeader.h"
+#include "engine/deflate/LzBlock.h"
+#include "engine/deflate/OptimalDeflate.h"
+#include "support/DeflateTrace.h"
+#include "support/Oracles.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+class Span final : public InflateInput {
+ public:
+  explicit Span(const Bytes& data) : m_data(data) {}
+  bool Next(const uint8_t*& data, size_t& size) override {
+    if (m_done || m_data.empty()) return false;
+    m_done = true;
+    data = m_data.data();
+    size = m_data.size();
+    return true;
+  }
+
+ private:
+  const Bytes& m_data;
+  bool m_done = false;
+};
+
+bool InflateOurs(const Bytes& zlib, Bytes& out) {
+  Span input(zlib);
+  auto inflater = std::make_unique<Inflater>();
+  inflater->Start(&input, true);
+  uint8_t buffer[4096];
+  for (;;) {
+    const long long n = inflater->Read(buffer, sizeof buffer);
+    if (n < 0) return false;
+    if (n == 0) return true;
+    out.insert(out.end(), buffer, buffer + n);
+  }
+}
+
+Bytes Text(size_t size) {
+  const std::string words[] = {"deflate ", "block ", "Huffman ", "the ", "match ", "of ", "length ", "distance\n"};
+  std::mt19937 rng(7);
+  Bytes out;
+  while (out.size() < size) {
+    const std::string& w = words[rng() % 8];
+    out.insert(out.end(), w.begin(), w.end());
+  }
+  out.resize(size);
+  return out;
+}
+
+Bytes Random(size_t size, int alphabet, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes out(size);
+  for (uint8_t& b : out) b = uint8_t(rng() % unsigned(alphabet));
+  return out;
+}
+
+// Filtered rows as a PNG carries them: a filter byte, then a row of a
+// smooth gradient with noise, repeating structure from row to row, and a
+// flat stretch whose rows repeat exactly.
+Bytes FilteredRows(int width, int height) {
+  std::mt19937 rng(11);
+  Bytes out;
+  for (int y = 0; y < height; ++y) {
+    out.push_back(y < height / 2 ? 1 : 2);
+    for (int x = 0; x < width * 3; ++x) out.push_back(y < height / 2 ? uint8_t(x / 7 + (rng() % 3)) : uint8_t(x % 5));
+  }
+  return out;
+}
+
+Bytes PngSuiteRows(const char* name) {
+  Bytes rows;
+  EXPECT_TRUE(oracle::InflateIdat(oracle::ReadFile(oracle::DataDir() / "pngsuite" / name), rows)) << name;
+  return rows;
+}
+
+struct Input {
+  const char* name;
+  Bytes bytes;
+};
+
+std::vector<Input> Inputs() {
+  return {
+      {"empty", {}},
+      {"one byte", {0x41}},
+      {"run of 1000", Bytes(1000, 0x55)},
+      {"run over 2 blocks of 70000", Bytes(70000, 0)},
+      {"random", Random(40000, 256, 1)},
+      {"four letters", Random(30000, 4, 2)},
+      {"text", Text(50000)},
+      {"filtered rows", FilteredRows(120, 80)},
+      {"PngSuite photo rows", PngSuiteRows("basn2c08.png")},
+      {"PngSuite palette rows", PngSuiteRows("basn3p02.png")},
+      {"distance 32768 and beyond", [] {
+         Bytes b = Random(33000, 256, 3);
+         Bytes twice = b;
+         twice.insert(twice.end(), b.begin(), b.end());
+         return twice;
+       }()},
+  };
+}
+
+TEST(OptimalDeflate, EveryStreamInflatesToItsInputAtEveryLevel) {
+  for (const Input& in : Inputs()) {
+    for (int level = deflate::kOptimalLevelMin; level <= deflate::kOptimalLevelMax; ++level) {
+      SCOPED_TRACE(std::string(in.name) + " level " + std::to_string(level));
+      Bytes zlib;
+      const size_t length = deflate::OptimalDeflate(in.bytes.data(), in.bytes.size(),
+                                                    deflate::OptimalLevelSettings(level), zlib);
+      ASSERT_EQ(length, zlib.size());
+      Bytes byZlib, byTrace, byOurs;
+      std::vector<oracle::TracedBlock> blocks;
+      std::string error;
+      ASSERT_TRUE(oracle::InflateZlib(zlib.data(), zlib.size(), byZlib));
+      EXPECT_EQ(byZlib, in.bytes);
+      ASSERT_TRUE(oracle::TraceZlib(zlib.data(), zlib.size(), blocks, byTrace, &error)) << error;
+      EXPECT_EQ(byTrace, in.bytes);
+      ASSERT_TRUE(InflateOurs(zlib, byOurs));
+      EXPECT_EQ(byOurs, in.bytes);
+      // Never worse than storing: 2 + 4 bytes of zlib, 5 per stored block.
+      EXPECT_LE(zlib.size(), 6 + 5 * (in.bytes.size() / 65535 + 1) + in.bytes.size());
+    }
+  }
+}
+
+TEST(OptimalDeflate, StreamsAreReproducibleAndBeatTheFastestLevelOnStructuredData) {
+  const Bytes rows = FilteredRows(200, 150);
+  Bytes a, b, fast;
+  const deflate::OptimalSettings top = deflate::OptimalLevelSettings(deflate::kOptimalLevelMax);
+  deflate::OptimalDeflate(rows.data(), rows.size(), top, a);
+  deflate::OptimalDeflate(rows.data(), rows.size(), top, b);
+  EXPECT_EQ(a, b);
+  deflate::OptimalDeflate(rows.data(), rows.size(), deflate::OptimalLevelSettings(deflate::kOptimalLevelMin), fast);
+  EXPECT_LE(a.size(), fast.size());
+}
+
+TEST(OptimalDeflate, RandomBytesGoOutStoredAndARunAsOneLiteralAndLongMatches) {
+  struct Case {
+    Bytes input;
+    int blockType;
+  };
+  for (const Case& c : {Case{Random(20000, 256, 9), 0}, Case{Bytes(5000, 7), -1}}) {
+    Bytes zlib, out;
+    deflate::OptimalDeflate(c.input.data(), c.input.size(), deflate::OptimalLevelSettings(3), zlib);
+    std::vector<oracle::TracedBlock> blocks;
+    ASSERT_TRUE(oracle::TraceZlib(zlib.data(), zlib.size(), blocks, out));
+    if (c.blockType == 0) {
+      for (const auto& block : blocks) EXPECT_EQ(block.type, 0);
+      EXPECT_EQ(zlib[1], 0x01);  // a stored stream's zlib header
+      continue;
+    }
+    ASSERT_EQ(blocks.size(), 1u);
+    const auto& tokens = blocks[0].tokens;
+    ASSERT_FALSE(tokens.empty());
+    EXPECT_EQ(tokens[0], (oracle::DeflateToken{1, 7}));
+    for (size_t i = 1; i + 1 < tokens.size(); ++i) EXPECT_EQ(tokens[i], (oracle::DeflateToken{258, 1}));
+  }
+}
+
+// For every position the finder lists, for each length, the nearest
+// distance that repeats that many bytes: compared with a brute-force scan
+// on small inputs where the tree's bounds do not bite.
+TEST(BinaryTreeMatchFinder, ListsTheNearestMatchOfEveryLength) {
+  for (const Bytes& data : {Random(3000, 3, 4), Text(3000), FilteredRows(20, 30)}) {
+    deflate::BinaryTreeMatchFinder finder({1 << 20, 258});
+    finder.Reset(data.data(), data.size());
+    std::vector<deflate::MatchPair> pairs;
+    for (size_t pos = 0; pos < data.size(); ++pos) {
+      const int maxLength = int(std::min<size_t>(258, data.size() - pos));
+      pairs.clear();
+      finder.FindMatches(pos, maxLength, pairs);
+      // Brute force: the nearest distance of each length, as pairs.
+      std::vector<deflate::MatchPair> expected;
+      int best = 2;
+      for (size_t d = 1; d <= pos; ++d) {
+        int len = 0;
+        while (len < maxLength && data[pos - d + len] == data[pos + len]) ++len;
+        if (len > best) {
+          expected.push_back({uint16_t(len), uint16_t(d)});
+          best = len;
+        }
+      }
+      ASSERT_EQ(pairs.size(), expected.size()) << "position " << pos;
+      for (size_t k = 0; k < pairs.size(); ++k) {
+        EXPECT_EQ(pairs[k].length, expected[k].length) << "position " << pos;
+        EXPECT_EQ(pairs[k].distance, expected[k].distance) << "position " << pos;
+      }
+    }
+  }
+}
+
+// Headers are decoded again by the tracing decoder: the lengths it reads
+// are the ones planned, the searched coding is never longer than the
+// engine's walk, and the planned bit count is what was written.
+TEST(CodeLengthHeader, DecodesToItsLengthsAndIsNeverLongerThanTheEngineWalk) {
+  struct Case {
+    const char* name;
+    std::vector<int32_t> counts;  // 286 literal/length then 30 distance counts
+  };
+  auto counts = [](auto fill) {
+    std::vector<int32_t> c(deflate::kLitLenCodes + deflate::kDistanceCodes, 0);
+    fill(c);
+    c[deflate::kEndOfBlock] = 1;
+    return c;
+  };
+  const Case cases[] = {
+      {"skewed literals and distances", counts([](auto& c) {
+         for (int i = 0; i < 286; ++i) c[i] = (i * 37) % 11 == 0 ? 0 : 1 + (i * 7919) % 400;
+         for (int i = 0; i < 30; ++i) c[286 + i] = i % 3 ? 5 + i : 0;
+       })},
+      {"no matches", counts([](auto& c) {
+         for (int i = 0; i < 256; ++i) c[i] = 100 + i;
+       })},
+      {"long zero runs", counts([](auto& c) {
+         c['a'] = 50, c['b'] = 40, c[300 - 14] = 9, c[257] = 3;
+       })},
+      {"equal runs of lengths", counts([](auto& c) {
+         for (int i = 0; i < 64; ++i) c[i] = 10;
+         for (int i = 64; i < 72; ++i) c[i] = 1000;
+       })},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    deflate::SymbolCounts sc;
+    std::copy(c.counts.begin(), c.counts.begin() + 286, sc.literal);
+    std::copy(c.counts.begin() + 286, c.counts.end(), sc.distance);
+    deflate::DynamicCode plain, searched;
+    deflate::BuildDynamicCode(sc, false, plain);
+    deflate::BuildDynamicCode(sc, true, searched);
+    EXPECT_LE(searched.header.bits, plain.header.bits);
+
+    // A final dynamic block with only its end-of-block symbol, behind a
+    // zlib header, so the tracing decoder can read the header.
+    Bytes stream{0x78, 0x5E};
+    deflate::BitSink out(stream);
+    out.Put(1, 1);
+    out.Put(2, 2);
+    const size_t before = stream.size() * 8 + size_t(out.PendingBits());
+    deflate::WriteCodeLengthHeader(out, searched.header);
+    EXPECT_EQ(stream.size() * 8 + size_t(out.PendingBits()) - before, size_t(searched.header.bits));
+    uint32_t codes[deflate::kLitLenCodes];
+    deflate::CanonicalCodes(searched.literal, deflate::kLitLenCodes, codes);
+    out.Put(codes[deflate::kEndOfBlock], searched.literal[deflate::kEndOfBlock]);
+    out.AlignToByte();
+    for (uint8_t b : {0, 0, 0, 1}) stream.push_back(b);  // Adler-32 of nothing
+
+    std::vector<oracle::TracedBlock> blocks;
+    Bytes inflated;
+    std::string error;
+    ASSERT_TRUE(oracle::TraceZlib(stream.data(), stream.size(), blocks, inflated, &error)) << error;
+    ASSERT_EQ(blocks.size(), 1u);
+    const auto& b = blocks[0];
+    for (int i = 0; i < deflate::kLitLenCodes; ++i)
+      EXPECT_EQ(i < b.hlit ? b.litLenLengths[size_t(i)] : 0, searched.literal[i]) << "literal/length " << i;
+    for (int i = 0; i < deflate::kDistanceCodes; ++i)
+      EXPECT_EQ(i < b.hdist ? b.distanceLengths[size_t(i)] : 0, searched.distance[i]) << "distance " << i;
+    Bytes byZlib;
+    EXPECT_TRUE(oracle::InflateZlib(stream.data(), stream.size(), byZlib));
+  }
+}
+
+}  // namespace
