@@ -134,6 +134,11 @@ struct ParserState {
   uint32_t prevListEnd;
   int32_t prevListCount;
 
+  // Window slots of the chains and of the lists that may hold something
+  // since they were last cleared (all of them in a new state).
+  int32_t chainSlotsUsed = kWindow;
+  int32_t listSlotsUsed = kWindow;
+
   // Positions.
   int32_t inputTotal;
   int32_t current;
