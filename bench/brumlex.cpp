@@ -5,7 +5,8 @@
 // The overrides switch single parts of a level off or change their effort,
 // to measure what each part buys:
 //   --iterations N  --patience N  --restarts N  --refine N  --blocks N
-//   --depth N  --nice N  --plain-header  --entropy
+//   --depth N  --nice N  --plain-header  --entropy|--code-lengths
+//   --nearest-only|--every-code  --greedy-start|--fixed-start
 // One line on stderr: input bytes, output bytes, blocks, working memory.
 #include <cstdio>
 #include <cstdlib>
@@ -22,7 +23,8 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: brumlex IN OUT [--level 1..5] [--iterations N] [--patience N] [--restarts N]\n"
-               "       [--refine N] [--blocks N] [--depth N] [--nice N] [--plain-header] [--entropy]\n");
+               "       [--refine N] [--blocks N] [--depth N] [--nice N] [--plain-header] [--entropy|--code-lengths]\n"
+               "       [--nearest-only|--every-code] [--greedy-start|--fixed-start]\n");
   return 2;
 }
 
@@ -45,8 +47,20 @@ int main(int argc, char** argv) {
   deflate::OptimalSettings s = deflate::OptimalLevelSettings(level);
   for (int i = 3; i < argc; ++i) {
     const std::string opt = argv[i];
-    if (opt == "--plain-header" || opt == "--entropy") {
-      (opt == "--entropy" ? s.entropyPrices : s.searchHeader) = opt == "--entropy";
+    if (opt == "--plain-header") {
+      s.searchHeader = false;
+      continue;
+    }
+    if (opt == "--entropy" || opt == "--code-lengths") {
+      s.entropyPrices = opt == "--entropy";
+      continue;
+    }
+    if (opt == "--greedy-start" || opt == "--fixed-start") {
+      s.greedyStart = opt == "--greedy-start";
+      continue;
+    }
+    if (opt == "--nearest-only" || opt == "--every-code") {
+      s.matchFinder.everyDistanceCode = opt == "--every-code";
       continue;
     }
     int v = 0;

@@ -16,6 +16,7 @@
 #include "cli/AtomicFile.h"
 #include "cli/FileReport.h"
 #include "cli/InputList.h"
+#include "cli/OptimalRedeflate.h"
 #include "cli/OutputTarget.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/RunPlan.h"
@@ -218,6 +219,7 @@ class Batch {
     RunSettings recompress = BaseRunSettings(m_options);
     recompress.recompress = true;
     if (!m_options.filterGiven) recompress.rowSearchEffort = m_options.effort;
+    recompress.redeflateLevel = OptimalLevelOf(m_options);
     file.runs.push_back(recompress);
     return true;
   }
@@ -235,6 +237,9 @@ class Batch {
       } else {
         const bool echo = m_options.verbose && !m_options.json;
         result = RunEngine(ctx, file.image.AsRunInput(settings.keeppal != 0), settings, m_stop, progress, echo);
+        if (result.ok && settings.redeflateLevel > 0 && !Interrupted(m_stop)) {
+          result.redeflated = RedeflateImageData(result.png, settings.redeflateLevel);
+        }
       }
       m_display.End(slot);
     }
@@ -257,8 +262,16 @@ class Batch {
       if (winner < 0 || r.png.size() < file.results[winner].png.size()) winner = int(i);
     }
     if (!file.image.recompress) {
-      if (winner >= 0) png = file.results[winner].png;
-      return winner >= 0;
+      if (winner < 0) return false;
+      png = file.results[winner].png;
+      // An explicit parse, split or pass limit is the user's; after a stop
+      // request the file is wanted now.
+      const int optimal = OptimalLevelOf(m_options);
+      RunResult& best = file.results[winner];
+      if (optimal > 0 && !best.redeflated && !Interrupted(m_stop)) {
+        best.redeflated = RedeflateImageData(png, optimal);
+      }
+      return true;
     }
     const int recompressRun = int(file.runs.size()) - 1;
     if (!file.results[recompressRun].ok) return false;

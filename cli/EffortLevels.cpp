@@ -6,7 +6,7 @@ namespace {
 
 // Raw bytes the extra full runs of a small image may add up to: a few
 // hundredths of a second.
-constexpr size_t kSmallImageBudget = 256 * 1024;
+constexpr size_t kSmallImageBudget = 64 * 1024;
 constexpr int kMostFullTrials = 8;
 
 // Raw bytes all random-table runs of one image may add up to: about five

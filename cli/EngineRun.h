@@ -35,6 +35,9 @@ struct RunSettings {
   // Stop once a pass that is the best so far saves less than this share of
   // the file over the best before it (0: until the engine converges).
   double minPassGain = 0.0;
+  // 1..5: the optimal parser rewrites this run's image data at that level
+  // (cli/OptimalRedeflate.h); the engine run then only frames the file.
+  int redeflateLevel = 0;
   bool analysisOnly = false;  // stop at the analysis checkpoint
   bool recompress = false;    // recompress the source's streams, rows kept
   std::string label;          // how verbose output names the run
@@ -73,6 +76,7 @@ struct RunResult {
   int outpalcount = 0;
   std::vector<uint32_t> outpal;  // the palette the engine settled on
   int passes = 0;
+  bool redeflated = false;       // the optimal parser wrote the image data
   UnfilteredRows rows;           // with wantRows, once analysed
 };
 

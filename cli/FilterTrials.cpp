@@ -5,6 +5,7 @@
 #include <memory>
 #include <thread>
 
+#include "cli/RunPlan.h"
 #include "cli/search/FilterSearch.h"
 #include "cli/search/PaletteOrders.h"
 
@@ -170,8 +171,18 @@ void PlanFilterTrials(EngineContext& ctx, const SourceImage& image, const CliOpt
     if (alternatives[p.alternative].settings.palette) {
       run.rowFilterStrategy += ", " + alternatives[p.alternative].name.substr(3) + " order";
     }
-    if (!options.splitGiven && run.numblocks <= 0 && run.splitthreshold > 0.0) ChooseSplit(ctx, image, stop, run);
-    if (options.passes <= 0) run.minPassGain = level.minPassGain;
+    if (level.framedProposals && OptimalLevelOf(options) > 0) {
+      // One quick pass frames the file; the optimal parser, which cuts its
+      // own blocks, writes the image data.
+      run.strategy = 2;
+      run.maxPasses = 1;
+      run.numblocks = 0;
+      run.splitthreshold = 0.0;
+      run.redeflateLevel = OptimalLevelOf(options);
+    } else {
+      if (!options.splitGiven && run.numblocks <= 0 && run.splitthreshold > 0.0) ChooseSplit(ctx, image, stop, run);
+      if (options.passes <= 0) run.minPassGain = level.minPassGain;
+    }
     planned.push_back(std::move(run));
   }
   // Runs from random start tables now start from the searched proposals
@@ -181,6 +192,14 @@ void PlanFilterTrials(EngineContext& ctx, const SourceImage& image, const CliOpt
   for (const RunSettings& run : runs) {
     if (!run.randomtables || options.randomtables) continue;
     RunSettings again = planned[random++ % searched];
+    if (again.redeflateLevel > 0) {
+      // A framed proposal's rows get the engine's own loop here.
+      again.strategy = planned[0].strategy;
+      again.maxPasses = planned[0].maxPasses;
+      again.numblocks = planned[0].numblocks;
+      again.splitthreshold = planned[0].splitthreshold;
+      again.redeflateLevel = 0;
+    }
     again.randomtables = 1;
     if (options.passes <= 0) again.minPassGain = level.minPassGain;
     planned.push_back(std::move(again));

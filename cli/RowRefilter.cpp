@@ -4,6 +4,7 @@
 
 #include "cli/EffortLevels.h"
 #include "cli/search/FilterSearch.h"
+#include "cli/OptimalRedeflate.h"
 
 namespace {
 
@@ -49,7 +50,9 @@ bool RefilterRows(EngineContext& ctx, const ImageLayout& layout, const std::vect
     tried.push_back(&p);
     const std::vector<uint8_t> stream = search::FilteredStream(rows, p.filters);
     std::vector<uint8_t> zlib;
-    if (!RunByteStream(ctx, stream.data(), stream.size(), rows.rowBytes + 1, settings, stop, progress, zlib)) {
+    if (settings.redeflateLevel > 0) {
+      deflate::OptimalDeflate(stream.data(), stream.size(), OptimalSettingsOf(settings.redeflateLevel), zlib);
+    } else if (!RunByteStream(ctx, stream.data(), stream.size(), rows.rowBytes + 1, settings, stop, progress, zlib)) {
       return false;
     }
     if (best.zlib.empty() || zlib.size() < best.zlib.size()) {

@@ -22,7 +22,9 @@ struct RefilteredRows {
 
 // Refilters the stream's rows (layout, filtered as inflated) with the
 // filter search of the settings' rowSearchEffort, compressing its best
-// proposals (FullTrials) with the settings' strategy, split and passes.  False when stopped; true with
+// proposals (FullTrials) with the optimal parser at the settings'
+// redeflateLevel, or else the engine's compressor with the settings'
+// strategy, split and passes.  False when stopped; true with
 // an empty result when the rows cannot be refiltered (pixels below a byte).
 bool RefilterRows(EngineContext& ctx, const ImageLayout& layout, const std::vector<uint8_t>& filtered,
                   const RunSettings& settings, const StopFlags& stop, RunProgress* progress, RefilteredRows& best);

@@ -50,6 +50,11 @@ void AddWithFilters(std::vector<RunSettings>& runs, RunSettings run, bool filter
 
 }  // namespace
 
+int OptimalLevelOf(const CliOptions& o) {
+  if (o.strategyGiven || o.splitGiven || o.passes > 0) return 0;
+  return kEffortLevels[o.effort].optimalLevel;
+}
+
 RunSettings BaseRunSettings(const CliOptions& options) {
   return BaseSettings(options, kEffortLevels[options.effort]);
 }
@@ -129,12 +134,15 @@ std::string DescribeTrial(const RunSettings& run, const RunResult& result) {
     if (result.outfilter >= 0 && result.outfilter <= 5) text += std::string(", filter ") + kFilters[result.outfilter];
     if (run.keeppal) text += ", palette kept";
   }
-  if (run.numblocks > 0) {
+  if (result.redeflated) {
+    // The optimal parser chose the blocks and the parse.
+    text += ", optimal parser";
+  } else if (run.numblocks > 0) {
     text += ", " + std::to_string(run.numblocks) + " blocks";
   } else {
     text += run.splitthreshold > 0.0 ? ", blocks split" : ", one block";
   }
-  if (run.strategy >= 0 && run.strategy <= 4) text += std::string(", ") + kStrategies[run.strategy];
+  if (!result.redeflated && run.strategy >= 0 && run.strategy <= 4) text += std::string(", ") + kStrategies[run.strategy];
   if (run.randomtables) text += ", random start tables";
   if (!run.rowFilterStrategy.empty()) text += ", row filters " + run.rowFilterStrategy;
   return text;

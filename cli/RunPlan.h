@@ -24,6 +24,11 @@
 bool PlanRuns(EngineContext& ctx, const SourceImage& image, const CliOptions& options, const StopFlags& stop,
               std::vector<RunSettings>& runs, std::string& error);
 
+// The optimal parser's level for this run of the command (cli/OptimalRedeflate.h),
+// or 0: the effort level's, unless the user chose the parse, the block split
+// or a pass limit, which the optimal parser would not respect.
+int OptimalLevelOf(const CliOptions& options);
+
 // The user's run at the chosen effort level, before any alternative.
 RunSettings BaseRunSettings(const CliOptions& options);
 

@@ -18,7 +18,9 @@ class HostAnalysis final : public AnalysisHost {
   bool AbortRequested() override;
   bool HasResult() const override { return m_context.result != nullptr; }
   int16_t Result() const override { return *m_context.result; }
-  void SetResult(int16_t code) override { *m_context.result = code; }
+  // A code an earlier step of the save set stays: the analysis may run after
+  // a failed pixel request, and its abort must not hide the host's error.
+  void SetResult(int16_t code) override { m_context.Fail(code); }
   bool HasErrorString() const override;
   void SetErrorString(std::string_view text) override;
 

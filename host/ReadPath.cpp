@@ -28,10 +28,7 @@ namespace {
 constexpr uint8_t kPngSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
 constexpr OSType kHistoryResource = FourCC("hist");
 
-struct FileBytes {
-  void operator()(uint8_t* bytes) const { chunks::FreeChunkBytes(bytes); }
-};
-using FileBuffer = std::unique_ptr<uint8_t, FileBytes>;
+using FileBuffer = chunks::OwnedChunkBytes;
 
 struct StreamCloser {
   void operator()(FILE* stream) const { std::fclose(stream); }

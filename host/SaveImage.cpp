@@ -85,8 +85,12 @@ bool ReadHostImage(HostContext& context, SaveBuffers& save) {
   const ImageSize size = GetImageSize(record);
   // In 64 bits: 4 x width x height wraps a 32-bit size_t long before the
   // host's largest documents.
-  const uint64_t planeRowBytes = (uint64_t(std::max<int16_t>(record.depth, 0)) * uint64_t(std::max(size.width, 0)) + 7) / 8;
-  const uint64_t stride = planeRowBytes * kBytesPerCell;
+  const uint64_t width = uint64_t(std::max(size.width, 0));
+  const uint64_t planeRowBytes = (uint64_t(std::max<int16_t>(record.depth, 0)) * width + 7) / 8;
+  // Below 8 bits a plane row is shorter than a row of cells, but the host
+  // delivers, the index pass rewrites and the engine reads `width` cells on
+  // every row: a row is never shorter than that.
+  const uint64_t stride = std::max(planeRowBytes, width) * kBytesPerCell;
   const uint64_t bytes = stride * uint64_t(std::max(size.height, 0));
   const bool fits = bytes > 0 && stride <= uint64_t(INT32_MAX);
   save.pixels = fits ? NewBuffer(context, bytes) : nullptr;

@@ -1,7 +1,6 @@
 #include "host/SourceChunks.h"
 
 #include <cstring>
-#include <new>
 
 #include "common/pngchunks/ChunkBytes.h"
 #include "common/pngchunks/ExtractChunks.h"
@@ -26,7 +25,11 @@ bool GatherSourceChunks(EncodeJob& job, uint8_t* file, size_t size, chunks::Chun
   store.Clear();
   chunks::FreeChunkArray(job.chunks);
   job.chunks = chunks::AllocateChunkArray(chunks::kMaxExtractedChunks);
-  if (job.chunks == nullptr) throw std::bad_alloc();
+  // Without even the pointer array the file is read as if there were none.
+  if (job.chunks == nullptr) {
+    DropChunks(job);
+    return false;
+  }
   chunks::ExtractChunks(job, file, size, "ALL", source.colorType, source.bitDepth);
   if (job.chunkcount <= 0) {
     DropChunks(job);

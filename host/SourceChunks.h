@@ -29,7 +29,7 @@ struct SourceImageInfo {
 // `store` takes.  Without kept chunks the job's array is freed and its
 // bounds are 0.  Returns true when `store` took `file` itself (allocated
 // with chunks::AllocateChunkBytes), in which case the caller must not free
-// it.  Throws std::bad_alloc when not even the pointer array can be had.
+// it.  Without memory for the pointer array the job keeps no chunks.
 bool GatherSourceChunks(EncodeJob& job, uint8_t* file, size_t size, chunks::ChunkStore& store, FileBufferUse use,
                         SourceImageInfo& source);
 

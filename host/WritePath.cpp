@@ -71,10 +71,11 @@ SourceImageInfo GatherSourceFile(HostContext& context, EncodeJob& job) {
   std::string title;
   if (GetDocumentTitle(context, title) != noErr || !HasPngExtension(title)) return source;
   size_t size = 0;
-  uint8_t* file = ReadWholeFile(title.c_str(), size);
-  if (file == nullptr) return source;
-  const bool storeTookFile = GatherSourceChunks(job, file, size, context.chunkStore, FileBufferUse::MayBeKept, source);
-  if (!storeTookFile) chunks::FreeChunkBytes(file);
+  chunks::OwnedChunkBytes file(ReadWholeFile(title.c_str(), size));
+  if (!file) return source;
+  if (GatherSourceChunks(job, file.get(), size, context.chunkStore, FileBufferUse::MayBeKept, source)) {
+    (void)file.release();  // the chunk store holds it now
+  }
   return source;
 }
 

@@ -37,6 +37,17 @@ std::string WindowText(HWND window) {
   return text;
 }
 
+// The first cell of a list view row, as `expect ID:ROW` reads it.
+std::string RowText(HWND list, int row) {
+  char text[1024] = {};
+  LVITEMA item{};
+  item.iSubItem = 0;
+  item.pszText = text;
+  item.cchTextMax = sizeof text;
+  SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+  return text;
+}
+
 struct DialogSearch {
   std::function<bool(HWND)> match;
   HWND found = nullptr;
@@ -184,22 +195,17 @@ class Driver {
       const std::string file = m_shotFolder + "/" + c.target + ".png";
       const std::string windowsFile = "Z:" + file;
       DeleteFileA(windowsFile.c_str());
-      if (!RunUnix("Z:\\usr\\bin\\import -window root " + file)) {
+      // Wine does not wait for a Unix program, and a file that merely
+      // stopped growing may still be half written on a busy machine; the
+      // picture is written under another name and renamed when complete,
+      // so its name appearing means it is whole.
+      const std::string partial = file + ".part";
+      if (!RunUnix("Z:\\bin\\sh -c \"/usr/bin/import -window root 'png:" + partial + "' && mv '" + partial + "' '" + file +
+                   "'\"")) {
         why = "cannot run import";
         return false;
       }
-      // Wine does not wait for a Unix program; the picture is done when its
-      // file has stopped growing.
-      LONGLONG lastSize = -1;
-      if (!Until([&] {
-            WIN32_FILE_ATTRIBUTE_DATA data{};
-            if (!GetFileAttributesExA(windowsFile.c_str(), GetFileExInfoStandard, &data)) return false;
-            const LONGLONG size = (LONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-            const bool settled = size > 0 && size == lastSize;
-            lastSize = size;
-            Sleep(150);
-            return settled;
-          })) {
+      if (!Until([&] { return GetFileAttributesA(windowsFile.c_str()) != INVALID_FILE_ATTRIBUTES; })) {
         why = "no picture written to " + file;
         return false;
       }
@@ -311,8 +317,12 @@ class Driver {
       return true;
     }
     if (c.verb == "expect") {
-      if (Until([&] { return WindowText(item) == c.text; })) return true;
-      why = "shows \"" + WindowText(item) + "\"";
+      const auto shown = [&] {
+        if (colon == std::string::npos) return WindowText(item);
+        return RowText(item, std::atoi(c.target.substr(colon + 1).c_str()));
+      };
+      if (Until([&] { return shown() == c.text; })) return true;
+      why = "shows \"" + shown() + "\"";
       return false;
     }
     if (c.verb == "expect-pos") {

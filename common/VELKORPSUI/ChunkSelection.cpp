@@ -14,17 +14,11 @@ namespace {
 
 constexpr uint32_t kRgbBackgroundLength = 6;
 
-uint32_t OpaqueColor(uint32_t r, uint32_t g, uint32_t b) {
-  return 0xFF000000u | (r & 0xFF) << 16 | (g & 0xFF) << 8 | (b & 0xFF);
-}
-
 bool EntryMatches(const std::string& entry, const uint8_t* raw) {
   return entry.size() == 4 && std::memcmp(entry.data(), raw + 4, 4) == 0;
 }
 
 }  // namespace
-
-void ChunkSelection::FreeChunk::operator()(uint8_t* raw) const { chunks::FreeChunkBytes(raw); }
 
 ChunkSelection::ChunkSelection(const ChunkSelection& other)
     : m_items(other.m_items),

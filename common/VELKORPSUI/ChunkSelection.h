@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "common/VELKORPSUI/KeepList.h"
+#include "common/pngchunks/ChunkBytes.h"
 #include "common/pngchunks/ChunkList.h"
 
 struct EncodeJob;
@@ -31,6 +32,12 @@ struct EncodeJob;
 // Colour type and bit depth meaning "no source file was read".
 inline constexpr uint8_t kNoSourceColorType = 255;
 inline constexpr uint8_t kNoSourceBitDepth = 0;
+
+// A known background colour as the selection keeps it, 0xFFRRGGBB, from the
+// low bytes of the components.
+constexpr uint32_t OpaqueColor(uint32_t r, uint32_t g, uint32_t b) {
+  return 0xFF000000u | (r & 0xFF) << 16 | (g & 0xFF) << 8 | (b & 0xFF);
+}
 
 struct ChunkItem {
   uint8_t* chunk = nullptr;  // whole raw chunk
@@ -82,10 +89,7 @@ class ChunkSelection {
   std::string m_keepText;    // the last applied or confirmed KeepList, as text
 
  private:
-  struct FreeChunk {
-    void operator()(uint8_t* raw) const;
-  };
-  using OwnedChunk = std::unique_ptr<uint8_t, FreeChunk>;
+  using OwnedChunk = chunks::OwnedChunkBytes;
 
   uint8_t* CreateRgbBackground();
   void Release(uint8_t* raw);

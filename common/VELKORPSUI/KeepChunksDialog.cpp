@@ -15,10 +15,6 @@ constexpr int kLengthColumn = 1;
 constexpr int kContentsColumn = 2;
 constexpr size_t kDescriptionSize = 256;
 
-uint32_t OpaqueColor(uint32_t r, uint32_t g, uint32_t b) {
-  return 0xFF000000u | (r & 0xFF) << 16 | (g & 0xFF) << 8 | (b & 0xFF);
-}
-
 uint8_t ComponentByte(int16_t component) { return static_cast<uint8_t>(std::clamp<int>(component, 0, 255)); }
 
 }  // namespace

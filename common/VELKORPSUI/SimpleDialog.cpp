@@ -39,6 +39,9 @@ void SimpleDialog::Init() {
   ui::DialogToolkit& toolkit = Toolkit();
   m_strategyLabel = toolkit.GetControl(m_hWnd, kIdStrategyName);
   m_passEdit = toolkit.GetControl(m_hWnd, kIdPassEdit);
+  // The buttons start as the template has them.  Alt may have gone down in
+  // an earlier showing of this dialog (Alt+A) and come up in another one.
+  m_alt = 0;
   s_altOwner = this;
   toolkit.InstallKeyboardHook(AltHook);
   toolkit.SetSliderRange(m_hWnd, kIdStrategySlider, 0, kStrategySliderMax);

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace chunks {
 
@@ -42,6 +43,12 @@ uint32_t ChunkCrc(const uint8_t* data, size_t size);
 // Zero-filled bytes; null when the allocation fails or `size` is 0.
 uint8_t* AllocateChunkBytes(size_t size);
 void FreeChunkBytes(uint8_t* bytes);
+
+// Bytes from AllocateChunkBytes held by one owner until handed on.
+struct ChunkBytesDeleter {
+  void operator()(uint8_t* bytes) const { FreeChunkBytes(bytes); }
+};
+using OwnedChunkBytes = std::unique_ptr<uint8_t, ChunkBytesDeleter>;
 
 // A zero-filled array of `count` chunk pointers; null on failure or for 0.
 uint8_t** AllocateChunkArray(size_t count);

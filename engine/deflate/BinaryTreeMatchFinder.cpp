@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/deflate/DeflateTables.h"
+#include "engine/deflate/LzBlock.h"
 
 namespace deflate {
 namespace {
@@ -45,19 +46,41 @@ void BinaryTreeMatchFinder::FindMatches(size_t pos, int maxLength, std::vector<M
   int lessLength = 0;
   int greaterLength = 0;
   int bestLength = kMinMatch - 1;
+  // The longest match of the current distance code that is no record,
+  // held back until the walk leaves that code (the walk's distances grow).
+  const CodeTables& tables = SharedCodeTables();
+  int bucketCode = -1;
+  int bucketLength = 0;
+  MatchPair held{0, 0};
   for (int depth = m_limits.maxDepth; node != kNone && pos - node < size_t(kWindow) && depth > 0; --depth) {
     const uint8_t* const cand = m_data + node;
     int length = std::min(lessLength, greaterLength);
     while (length < limit && cand[length] == cur[length]) ++length;
     uint32_t* const children = &m_children[2 * (node & kWindowMask)];
+    if (length >= kMinMatch && m_limits.everyDistanceCode) {
+      const int code = tables.DistanceCode(int(pos - node));
+      if (code != bucketCode) {
+        if (held.length) out.push_back(held);
+        held = {0, 0};
+        bucketCode = code;
+        bucketLength = 0;
+      }
+      if (length <= bestLength && length > bucketLength && std::memcmp(cand, cur, size_t(length)) == 0) {
+        held = {uint16_t(length), uint16_t(pos - node)};
+        bucketLength = length;
+      }
+    }
     if (length > bestLength && std::memcmp(cand, cur, size_t(length)) == 0) {
       bestLength = length;
+      bucketLength = length;
+      held = {0, 0};
       out.push_back({uint16_t(length), uint16_t(pos - node)});
     }
     if (length >= nice) {
       // The node is the same string as far as we look, and farther: drop it.
       *lessSlot = children[0];
       *greaterSlot = children[1];
+      if (held.length) out.push_back(held);
       return;
     }
     if (cand[length] < cur[length]) {
@@ -74,6 +97,7 @@ void BinaryTreeMatchFinder::FindMatches(size_t pos, int maxLength, std::vector<M
   }
   *lessSlot = kNone;
   *greaterSlot = kNone;
+  if (held.length) out.push_back(held);
 }
 
 void MatchCache::Build(const uint8_t* data, size_t size, MatchFinderLimits limits) {
@@ -92,10 +116,13 @@ void MatchCache::Build(const uint8_t* data, size_t size, MatchFinderLimits limit
   }
   m_offsets[size] = uint32_t(m_pairs.size());
   m_pairs.shrink_to_fit();
+  const CodeTables& tables = SharedCodeTables();
+  m_codes.resize(m_pairs.size());
+  for (size_t k = 0; k < m_pairs.size(); ++k) m_codes[k] = uint8_t(tables.DistanceCode(m_pairs[k].distance));
 }
 
 size_t MatchCache::MemoryBytes() const {
-  return m_offsets.capacity() * sizeof(uint32_t) + m_pairs.capacity() * sizeof(MatchPair) +
+  return m_offsets.capacity() * sizeof(uint32_t) + m_pairs.capacity() * sizeof(MatchPair) + m_codes.capacity() +
          BinaryTreeMatchFinder::MemoryBytes();
 }
 

@@ -44,6 +44,10 @@ struct MatchPair {
 struct MatchFinderLimits {
   int maxDepth = 64;     // tree nodes visited per position
   int niceLength = 258;  // a match this long ends the walk
+  // Also list, for each distance code the walk meets, its longest match:
+  // under a block's Huffman code a farther distance code can be the cheaper
+  // one, which the nearest match of a length never shows.
+  bool everyDistanceCode = false;
 };
 
 class BinaryTreeMatchFinder {
@@ -54,9 +58,11 @@ class BinaryTreeMatchFinder {
   // FindMatches exactly once, in increasing order.
   void Reset(const uint8_t* data, size_t size);
 
-  // Inserts position pos into its tree and appends to out the nearest
-  // matches of increasing length (each the nearest of every length from the
-  // previous one's length + 1 up to its own), at most maxLength long.
+  // Inserts position pos into its tree and appends to out, by increasing
+  // distance, the nearest matches of increasing length (each the nearest of
+  // every length from the previous one's length + 1 up to its own), at most
+  // maxLength long; with everyDistanceCode, also the longest match of each
+  // distance code met whose length is no record.
   void FindMatches(size_t pos, int maxLength, std::vector<MatchPair>& out);
 
   // Bytes of working memory.
@@ -79,14 +85,17 @@ class MatchCache {
  public:
   void Build(const uint8_t* data, size_t size, MatchFinderLimits limits);
 
-  // Matches at pos, lengths increasing.
+  // Matches at pos, distances increasing.
   const MatchPair* begin(size_t pos) const { return m_pairs.data() + m_offsets[pos]; }
   const MatchPair* end(size_t pos) const { return m_pairs.data() + m_offsets[pos + 1]; }
+  // The distance codes of the pairs at pos, in the same order.
+  const uint8_t* codes(size_t pos) const { return m_codes.data() + m_offsets[pos]; }
   size_t MemoryBytes() const;
 
  private:
   std::vector<uint32_t> m_offsets;  // size + 1 entries
   std::vector<MatchPair> m_pairs;
+  std::vector<uint8_t> m_codes;
 };
 
 }  // namespace deflate

@@ -66,6 +66,7 @@ void DeflateStart(EngineContext& ctx) {
   PutBits(ctx, 0x78, 8);  // CMF: deflate, 32 KB window
   PutBits(ctx, 0x5E, 8);  // FLG: check bits, level "default"
   d.adler = 1;
+  if (ctx.deflateTap) ctx.deflateTap->clear();
   ctx.passInvalid = false;
   DeflateInit(ctx);
   WriteBlockHeader(ctx);
@@ -73,6 +74,7 @@ void DeflateStart(EngineContext& ctx) {
 
 void DeflateByte(EngineContext& ctx, uint8_t b) {
   ctx.deflate.adler = AdlerByte(ctx.deflate.adler, b);
+  if (ctx.deflateTap) ctx.deflateTap->push_back(b);
   LzParse(ctx, &b, 1);
 }
 

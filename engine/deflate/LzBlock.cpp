@@ -1,6 +1,8 @@
 #include "engine/deflate/LzBlock.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 
 #include "engine/deflate/Huffman.h"
 
@@ -75,10 +77,74 @@ SymbolCounts SymbolCounts::Of(const LzStep* steps, size_t count) {
   return counts;
 }
 
+namespace {
+
+// Counts reshaped so that the code lengths built from them run-length code
+// well: within a stretch of neighbouring symbols whose counts all lie within
+// `tolerance` of the stretch's mean, every count becomes that mean, so the
+// stretch gets one length and the header one repeat; with fillGaps, unused
+// symbols between used ones count once, so that a code's long lengths are
+// not broken up by zeros.  The code then codes the real counts a little
+// worse and its header a lot better; the caller keeps whichever totals less.
+void Reshape(const int32_t* counts, int n, double tolerance, bool fillGaps, int32_t* out) {
+  std::copy(counts, counts + n, out);
+  if (fillGaps) {
+    int first = 0;
+    while (first < n && counts[first] <= 0) ++first;
+    int last = n - 1;
+    while (last > first && counts[last] <= 0) --last;
+    for (int i = first; i < last; ++i)
+      if (out[i] <= 0) out[i] = 1;
+  }
+  if (tolerance <= 0) return;
+  for (int start = 0; start < n;) {
+    double sum = out[start];
+    int end = start + 1;
+    while (end < n && (out[end] > 0) == (out[start] > 0)) {
+      const double mean = (sum + out[end]) / (end - start + 1);
+      bool fits = true;
+      for (int i = start; i <= end && fits; ++i) fits = std::abs(out[i] - mean) <= tolerance * mean + 1.0;
+      if (!fits) break;
+      sum += out[end];
+      ++end;
+    }
+    if (end - start >= 4 && out[start] > 0) {
+      const int32_t mean = std::max<int32_t>(1, int32_t(sum / (end - start) + 0.5));
+      std::fill(out + start, out + end, mean);
+    }
+    start = end;
+  }
+}
+
+struct ReshapeChoice {
+  double tolerance;
+  bool fillGaps;
+};
+constexpr ReshapeChoice kReshapes[] = {{0.0, true}, {0.15, false}, {0.15, true}, {0.4, false}, {0.4, true}, {0.8, true}, {1.5, true}};
+
+}  // namespace
+
 void BuildDynamicCode(const SymbolCounts& counts, bool searchHeader, DynamicCode& code) {
   HuffmanLengths(counts.literal, kLitLenCodes, code.literal, 16, 1);
   HuffmanLengths(counts.distance, kDistanceCodes, code.distance, 16, 0);
   PlanCodeLengthHeader(code.literal, code.distance, searchHeader, code.header);
+  if (!searchHeader) return;
+  int64_t best = DynamicBlockBits(counts, code);
+  DynamicCode trial;
+  int32_t literal[kLitLenCodes];
+  int32_t distance[kDistanceCodes];
+  for (const ReshapeChoice& r : kReshapes) {
+    Reshape(counts.literal, kLitLenCodes, r.tolerance, r.fillGaps, literal);
+    Reshape(counts.distance, kDistanceCodes, r.tolerance, r.fillGaps, distance);
+    HuffmanLengths(literal, kLitLenCodes, trial.literal, 16, 1);
+    HuffmanLengths(distance, kDistanceCodes, trial.distance, 16, 0);
+    PlanCodeLengthHeader(trial.literal, trial.distance, true, trial.header);
+    const int64_t bits = DynamicBlockBits(counts, trial);
+    if (bits < best) {
+      best = bits;
+      code = trial;
+    }
+  }
 }
 
 int64_t SymbolBits(const SymbolCounts& counts, const int32_t* literalLengths, const int32_t* distanceLengths) {

@@ -13,13 +13,19 @@ namespace {
 
 // The levels, fastest first.
 constexpr OptimalSettings kLevels[] = {
-    // finder {depth, nice}, iterations, patience, restarts, refine, blocks, header search
-    {{16, 128}, 1, 1, 0, 0, 1024, true},
-    {{32, 258}, 3, 1, 0, 1, 1024, true},
-    {{48, 258}, 8, 2, 1, 1, 1024, true},
-    {{64, 258}, 15, 3, 2, 2, 1024, true},
-    {{128, 258}, 30, 4, 4, 3, 1024, true},
+    // finder {depth, nice, every distance code}, iterations, patience, restarts, refine rounds,
+    // blocks, header search, entropy prices, greedy start
+    {{32, 128, false}, 1, 1, 0, 0, 1024, true, false, false},
+    {{64, 258, true}, 3, 1, 0, 0, 1024, true, true, true},
+    {{128, 258, true}, 5, 1, 1, 0, 1024, true, true, true},
+    {{256, 258, true}, 8, 2, 1, 1, 1024, true, true, true},
+    {{512, 258, true}, 15, 3, 2, 1, 1024, true, true, true},
 };
+
+// Inputs below this size get the searched header for every parse.
+constexpr size_t kSmallInput = 65536;
+constexpr size_t kRestartBudget = 131072;
+constexpr size_t kMaxExtraRestarts = 8;
 
 // Deterministic generator for the restarts (xorshift32).
 class Random {
@@ -67,7 +73,11 @@ class Compressor {
     c.steps.clear();
     m_parser.Parse(m_data, m_matches, begin, end, costs, c.steps);
     c.counts = SymbolCounts::Of(c.steps.data(), c.steps.size());
-    BuildDynamicCode(c.counts, m_settings.searchHeader, c.code);
+    // Parses of a large input are compared with the engine's header walk
+    // and only the parse a block keeps gets the searched header (PlanBlock),
+    // which would cost more than the parse; in a small input the header is
+    // a large part of the size and its search costs little.
+    BuildDynamicCode(c.counts, m_settings.searchHeader && m_size < kSmallInput, c.code);
     c.bits = DynamicBlockBits(c.counts, c.code);
   }
 
@@ -103,8 +113,14 @@ class Compressor {
     const int64_t fixedBits = FixedBlockBits(best.counts);
     const std::vector<LzStep> fixedSteps = best.steps;
     Iterate(begin, end, best.counts, best);
+    if (m_settings.greedyStart) Iterate(begin, end, GreedyCounts(begin, end), best);
     Random random(seed);
-    for (int r = 0; r < m_settings.restarts; ++r) Iterate(begin, end, Disturb(best.counts, random), best);
+    for (int r = 0; r < Restarts(); ++r) Iterate(begin, end, Disturb(best.counts, random), best);
+
+    if (m_settings.searchHeader) {
+      BuildDynamicCode(best.counts, true, best.code);
+      best.bits = DynamicBlockBits(best.counts, best.code);
+    }
 
     BlockPlan plan;
     plan.begin = begin;
@@ -124,6 +140,32 @@ class Compressor {
       plan.code = best.code;
     }
     return plan;
+  }
+
+  // Restarts cost a block's parses again, which is little for a small
+  // input, whose codes have the most local optima for their size: the
+  // smaller the input, the more restarts each block gets, so that all of
+  // them together parse about 128 KB more.
+  int Restarts() const {
+    if (m_settings.restarts == 0) return 0;
+    const size_t extra = std::min<size_t>(kMaxExtraRestarts, kRestartBudget / std::max<size_t>(m_size, 1));
+    return m_settings.restarts + int(extra);
+  }
+
+  // The counts of a greedy parse (the longest match wherever one of four
+  // bytes or more starts, else a literal): a start for the iteration that
+  // prices matches as dearly as they are in most data, where the fixed
+  // code's cheap lengths start it from a parse full of short matches.
+  SymbolCounts GreedyCounts(size_t begin, size_t end) const {
+    std::vector<LzStep> steps;
+    for (size_t i = begin; i < end;) {
+      LzStep step{1, m_data[i]};
+      for (const MatchPair* m = m_matches.begin(i); m != m_matches.end(i); ++m)
+        if (m->length >= 4 && m->length > step.length && i + m->length <= end) step = {m->length, m->distance};
+      steps.push_back(step);
+      i += step.length;
+    }
+    return SymbolCounts::Of(steps.data(), steps.size());
   }
 
   // A first parse of the whole input to cut into blocks: fixed prices, then

@@ -40,6 +40,7 @@ struct OptimalSettings {
   int maxBlocks = 1024;     // 1: no splitting
   bool searchHeader = true; // the cheapest header coding, not just the engine's walk
   bool entropyPrices = false;  // price by -log2 frequency instead of code lengths
+  bool greedyStart = false;    // also iterate from a greedy parse's counts
 };
 
 constexpr int kOptimalLevelMin = 1;

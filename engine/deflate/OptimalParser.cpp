@@ -6,6 +6,13 @@
 #include "engine/CorrectlyRoundedLog.h"
 
 namespace deflate {
+namespace {
+
+// A position rarely has more pairs than distance codes; beyond this many
+// the farthest are not priced.
+constexpr int kMaxPairsPriced = 40;
+
+}  // namespace
 
 CostModel CostsOfLengths(const int32_t* literalLengths, const int32_t* distanceLengths) {
   int longest = 0;
@@ -70,16 +77,24 @@ void OptimalParser::Parse(const uint8_t* data, const MatchCache& matches, size_t
   const size_t n = end - begin;
   m_cost.assign(n + 1, std::numeric_limits<float>::infinity());
   m_cost[0] = 0;
-  const CodeTables& tables = SharedCodeTables();
   float* const cost = m_cost.data();
   for (size_t i = 0; i < n; ++i) {
     const float here = cost[i];
     cost[i + 1] = std::min(cost[i + 1], here + costs.literal[data[begin + i]]);
     const int room = int(std::min<size_t>(n - i, kMaxMatch));
-    int length = kMinMatch;
-    for (const MatchPair* m = matches.begin(begin + i); m != matches.end(begin + i) && length <= room; ++m) {
-      const float base = here + costs.distance[tables.DistanceCode(m->distance)];
-      const int last = std::min<int>(m->length, room);
+    const MatchPair* const pairs = matches.begin(begin + i);
+    const uint8_t* const codes = matches.codes(begin + i);
+    const int count = int(matches.end(begin + i) - pairs);
+    float pairCost[kMaxPairsPriced];
+    for (int k = 0; k < count && k < kMaxPairsPriced; ++k) {
+      pairCost[k] = costs.distance[codes[k]];
+      // Lengths that a pair seen before covers at no higher price are
+      // already relaxed as cheaply; start above them.
+      int length = kMinMatch;
+      for (int j = 0; j < k; ++j)
+        if (pairCost[j] <= pairCost[k]) length = std::max(length, int(pairs[j].length) + 1);
+      const int last = std::min<int>(pairs[k].length, room);
+      const float base = here + pairCost[k];
       float* const target = cost + i;
       for (; length <= last; ++length) target[length] = std::min(target[length], base + costs.length[length]);
     }
@@ -96,18 +111,19 @@ void OptimalParser::Parse(const uint8_t* data, const MatchCache& matches, size_t
 
 LzStep OptimalParser::ArrivalAt(const uint8_t* data, const MatchCache& matches, size_t begin, size_t at,
                                 const CostModel& costs) const {
-  const CodeTables& tables = SharedCodeTables();
   const uint8_t byte = data[begin + at - 1];
   if (m_cost[at - 1] + costs.literal[byte] == m_cost[at]) return {1, byte};
   const size_t longest = std::min<size_t>(at, kMaxMatch);
   for (size_t length = kMinMatch; length <= longest; ++length) {
     const size_t i = at - length;
-    // Only the nearest pair that reaches this length was relaxed for it.
-    const MatchPair* m = matches.begin(begin + i);
-    while (m != matches.end(begin + i) && m->length < length) ++m;
-    if (m == matches.end(begin + i)) continue;
-    const float base = m_cost[i] + costs.distance[tables.DistanceCode(m->distance)];
-    if (base + costs.length[length] == m_cost[at]) return {uint16_t(length), m->distance};
+    const MatchPair* const pairs = matches.begin(begin + i);
+    const uint8_t* const codes = matches.codes(begin + i);
+    const int count = std::min<int>(int(matches.end(begin + i) - pairs), kMaxPairsPriced);
+    for (int k = 0; k < count; ++k) {
+      if (pairs[k].length < length) continue;
+      const float base = m_cost[i] + costs.distance[codes[k]];
+      if (base + costs.length[length] == m_cost[at]) return {uint16_t(length), pairs[k].distance};
+    }
   }
   // Unreachable: every finite cost was set by one of the steps above.
   return {1, byte};

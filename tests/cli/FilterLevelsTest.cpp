@@ -52,3 +52,58 @@ TEST(FilterLevels, VerboseNamesTheWinningSearch) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string VelkorOutput(const std::string& args, const fs::path& dir) {
+  const CommandResult r = RunVelkor(args, dir);
+  return r.status == 0 ? r.out + r.err : "failed";
+}
+
+// The kept metadata in file order, with where the image data stands; the
+// chunks the engine writes for the colour type it chose (PLTE, tRNS, bKGD)
+// may differ between levels.
+std::string MetadataAroundImageData(const fs::path& png) {
+  std::vector<oracle::Chunk> chunks;
+  EXPECT_TRUE(oracle::ListChunks(oracle::ReadFile(png), chunks)) << png;
+  std::string all;
+  for (const auto& c : chunks) {
+    if (c.type != "PLTE" && c.type != "tRNS" && c.type != "bKGD") all += c.type + " ";
+  }
+  return all;
+}
+
+}  // namespace
+
+TEST(FilterLevels, OptimalParserKeepsEveryChunkAndLeavesExplicitChoicesAlone) {
+  // Kept metadata before and after the image data, a palette with tRNS, a
+  // text-laden grey image: the rewritten image data changes no other chunk.
+  oracle::TempDir dir;
+  for (const char* name : {"ccwn2c08.png", "ct1n0g04.png", "cm0n0g04.png", "tbbn3p08.png"}) {
+    SCOPED_TRACE(name);
+    const fs::path source = oracle::DataDir() / "pngsuite" / name;
+    for (const char* level : {"1", "2", "max"}) {
+      const fs::path out = dir.path() / (std::string(level) + ".png");
+      VelkorOutput(std::string("-q -y --force -o ") + level + " --out '" + out.string() + "' '" + source.string() + "'",
+          dir.path());
+    }
+    EXPECT_EQ(MetadataAroundImageData(dir.path() / "1.png"), MetadataAroundImageData(dir.path() / "2.png"));
+    EXPECT_EQ(MetadataAroundImageData(dir.path() / "1.png"), MetadataAroundImageData(dir.path() / "max.png"));
+    oracle::Image original, two, top;
+    ASSERT_TRUE(oracle::DecodePng(oracle::ReadFile(source), original));
+    ASSERT_TRUE(oracle::DecodePng(oracle::ReadFile(dir.path() / "2.png"), two));
+    ASSERT_TRUE(oracle::DecodePng(oracle::ReadFile(dir.path() / "max.png"), top));
+    EXPECT_EQ(original, two);
+    EXPECT_EQ(original, top);
+  }
+  // A parse, split or pass limit the user names is kept: the engine's own
+  // stream stands.
+  const fs::path source = oracle::DataDir() / "pngsuite" / "ccwn2c08.png";
+  for (const char* choice : {"-s 0", "-b 0", "--passes 3"}) {
+    const std::string out = VelkorOutput(std::string("-v -y --force -o 2 ") + choice + " --out o.png '" + source.string() + "'",
+                                dir.path());
+    EXPECT_EQ(std::string::npos, out.find("optimal parser")) << choice << "\n" << out;
+  }
+  EXPECT_NE(std::string::npos,
+            VelkorOutput("-v -y --force -o 2 --out o.png '" + source.string() + "'", dir.path()).find("optimal parser"));
+}

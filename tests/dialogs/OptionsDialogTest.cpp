@@ -88,6 +88,19 @@ TEST(SimpleDialog, AltRelabelsAndRemembers) {
   EXPECT_EQ(run.job.strategy, 2);
 }
 
+// Alt+A ends the Simple dialog with Alt still down; its release reaches the
+// Advanced dialog.  Shown again, the Simple dialog's buttons read Cancel and
+// Help and must act as Cancel and Help, not as Reset and Remember.
+TEST(SimpleDialog, AltReleasedInTheOtherDialogLeavesTheButtonsThemselves) {
+  OptionsRun run;
+  EXPECT_FALSE(run.Run({Alt(true), Click(kIdToAdvanced), ExpectTemplate(kAdvancedDialogTemplate), Alt(false),
+                        Click(kIdToSimple), ExpectTemplate(kSimpleDialogTemplate),
+                        ExpectText(kIdHelpOrRemember, "&Help"), Click(kIdHelpOrRemember), Click(kIdCancelOrReset)}));
+  EXPECT_EQ(run.helpTopics, std::vector<std::string>{"Simple.htm"});
+  EXPECT_EQ(run.Number(kStrategyValue), std::nullopt);
+  EXPECT_EQ(run.Number(kLimitPassesValue), std::nullopt);
+}
+
 TEST(SimpleDialog, OpensWithTheRememberedStrategyAndLimitAndResetsToThem) {
   OptionsRun run;
   run.store.WriteNumber(kStrategyValue, 3);

@@ -99,9 +99,9 @@ std::vector<Input> Inputs() {
       {"one byte", {0x41}},
       {"run of 1000", Bytes(1000, 0x55)},
       {"run over 2 blocks of 70000", Bytes(70000, 0)},
-      {"random", Random(40000, 256, 1)},
-      {"four letters", Random(30000, 4, 2)},
-      {"text", Text(50000)},
+      {"random", Random(20000, 256, 1)},
+      {"four letters", Random(8000, 4, 2)},
+      {"text", Text(20000)},
       {"filtered rows", FilteredRows(120, 80)},
       {"PngSuite photo rows", PngSuiteRows("basn2c08.png")},
       {"PngSuite palette rows", PngSuiteRows("basn3p02.png")},
@@ -116,7 +116,7 @@ std::vector<Input> Inputs() {
 
 TEST(OptimalDeflate, EveryStreamInflatesToItsInputAtEveryLevel) {
   for (const Input& in : Inputs()) {
-    for (int level = deflate::kOptimalLevelMin; level <= deflate::kOptimalLevelMax; ++level) {
+    for (int level : {deflate::kOptimalLevelMin, 3, deflate::kOptimalLevelMax}) {
       SCOPED_TRACE(std::string(in.name) + " level " + std::to_string(level));
       Bytes zlib;
       const size_t length = deflate::OptimalDeflate(in.bytes.data(), in.bytes.size(),

@@ -129,11 +129,13 @@ class SavePath : public ::testing::Test {
 
   void SetUp() override { oracle::WriteFile(source, MakeRgbaPng(6, 5, SourcePixels(), kSourceChunks)); }
 
+  // A file of its own for each script, so that a table may hold several.
   fs::path Script(const std::string& text) {
-    const fs::path path = dir.path() / "script.txt";
+    const fs::path path = dir.path() / ("script" + std::to_string(++scripts) + ".txt");
     std::ofstream(path) << text;
     return path;
   }
+  int scripts = 0;
 
   Save Run(std::vector<std::string> options, const std::vector<std::string>& global = {}) {
     std::vector<std::string> args = global;
@@ -178,6 +180,26 @@ TEST_F(SavePath, PixelsReachTheEngineAsTheDocumentHasThem) {
     }
   }
   for (const Save* s : {&plain, &opaque, &outside, &indexed}) EXPECT_FALSE(s->run.HostProblems()) << s->run.output;
+}
+
+// A depth below 8 makes a plane row shorter than a row of 32-bit cells; the
+// buffer still holds `width` cells a row, which is what the host delivers,
+// the index pass rewrites and the engine reads.
+TEST_F(SavePath, DepthsBelowEightStillGetWholeRowsOfCells) {
+  const std::vector<uint32_t> pixels = SourcePixels();
+  struct Case { std::string depth; bool indexed; };
+  const Case cases[] = {{"1", false}, {"7", false}, {"1", true}, {"4", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("depth " + c.depth + (c.indexed ? " indexed" : " rgb"));
+    std::vector<std::string> options = {"--no-dialog", "--no-transparency", "--depth", c.depth};
+    if (c.indexed) options.push_back("--as-indexed");
+    const Save save = Run(options);
+    ASSERT_EQ(save.run.ResultOf(14), 0) << save.run.output;
+    EXPECT_TRUE(save.run.Contains("buffer request 120 bytes\n")) << save.run.output;
+    ASSERT_EQ(save.image.pixels.size(), pixels.size());
+    for (size_t i = 0; i < pixels.size(); ++i) EXPECT_EQ(save.image.pixels[i], pixels[i] | 0xFF000000u) << i;
+    EXPECT_FALSE(save.run.HostProblems()) << save.run.output;
+  }
 }
 
 // The host's colour table count is kept to 1..256.  Entries the count
@@ -259,6 +281,7 @@ TEST_F(SavePath, ResolutionChunkReplacesTheSourcesAndTitleDecidesTheChunks) {
 TEST_F(SavePath, RefusalsCancelsAndFailuresWriteNothing) {
   struct Case { std::vector<std::string> global, options; int result; std::string box; };
   const std::string cancel = Script("wait 105\npress 1069\n").string();
+  const std::string advanced = Script("wait 105\npress 1016\nwait 106\npress 1\n").string();
   const std::vector<Case> cases = {
       {{}, {"--mode", "grey", "--no-dialog"}, 30501,
        "box \"Unsupported Image Mode\": Unable to convert file.  The current Image mode is not supported.\\n"
@@ -266,6 +289,9 @@ TEST_F(SavePath, RefusalsCancelsAndFailuresWriteNothing) {
       {{}, {"--mode", "cmyk", "--no-dialog"}, 30501, "box \"Unsupported Image Mode\": Unable to convert file."},
       {{}, {"--depth", "16", "--no-dialog"}, 30501, "box \"Unsupported Channel Depth\": VELKOR cannot process 16 bit or higher channel data"},
       {{"--dialog", cancel}, {}, -128, ""},
+      // The dialog still shows after a failed pixel request; an abort seen by
+      // its colour analysis must not replace the host's code.
+      {{"--dialog", advanced, "--fault", "advance-state-error=-1", "--fault", "abort"}, {}, -1, ""},
       {{"--fault", "abort"}, {"--no-dialog"}, -128, ""},
       {{"--fault", "seek-fails"}, {"--no-dialog"}, -20, ""},
       {{"--fault", "write-fails"}, {"--no-dialog"}, -20, ""},

@@ -65,7 +65,7 @@ TEST(WineSave, RealDialogsDrivenByMessagesWriteTheLinuxModulesBytes) {
       "shot dialog-105\npress 1016\nwait 106\nexpect 1056 256.000000\nexpect-state 1039 disabled\n"
       "expect-state 1041 enabled\npress 1041\nexpect-state 1041 checked\nshot dialog-106\npress 1\n";
   const std::string keepAll =
-      "wait 105\npress 1071\nwait 107\nexpect 1101 \"Keep &All\"\nexpect-state 1102 checked\npress 1101\n"
+      "wait 105\npress 1071\nwait 107\nexpect 1101 \"Keep &All\"\nexpect 1075:1 cHRM\nexpect-state 1102 checked\npress 1101\n"
       "expect-state 1101 checked\nexpect-state 1079 checked\nexpect-state 1079 disabled\nshot dialog-107\npress 1\n"
       "wait 105\npress 1\n";
   const std::vector<SaveCase> cases = {

@@ -9,16 +9,10 @@
 #include <vector>
 
 #include "platform/DesktopServices.h"
+#include "win/QUDAWinUI/ThisModule.h"
 
 namespace platform {
 namespace {
-
-HMODULE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCSTR>(&ThisModule), &module);
-  return module;
-}
 
 constexpr char kHelpServerKey[] = "CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32";
 constexpr DWORD kHelpServerBytes = 260;

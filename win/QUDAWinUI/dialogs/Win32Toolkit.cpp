@@ -9,6 +9,7 @@
 #include "ui/DialogPlacement.h"
 #include "ui/DialogTemplates.h"
 #include "ui/ModalDialog.h"
+#include "win/QUDAWinUI/ThisModule.h"
 #include "win/QUDAWinUI/dialogs/GenericProc.h"
 
 namespace ui::win32 {
@@ -41,7 +42,7 @@ class ActivationScope {
       ACTCTXA request{};
       request.cbSize = sizeof request;
       request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
-      request.hModule = ThisModule();
+      request.hModule = platform::ThisModule();
       request.lpResourceName = MAKEINTRESOURCEA(2);
       return CreateActCtxA(&request);
     }();
@@ -61,13 +62,6 @@ class ActivationScope {
 
 }  // namespace
 
-HINSTANCE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCSTR>(&ThisModule), &module);
-  return module;
-}
-
 Win32Toolkit& ModuleWin32Toolkit() {
   static Win32Toolkit toolkit;
   return toolkit;
@@ -75,7 +69,7 @@ Win32Toolkit& ModuleWin32Toolkit() {
 
 MessageResult Win32Toolkit::RunModal(ModalDialog& dialog, InstanceSource, int resource) {
   ActivationScope scope;
-  return DialogBoxParamA(ThisModule(), MAKEINTRESOURCEA(resource), GetActiveWindow(), GenericProc,
+  return DialogBoxParamA(platform::ThisModule(), MAKEINTRESOURCEA(resource), GetActiveWindow(), GenericProc,
                          reinterpret_cast<LPARAM>(&dialog));
 }
 
@@ -234,7 +228,7 @@ void Win32Toolkit::RemoveKeyboardHook() {
 bool Win32Toolkit::CreateTooltips(WindowHandle dialog) {
   const HWND tips = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, AsHwnd(dialog),
-                                    nullptr, ThisModule(), nullptr);
+                                    nullptr, platform::ThisModule(), nullptr);
   if (!tips) return false;
   SetWindowPos(tips, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   m_tooltips[AsHwnd(dialog)] = tips;
@@ -345,22 +339,26 @@ void Win32Toolkit::ListSetRowData(WindowHandle dialog, int id, int row, const vo
 }
 
 void Win32Toolkit::SetSwatchColor(WindowHandle dialog, int id, uint32_t colour) {
-  m_swatches[{AsHwnd(dialog), id}] = colour;
+  Swatch& swatch = m_swatches[{AsHwnd(dialog), id}];
+  if (swatch.m_BackgroundColorBrush) DeleteObject(swatch.m_BackgroundColorBrush);
+  swatch.m_BackgroundColorBrush = nullptr;
+  // A colour is known when its top byte is set (0xFFRRGGBB); 0 is none.
+  if ((colour & 0xFF000000u) != 0) {
+    swatch.m_BackgroundColorBrush = CreateSolidBrush(RGB((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF));
+  }
   InvalidateRect(Item(dialog, id), nullptr, TRUE);
 }
 
-void Win32Toolkit::DrawSwatch(const DRAWITEMSTRUCT& item, uint32_t colour) {
+void Win32Toolkit::DrawSwatch(const DRAWITEMSTRUCT& item, const Swatch* swatch) {
   RECT box = item.rcItem;
   DrawEdge(item.hDC, &box, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
-  if ((colour & 0xFF000000u) == 0) {
+  if (swatch == nullptr || swatch->m_BackgroundColorBrush == nullptr) {
     FillRect(item.hDC, &box, GetSysColorBrush(COLOR_BTNFACE));
     SetBkMode(item.hDC, TRANSPARENT);
     SetTextColor(item.hDC, GetSysColor((item.itemState & ODS_DISABLED) ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
     DrawTextA(item.hDC, "None", -1, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
   } else {
-    const HBRUSH brush = CreateSolidBrush(RGB((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF));
-    FillRect(item.hDC, &box, brush);
-    DeleteObject(brush);
+    FillRect(item.hDC, &box, swatch->m_BackgroundColorBrush);
   }
   if (item.itemState & ODS_FOCUS) {
     InflateRect(&box, -4, -4);
@@ -400,16 +398,16 @@ bool Win32Toolkit::HandleOwnMessage(HWND dialog, UINT message, WPARAM, LPARAM se
     auto* info = reinterpret_cast<NMTTDISPINFOA*>(second);
     const int id = GetDlgCtrlID(reinterpret_cast<HWND>(header->idFrom));
     text[0] = '\0';
-    LoadStringA(ThisModule(), UINT(id), text, sizeof text);
+    LoadStringA(platform::ThisModule(), UINT(id), text, sizeof text);
     info->lpszText = text;
     answer = TRUE;
     return true;
   }
   if (message == WM_DRAWITEM) {
     const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(second);
-    const auto swatch = m_swatches.find({dialog, int(item->CtlID)});
     if (item->CtlType != ODT_BUTTON) return false;
-    DrawSwatch(*item, swatch == m_swatches.end() ? 0 : swatch->second);
+    const auto swatch = m_swatches.find({dialog, int(item->CtlID)});
+    DrawSwatch(*item, swatch == m_swatches.end() ? nullptr : &swatch->second);
     answer = TRUE;
     return true;
   }
@@ -418,7 +416,11 @@ bool Win32Toolkit::HandleOwnMessage(HWND dialog, UINT message, WPARAM, LPARAM se
 
 void Win32Toolkit::ForgetWindow(HWND dialog) {
   m_tooltips.erase(dialog);
-  std::erase_if(m_swatches, [dialog](const auto& entry) { return entry.first.first == dialog; });
+  std::erase_if(m_swatches, [dialog](const auto& entry) {
+    if (entry.first.first != dialog) return false;
+    if (entry.second.m_BackgroundColorBrush) DeleteObject(entry.second.m_BackgroundColorBrush);
+    return true;
+  });
   const auto font = m_linkFonts.find(dialog);
   if (font != m_linkFonts.end()) {
     if (font->second) DeleteObject(font->second);

@@ -76,16 +76,21 @@ class Win32Toolkit final : public DialogToolkit {
   MessageResult LinkColours(WindowHandle dialog, MessageParam first, LongParam second) override;
 
  private:
-  void DrawSwatch(const DRAWITEMSTRUCT& item, uint32_t colour);
+  // A colour swatch: the solid brush of its colour, made once a colour is
+  // known, released when another colour replaces it or the dialog goes.
+  // Without a brush the swatch reads "None".
+  struct Swatch {
+    HBRUSH m_BackgroundColorBrush = nullptr;
+  };
 
-  std::map<HWND, HWND> m_tooltips;                   // dialog -> its tooltip window
-  std::map<std::pair<HWND, int>, uint32_t> m_swatches;  // (dialog, id) -> colour
-  std::map<HWND, HFONT> m_linkFonts;                 // dialog -> underlined font
+  static void DrawSwatch(const DRAWITEMSTRUCT& item, const Swatch* swatch);
+
+  std::map<HWND, HWND> m_tooltips;                     // dialog -> its tooltip window
+  std::map<std::pair<HWND, int>, Swatch> m_swatches;   // (dialog, id) -> its swatch
+  std::map<HWND, HFONT> m_linkFonts;                   // dialog -> underlined font
 };
 
 // The module's toolkit (one per loaded module).
 Win32Toolkit& ModuleWin32Toolkit();
-// The module's instance handle: the module this code lives in.
-HINSTANCE ThisModule();
 
 }  // namespace ui::win32

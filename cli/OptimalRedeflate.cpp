@@ -1,0 +1,34 @@
+#include "cli/OptimalRedeflate.h"
+
+#include "cli/PngImageData.h"
+#include "cli/PngSplice.h"
+
+deflate::OptimalSettings OptimalSettingsOf(int level) {
+  deflate::OptimalSettings settings = deflate::OptimalLevelSettings(level);
+  if (level > deflate::kOptimalLevelMax) {
+    settings.restarts = 10;
+    settings.iterations = 60;
+    settings.patience = 8;
+  }
+  return settings;
+}
+
+bool RedeflateImageData(std::vector<uint8_t>& png, int level) {
+  const PngFileScan scan = ScanPngFile(png.data(), png.size());
+  std::vector<DataStream> streams;
+  if (!scan.hasIhdr || scan.animated || !FindDataStreams(scan, png.data(), streams) || streams.size() != 1) {
+    return false;
+  }
+  std::vector<uint8_t> rows;
+  if (!InflateDataStream(png.data(), scan, streams[0], rows)) return false;
+  std::vector<std::vector<uint8_t>> zlib(1);
+  deflate::OptimalDeflate(rows.data(), rows.size(), OptimalSettingsOf(level), zlib[0]);
+  size_t current = 0;
+  for (size_t i : streams[0].chunkIndexes) current += scan.chunks[i].length;
+  if (zlib[0].size() >= current) return false;
+  // Every chunk of the engine's file stays; only the image data changes.
+  ChunkChoice everything;
+  for (const ScannedChunk& chunk : scan.chunks) everything.kept.push_back(chunk.type);
+  png = SplicePng(png.data(), scan, streams, zlib, everything);
+  return true;
+}
