@@ -23,7 +23,7 @@ struct EffortLevel {
   // by estimates: 0 off, 1 fixed filters, entropy, minimum sum and greedy,
   // 2 also the refined search, 3 with more refining sweeps.
   int filterSearch;
-  int fullTrials;        // best estimated proposals that get the full pass loop
+  int fullTrials;        // best estimated proposals written for real (FullTrials)
   bool paletteOrders;    // palettes also by luminance, colour chain, first use
   // The searched runs (not the user's own) stop once a pass saves less than
   // this share of the file: the last passes of a photo save a few bytes
@@ -43,7 +43,7 @@ struct EffortLevel {
 inline constexpr EffortLevel kEffortLevels[] = {
     {"0", 2, 1, false, false, false, 0, 0, 0, false, 0.0, 0, false},
     {"1", 0, 0, false, false, false, 0, 0, 0, false, 0.0, 0, false},
-    {"2", 0, 0, true, true, true, 0, 1, 1, true, 1e-4, 4, true},
+    {"2", 0, 0, true, true, true, 0, 1, 1, true, 1e-4, 3, true},
     {"3", 0, 0, true, true, true, 2, 2, 2, true, 1e-4, 4, true},
     {"4", 0, 0, true, true, true, 2, 2, 2, true, 2e-5, 5, true},
     {"5", 0, 0, true, true, true, 4, 3, 3, true, 2e-5, 5, true},
@@ -53,10 +53,11 @@ inline constexpr EffortLevel kEffortLevels[] = {
 inline constexpr int kEffortLevelCount = int(sizeof kEffortLevels / sizeof kEffortLevels[0]);
 inline constexpr int kDefaultEffort = 2;
 
-// How many of the best estimated proposals get the full pass loop for an
-// image of rawBytes unfiltered bytes: the level's count, and more for small
-// images, where a full run costs little and the estimate, blind to block
-// headers and the final code lengths, errs most.
+// How many of the best estimated proposals are written for real (framed for
+// the optimal parser, or through the engine's pass loop) for an image of
+// rawBytes unfiltered bytes: the level's count, and more for small images,
+// where a run costs little and the estimate, blind to block headers and the
+// final code lengths, errs most.
 int FullTrials(const EffortLevel& level, size_t rawBytes);
 
 // How many runs from random start tables an image of rawBytes unfiltered

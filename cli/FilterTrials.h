@@ -6,9 +6,12 @@
 // filter strategy of the level then proposes per-row filters for each of
 // them, and the deflate cost model prices every proposal: a trial estimate
 // that costs a fraction of one engine pass.  Only the cheapest proposals
-// get the engine's full pass loop.  The user's own run (the plug-in's
-// choice) always stays in the plan, so no level writes a larger file than
-// the single run would.  Estimates run on the -j threads.
+// are written for real: framed by one quick engine pass for the optimal
+// parser to deflate (cli/OptimalRedeflate.h), or, where the level or the
+// user's choices keep the engine's stream, through its full pass loop.  The
+// user's own run (the plug-in's choice) always stays in the plan, so no
+// level writes a larger file than the single run would.  Estimates and
+// runs use the -j threads.
 #pragma once
 
 #include <vector>
