@@ -19,6 +19,13 @@ EngineContext::EngineContext()
 
 EngineContext::~EngineContext() = default;
 
+void ReleasePassStream(EngineContext& ctx) {
+  ctx.passStream.reset();
+  ctx.passStreamCount = 0;
+  ctx.passStreamRowStart = 0;
+  ctx.passStreamWhole = false;
+}
+
 void StartRun(EngineContext& ctx, EncodeJob* gpo) {
   ctx.job = gpo;
   ctx.print = gpo->print ? gpo->print : PrintNothing;
@@ -49,5 +56,6 @@ void StartRun(EngineContext& ctx, EncodeJob* gpo) {
   ctx.collected.reset();
   ctx.collectedCapacity = 0;
   ctx.collectedCount = 0;
+  ReleasePassStream(ctx);
   ReleaseEntropyTable(ctx);
 }

@@ -101,6 +101,17 @@ struct EngineContext {
   int64_t collectedCount = 0;
   int64_t collectedCapacity = 0;
 
+  // The filtered stream of the last whole compression pass, kept in the
+  // buffer the split pre-pass allocated (it holds the longest stream), so
+  // that a pass whose rows filter to the same bytes (same palette order)
+  // replays them instead of filtering again.  Rows reach the compressor
+  // from here a whole row at a time.  Null when the run did no pre-pass.
+  MallocPtr<uint8_t> passStream;
+  int64_t passStreamCount = 0;     // bytes the pass under way has stored
+  int64_t passStreamRowStart = 0;  // where the row under way begins
+  bool passStreamWhole = false;    // holds every row of a finished pass
+  uint32_t passStreamPalette[256] = {};
+
   // The bytes a byte-stream run compresses, fed row by row (DeflateBytes.h).
   const uint8_t* streamBytes = nullptr;
   int64_t streamSize = 0;
@@ -120,6 +131,9 @@ struct EngineContext {
 // none), its choices, and a working state with nothing left of an earlier
 // run.
 void StartRun(EngineContext& ctx, EncodeJob* gpo);
+
+// Forgets the kept filtered stream and frees its buffer.
+void ReleasePassStream(EngineContext& ctx);
 
 // Runs one job in the given context.  Independent contexts may run on
 // independent threads at the same time; one context runs one job at a time.

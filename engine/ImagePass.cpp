@@ -1,9 +1,12 @@
 #include "engine/ImagePass.h"
 
+#include <cstring>
+
 #include "engine/Palette.h"
 #include "engine/PngWriter.h"
 #include "engine/Progress.h"
 #include "engine/RowFilter.h"
+#include "engine/deflate/BlockWriter.h"
 
 bool CheckPassFormat(EngineContext& ctx) {
   const int ct = ctx.colortype;
@@ -27,6 +30,35 @@ void TakeSnapshot(EngineContext& ctx) {
   }
 }
 
+namespace {
+
+// The rows filter to the bytes of the kept stream when the palette order is
+// the one they were filtered with: colour type, bit depth, filter choice and
+// pixels stay the same for the whole run, and the adaptive filter decides
+// on the row's own bytes alone.
+bool ReplayableStream(const EngineContext& ctx) {
+  return ctx.passStreamWhole && ctx.sink == EngineContext::ByteSink::Deflate &&
+         std::memcmp(ctx.passStreamPalette, ctx.palette, sizeof ctx.palette) == 0;
+}
+
+// A pass over the kept stream: the same progress and stop requests per row
+// as a filtering pass, the same bytes to the compressor.
+bool ReplayRows(EngineContext& ctx) {
+  EncodeJob& job = *ctx.job;
+  const int64_t rowBytes = ctx.passStreamCount / job.height;
+  const uint8_t* row = ctx.passStream.get();
+  for (int y = 0; y < job.height; ++y, row += rowBytes) {
+    ReportRowProgress(ctx, y);
+    if (ctx.poll(1) != 0) return false;
+    deflate::DeflateBytes(ctx, row, rowBytes);
+  }
+  ctx.rowCounter = job.height;
+  deflate::DeflateFinish(ctx);
+  return true;
+}
+
+}  // namespace
+
 bool EncodeImagePass(EngineContext& ctx) {
   if (!CheckPassFormat(ctx)) return false;
   // The reorder renumbers literals in the tables the pass starts from, so
@@ -39,10 +71,21 @@ bool EncodeImagePass(EngineContext& ctx) {
                    indexed ? ctx.palette : nullptr, indexed ? ctx.palcount : 0)) {
     return false;
   }
+  if (ReplayableStream(ctx)) return ReplayRows(ctx);
+  const bool keeping = ctx.passStream && ctx.sink == EngineContext::ByteSink::Deflate;
+  if (keeping) {
+    ctx.passStreamWhole = false;
+    ctx.passStreamCount = 0;
+    ctx.passStreamRowStart = 0;
+  }
   for (int y = 0; y < job.height; ++y) {
     ReportRowProgress(ctx, y);
     if (ctx.poll(1) != 0) return false;
     if (!FeedImageRow(ctx, y)) return false;
+  }
+  if (keeping) {
+    ctx.passStreamWhole = true;
+    std::memcpy(ctx.passStreamPalette, ctx.palette, sizeof ctx.passStreamPalette);
   }
   return true;
 }

@@ -26,6 +26,7 @@ void ReleaseRunBuffers(EngineContext& ctx) {
   ReleaseEntropyTable(ctx);
   ctx.collected.reset();
   ctx.collectedCapacity = 0;
+  ReleasePassStream(ctx);
   ctx.olinbuf.reset();
 }
 
@@ -94,6 +95,7 @@ int OptimizePngInContext(EngineContext& ctx, EncodeJob* gpo) {
   if (!stored) {
     if (!SetUpPasses(ctx)) return Fail(ctx);
     if (!RunPassLoop(ctx, EncodeImagePass)) return Fail(ctx);
+    ReleasePassStream(ctx);
   }
   // A loop that could only end on a corrupt pass (see JudgePass) leaves the
   // stored file as the one sound result.

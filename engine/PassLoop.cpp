@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "engine/ImagePass.h"
 #include "engine/PngWriter.h"
@@ -90,6 +91,9 @@ bool BeginCompression(EngineContext& ctx) {
   const EncodeJob& job = *ctx.job;
   if (ctx.collected) {
     const int result = deflate::SplitBlocks(ctx, ctx.collected.get(), 0, int(ctx.collectedCount));
+    // An image's passes keep their filtered rows in the analysed buffer,
+    // which has room for the longest stream; a byte stream has its bytes.
+    if (!ctx.streamBytes) ctx.passStream = std::move(ctx.collected);
     ctx.collected.reset();
     ctx.collectedCapacity = 0;
     if (result < 0) return false;

@@ -27,7 +27,9 @@ struct IndexUnit {
 inline void SendByte(EngineContext& ctx, uint8_t b) {
   switch (ctx.sink) {
     case EngineContext::ByteSink::Deflate:
-      deflate::DeflateByte(ctx, b);
+      // With a kept stream the row goes to the compressor whole at its end.
+      if (ctx.passStream) ctx.passStream[ctx.passStreamCount++] = b;
+      else deflate::DeflateByte(ctx, b);
       break;
     case EngineContext::ByteSink::TrialHistogram:
       TrialHistogram(ctx, b);
@@ -76,8 +78,13 @@ inline void FeedUnit(EngineContext& ctx, uint32_t v) {
   ctx.leftUnit = v;
   if (++ctx.unitIndex == units) {
     ctx.unitIndex = 0;
-    if (ctx.sink == EngineContext::ByteSink::Deflate && ++ctx.rowCounter == ctx.job->height) {
-      deflate::DeflateFinish(ctx);
+    if (ctx.sink == EngineContext::ByteSink::Deflate) {
+      if (ctx.passStream) {
+        const int64_t start = ctx.passStreamRowStart;
+        ctx.passStreamRowStart = ctx.passStreamCount;
+        deflate::DeflateBytes(ctx, ctx.passStream.get() + start, ctx.passStreamCount - start);
+      }
+      if (++ctx.rowCounter == ctx.job->height) deflate::DeflateFinish(ctx);
     }
   }
 }

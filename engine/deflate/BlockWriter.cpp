@@ -78,6 +78,17 @@ void DeflateByte(EngineContext& ctx, uint8_t b) {
   LzParse(ctx, &b, 1);
 }
 
+void DeflateBytes(EngineContext& ctx, const uint8_t* bytes, int64_t n) {
+  if (ctx.deflateTap) ctx.deflateTap->insert(ctx.deflateTap->end(), bytes, bytes + n);
+  ctx.deflate.adler = AdlerBytes(ctx.deflate.adler, bytes, size_t(n));
+  while (n > 0) {
+    const int piece = int(n < kMaxParseInput ? n : kMaxParseInput);
+    LzParse(ctx, bytes, piece);
+    bytes += piece;
+    n -= piece;
+  }
+}
+
 void EmitLiteral(EngineContext& ctx, int literal) {
   WriteSymbol(ctx, ctx.deflate.blocks[ctx.deflate.blockIndex], literal);
 }

@@ -39,7 +39,7 @@ bool EncodeBytePass(EngineContext& ctx) {
     if (collecting) {
       for (int64_t i = 0; i < n; ++i) ctx.collected[ctx.collectedCount++] = row[i];
     } else {
-      for (int64_t i = 0; i < n; ++i) deflate::DeflateByte(ctx, row[i]);
+      deflate::DeflateBytes(ctx, row, n);
     }
     done += n;
   }

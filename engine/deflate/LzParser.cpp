@@ -19,6 +19,8 @@ namespace {
 // The parser lags this far behind the input so that a match of up to 258
 // bytes can always be verified (and the 32-bit loads stay on received data).
 constexpr int kLookahead = 260;
+static_assert(kMaxParseInput + kLookahead + kWindow + kMaxMatch <= kRingSize,
+              "a whole input piece must fit the ring beside the bytes the search still reads");
 
 // Bits of one length or distance code in the current block: code word plus
 // extra bits, or a prohibitive cost when the block's code has no word for it.
@@ -75,6 +77,7 @@ void SkipTo(ParserState& ps, int strategy, int32_t end) {
     if (strategy < 3) {
       UpdateRunCounter(ps, q);
       ps.lists[q & kWindowMask].count = 0;
+      for (auto& leaps : ps.shortLeaps) leaps[q & kWindowMask] = 0;
       ps.prevListCount = 0;
     }
   }
@@ -114,9 +117,18 @@ void DeflateInit(EngineContext& ctx) {
   ParserState& ps = *ctx.parser;
   ResetCostRing(ps, 0);
   std::fill(ps.hashHead, ps.hashHead + kHashSize, kNoPosition);
-  std::fill(ps.chain, ps.chain + kWindow, kNoPosition);
+  // Window slots are written only for positions a pass received, so the
+  // slots past the longest input since the last clearing are clean still:
+  // small images (many short passes) do not pay for the whole window.
+  const int32_t received = std::min(ps.inputTotal, int32_t(kWindow));
+  ps.chainSlotsUsed = std::max(ps.chainSlotsUsed, received);
+  ps.listSlotsUsed = std::max(ps.listSlotsUsed, received);
+  std::fill(ps.chain, ps.chain + ps.chainSlotsUsed, kNoPosition);
+  ps.chainSlotsUsed = 0;
   if (ctx.job->strategy < 3) {
-    for (MatchList& list : ps.lists) list.count = 0;
+    for (int slot = 0; slot < ps.listSlotsUsed; ++slot) ps.lists[slot].count = 0;
+    for (auto& leaps : ps.shortLeaps) std::fill(leaps, leaps + ps.listSlotsUsed, uint16_t(0));
+    ps.listSlotsUsed = 0;
     ps.prevListCount = -1;
     ps.poolFill = 0;
     ps.prevListEnd = 0;

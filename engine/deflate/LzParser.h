@@ -23,6 +23,10 @@ ParserStatePtr CreateParserState();
 
 void DeflateInit(EngineContext& ctx);
 void PrepareBlock(EngineContext& ctx, int block);
+// The most bytes one call may append: the input ring must still hold every
+// byte a search can reach back to (a window and a look-ahead behind the
+// newest).
+constexpr int kMaxParseInput = 16384;
 void LzParse(EngineContext& ctx, const uint8_t* bytes, int n);
 
 }  // namespace deflate

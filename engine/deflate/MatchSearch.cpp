@@ -54,6 +54,11 @@ class PositionSearch {
 
   int Code(int distance) const { return m_tables.DistanceCode(distance); }
 
+  // The smallest distance of a code (kNoCandidate for code 30, none): codes
+  // grow with the distance, so the walks compare distances with it instead
+  // of looking up the code of every candidate.
+  static int CodeStart(int code) { return code < kDistanceCodes ? kDistanceCodeInfo[code].base : kNoCandidate; }
+
   // Steps a candidate back to the start of its run of p's byte; only valid
   // when the match so far is exactly p's run.
   int RunStart(int length, int distance) const {
@@ -67,9 +72,18 @@ class PositionSearch {
     // At 32768 the candidate's slot is p's own (its list is being rebuilt),
     // and any further distance would leave the window anyway.
     if (distance >= kWindow) return kNoCandidate;
-    const MatchList& list = m_ps.lists[(m_p - distance) & kWindowMask];
-    if (list.count <= length - kMinMatch) return kNoCandidate;
-    const int next = distance + (length == kMinMatch ? list.first : m_ps.pool[list.start + uint32_t(length - kMinMatch)]);
+    const int slot = (m_p - distance) & kWindowMask;
+    const int entry = length - kMinMatch;
+    int leap;
+    if (entry < kShortLeapLengths) {
+      leap = m_ps.shortLeaps[entry][slot];
+      if (leap == 0) return kNoCandidate;
+    } else {
+      const MatchList& list = m_ps.lists[slot];
+      if (list.count <= entry) return kNoCandidate;
+      leap = m_ps.pool[list.start + uint32_t(entry)];
+    }
+    const int next = distance + leap;
     return next > kWindow ? kNoCandidate : next;
   }
 
@@ -101,47 +115,50 @@ class PositionSearch {
     const int last = std::min(to, m_ps.relaxLimit - m_p);
     if (last < from) return;
     const int32_t base = m_costP + m_ps.distanceCodeCost[Code(distance)];
-    const Offer* dominating = nullptr;
-    int coveredFrom = from, coveredLast = from - 1;
-    // Short offers (the usual ones in photographs) are cheaper to make one
-    // by one than to compare with the record, and too short to spare a later
+    // Short offers (the usual ones in photographs) are cheaper to make in
+    // full than to compare with the record, and too short to spare a later
     // one much; they are not recorded.
     const bool longOffer = last - from >= kLongOffer;
-    if (!longOffer) {
-      int reached = 0;
-      for (int length = from; length <= last; ++length)
-        if (RelaxOne(length, base, distance)) reached = length;
-      if (reached && m_p + reached > m_ps.furthest) m_ps.furthest = m_p + reached;
-      return;
-    }
-    const int previous = (m_p - 1) & 1;
-    if (m_ps.offersAt[previous] == m_p - 1) {
-      for (int k = 0; k < m_ps.offerCount[previous]; ++k) {
-        const Offer& o = m_ps.offers[previous][k];
-        const int lo = std::max(from, o.from - 1), hi = std::min(last, o.last - 1);
-        if (o.base <= base && hi - lo > coveredLast - coveredFrom) {
-          dominating = &o;
-          coveredFrom = lo;
-          coveredLast = hi;
-          if (lo == from && hi >= last - 1) break;  // no other can cover more
-        }
-      }
-    }
-    int reached = RelaxSlots(from, coveredFrom - 1, base, distance);
-    if (dominating) {
+    int coveredFrom = from, coveredLast = from - 1;
+    const Offer* dominating = longOffer ? DominatingOffer(from, last, base, coveredFrom, coveredLast) : nullptr;
+    int reached;
+    if (!dominating) {
+      reached = RelaxSlots(from, last, base, distance);
+    } else {
+      reached = RelaxSlots(from, coveredFrom - 1, base, distance);
       const int32_t slack = base - dominating->base;
       for (int k = 0; k < m_ps.lengthRises && m_ps.lengthRise[k].rise > slack; ++k) {
         const int rising = m_ps.lengthRise[k].length;
         if (rising >= coveredFrom && rising <= coveredLast && RelaxOne(rising, base, distance))
           reached = std::max(reached, rising);
       }
+      reached = std::max(reached, RelaxSlots(coveredLast + 1, last, base, distance));
     }
-    reached = std::max(reached, RelaxSlots(std::max(from, coveredLast + 1), last, base, distance));
     if (reached && m_p + reached > m_ps.furthest) m_ps.furthest = m_p + reached;
 
     const int current = m_p & 1;
-    if (m_ps.offerCount[current] < kRecordedOffers)
+    if (longOffer && m_ps.offerCount[current] < kRecordedOffers)
       m_ps.offers[current][m_ps.offerCount[current]++] = {base, int16_t(from), int16_t(last)};
+  }
+
+  // The previous position's offer at no more than base that covers the
+  // most of our lengths from..last shifted by one (null for none), and the
+  // lengths it covers.
+  const Offer* DominatingOffer(int from, int last, int32_t base, int& coveredFrom, int& coveredLast) const {
+    const int previous = (m_p - 1) & 1;
+    if (m_ps.offersAt[previous] != m_p - 1) return nullptr;
+    const Offer* dominating = nullptr;
+    for (int k = 0; k < m_ps.offerCount[previous]; ++k) {
+      const Offer& o = m_ps.offers[previous][k];
+      const int lo = std::max(from, o.from - 1), hi = std::min(last, o.last - 1);
+      if (o.base <= base && hi - lo > coveredLast - coveredFrom) {
+        dominating = &o;
+        coveredFrom = lo;
+        coveredLast = hi;
+        if (lo == from && hi >= last - 1) break;  // no other can cover more
+      }
+    }
+    return dominating;
   }
 
   // One length of RelaxSlots; true when taken.
@@ -155,12 +172,18 @@ class PositionSearch {
   }
 
   // Offers lengths from..last at cost base plus the length code's; returns
-  // the longest length taken, 0 for none.  The loop runs over stretches where
-  // neither ring wraps and has no branch, so that the compiler compares and
-  // updates several slots at once; a slot keeps its value and path entry
-  // unless the offer is strictly cheaper.
+  // the longest length taken, 0 for none.  A slot keeps its value and path
+  // entry unless the offer is strictly cheaper.  A few lengths are offered
+  // one by one; longer stretches go through a loop over runs where neither
+  // ring wraps and that has no branch, so that the compiler compares and
+  // updates several slots at once.
   int RelaxSlots(int from, int last, int32_t base, int distance) {
     int reached = 0;
+    if (last - from < kLongOffer) {
+      for (int length = from; length <= last; ++length)
+        if (RelaxOne(length, base, distance)) reached = length;
+      return reached;
+    }
     for (int length = from; length <= last;) {
       const int32_t target = m_p + length;
       const int costIndex = target & kCostRingMask;
@@ -245,6 +268,7 @@ void PositionSearch::SearchCheaper(int distance) {
 
     const int anchor = distance;
     const int cheaperCode = nextCheaper[Code(distance)];
+    const int cheaperFrom = CodeStart(cheaperCode);
     int32_t target = 0;
     bool extended = false;
     for (;;) {  // the candidate stopped matching at this length
@@ -254,8 +278,8 @@ void PositionSearch::SearchCheaper(int distance) {
         target = m_ps.distanceCodeCost[cheaperCode];
         break;
       }
-      const int nextCode = Code(next);
-      if (nextCode >= cheaperCode) {
+      if (next >= cheaperFrom) {
+        const int nextCode = Code(next);
         int code = cheaperCode;
         while (nextCheaper[code] <= nextCode) code = nextCheaper[code];
         target = m_ps.distanceCodeCost[code];
@@ -280,15 +304,15 @@ void PositionSearch::SearchCheaper(int distance) {
     for (;;) {
       distance = RunStart(length, distance);
       if (distance > kWindow) return;
-      if (Code(distance) >= cheaperCode) {
+      if (distance >= cheaperFrom) {
         // The run step crossed code cheaperCode's range: every distance of
         // the run matches, so its smallest one is a real candidate.
-        distance = kDistanceCodeInfo[cheaperCode].base;
+        distance = cheaperFrom;
         break;
       }
       distance = ListedNext(length, distance);
       if (distance == kNoCandidate) return;
-      if (Code(distance) >= cheaperCode) break;
+      if (distance >= cheaperFrom) break;
     }
   }
 }
@@ -314,7 +338,7 @@ void SearchPosition(ParserState& ps, const CodeTables& tables, int strategy, int
   // only makes the hint miss.
   Prefetch(&ps.hashHead[HashAt(ps, p + 2)]);
   const int32_t nextHead = ps.hashHead[HashAt(ps, p + 1)];
-  if (nextHead >= 0) Prefetch(&ps.lists[nextHead & kWindowMask]);
+  if (nextHead >= 0) Prefetch(&ps.shortLeaps[0][nextHead & kWindowMask]);
 
   PositionSearch search(ps, tables, p, costP);
   const int distance = search.NearestCandidate();
@@ -332,7 +356,7 @@ void SearchPosition(ParserState& ps, const CodeTables& tables, int strategy, int
     list.start = ps.prevListEnd - uint32_t(count);
   }
   list.count = int16_t(count);
-  list.first = count > 0 ? ps.pool[list.start] : 0;
+  for (int j = 0; j < kShortLeapLengths; ++j) ps.shortLeaps[j][p & kWindowMask] = j < count ? ps.pool[list.start + uint32_t(j)] : 0;
   ps.prevListEnd = ps.poolFill;
   ps.prevListCount = count;
 

@@ -15,23 +15,17 @@ inline uint8_t RingByte(const ParserState& ps, int32_t pos) { return ps.ring[pos
 // Little-endian 32- and 64-bit words at a position: the byte of the
 // position is the lowest.  The tail after the ring makes these valid at every
 // ring index.
-inline uint32_t RingWord(const ParserState& ps, int32_t pos) {
-  uint32_t v;
-  std::memcpy(&v, ps.ring + (pos & kRingMask), 4);
+template <typename Word>
+inline Word RingLoad(const ParserState& ps, int32_t pos) {
+  Word v;
+  std::memcpy(&v, ps.ring + (pos & kRingMask), sizeof v);
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  v = __builtin_bswap32(v);
+  v = __builtin_bswap64(uint64_t(v)) >> (64 - 8 * sizeof v);
 #endif
   return v;
 }
-
-inline uint64_t RingWord64(const ParserState& ps, int32_t pos) {
-  uint64_t v;
-  std::memcpy(&v, ps.ring + (pos & kRingMask), 8);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  v = __builtin_bswap64(v);
-#endif
-  return v;
-}
+inline uint32_t RingWord(const ParserState& ps, int32_t pos) { return RingLoad<uint32_t>(ps, pos); }
+inline uint64_t RingWord64(const ParserState& ps, int32_t pos) { return RingLoad<uint64_t>(ps, pos); }
 
 // Depends only on the first three bytes, so positions that can match share
 // a chain; a multiplicative hash spreads the 2^24 strings over the heads.

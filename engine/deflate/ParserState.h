@@ -80,14 +80,18 @@ struct LengthRise {
 };
 
 // Where a window slot's match list lies in the pool; start and count side
-// by side so that a leap costs one cache miss here, not two.  Most leaps
-// ask for the entry of length 3 (short matches in photographs), so a copy of
-// it sits here too and spares them the miss in the large pool.
+// by side so that a leap costs one cache miss here, not two.
 struct MatchList {
   uint32_t start;
-  int16_t count;   // longest length reached minus 2 (at most 256); 0 for a skipped position
-  uint16_t first;  // the entry for length 3 when count > 0
+  int16_t count;  // longest length reached minus 2 (at most 256); 0 for a skipped position
 };
+
+// Most leaps ask for a short length (short matches in photographs): the
+// entries for the first few lengths of every list are kept again, one table
+// of 64 KB per length, so that a walk at one length reads one small table
+// instead of the record and the pool.  0 (never a distance) where the list
+// has no entry for that length.
+constexpr int kShortLeapLengths = 4;
 
 struct ParserState {
   uint8_t ring[kRingSize + kRingTail];
@@ -95,6 +99,7 @@ struct ParserState {
   int32_t hashHead[kHashSize];
   int32_t chain[kWindow];
   MatchList lists[kWindow];
+  uint16_t shortLeaps[kShortLeapLengths][kWindow];  // entry length - 3 of each slot's list
   uint16_t pool[kPoolSize];
   int32_t cost[kCostRingSize];
   PathStep path[kPathRingSize];
@@ -128,6 +133,11 @@ struct ParserState {
   uint32_t poolFill;
   uint32_t prevListEnd;
   int32_t prevListCount;
+
+  // Window slots of the chains and of the lists that may hold something
+  // since they were last cleared (all of them in a new state).
+  int32_t chainSlotsUsed = kWindow;
+  int32_t listSlotsUsed = kWindow;
 
   // Positions.
   int32_t inputTotal;

@@ -5,6 +5,7 @@
 
 #include <random>
 
+#include "engine/deflate/Adler32.h"
 #include "engine/deflate/DeflateBytes.h"
 #include "support/Oracles.h"
 
@@ -69,4 +70,39 @@ TEST(DeflateBytes, RefusesNothingAndStopsWhenAsked) {
   std::vector<uint8_t> back;
   ASSERT_TRUE(oracle::InflateZlib(zlib.data(), zlib.size(), back));
   EXPECT_EQ(back, input);
+}
+
+// Rows only pace the progress: the parser sees the same bytes in the same
+// order whether they come one at a time or in pieces larger than its input
+// limit, so every row length gives the same stream.
+TEST(DeflateBytes, RowLengthNeverChangesTheStream) {
+  const auto input = Sample(90000, 6, 7);
+  for (const int strategy : {0, 1, 2, 3}) {
+    std::vector<uint8_t> reference;
+    for (const int rowLength : {1, 7, 4097, 16384, 16385, 90000}) {
+      EngineContext ctx;
+      EncodeJob job{};
+      job.strategy = strategy;
+      job.splitthreshold = 64.0;
+      std::vector<uint8_t> zlib;
+      ASSERT_NE(DeflateBytesInContext(ctx, &job, input.data(), input.size(), rowLength, zlib), kEncodeFailed);
+      if (reference.empty()) reference = zlib;
+      EXPECT_EQ(zlib, reference) << "s" << strategy << " rows of " << rowLength;
+    }
+  }
+}
+
+TEST(Adler32, ManyBytesAtOnceAgreeWithZlib) {
+  std::mt19937 rng(5);
+  std::vector<uint8_t> noise(70000), full(70000, 0xFF);
+  for (uint8_t& b : noise) b = uint8_t(rng());
+  // Lengths around the reduction interval, from fresh and from running sums.
+  for (const std::vector<uint8_t>* bytes : {&noise, &full}) {
+    for (const size_t n : {size_t(0), size_t(1), size_t(5551), size_t(5552), size_t(5553), size_t(11104), size_t(70000)}) {
+      for (const uint32_t start : {1u, 0xFFF0FFF0u, 0x12345678u % 65521u}) {
+        const uint32_t expected = oracle::Adler32(start, bytes->data(), n);
+        EXPECT_EQ(deflate::AdlerBytes(start, bytes->data(), n), expected) << n << " from " << start;
+      }
+    }
+  }
 }

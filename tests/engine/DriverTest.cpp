@@ -330,8 +330,8 @@ TEST(Driver, JobsOutsideTheContractAreTamedOrRefused) {
 int Quiet(const char*, ...) { return 0; }
 int NeverStop(int) { return 0; }
 
-Bytes EncodeQuietly(Image& img, EngineContext* ctx) {
-  EncodeJob job = MakeJob(img);  // the recorder is not shared between threads
+Bytes EncodeQuietly(Image& img, EngineContext* ctx, const Options& options = {}) {
+  EncodeJob job = MakeJob(img, options);  // the recorder is not shared between threads
   job.print = Quiet, job.poll = nullptr;
   const int n = ctx ? OptimizePngInContext(*ctx, &job) : OptimizePng(&job);
   Bytes png;
@@ -352,6 +352,28 @@ TEST(Driver, IndependentContextsRunSideBySideAndTheEntryOneAtATime) {
     threads.emplace_back([&, i] { got[size_t(i)] = EncodeQuietly(i == 1 ? b : a, i == 0 ? &ctxA : i == 1 ? &ctxB : nullptr); });
   for (auto& t : threads) t.join();
   EXPECT_EQ(got, (std::vector<Bytes>{expectA, expectB, expectA, expectA, expectA}));
+}
+
+// A context keeps its compressor tables from run to run and clears only what
+// earlier runs could have touched: after large and small runs under every
+// parsing strategy, each run still gives the bytes of a fresh context.
+TEST(Driver, AReusedContextEncodesAsAFreshOne) {
+  Image large = MakeImage(300, 160, [](int x, int y) { return 0xFF000000u | Noise(x / 3, y / 2) % 7 * 0x203040u; });
+  Image small = MakeImage(12, 9, [](int x, int y) { return 0xFF000000u | Noise(x, y / 3) % 5 * 0x102030u; });
+  Image medium = MakeImage(90, 70, [](int x, int y) { return 0xFF000000u | Noise(x / 2, y) % 9 * 0x0A1B2Cu; });
+  const struct { Image* image; int strategy; double split; } runs[] = {
+      {&large, 0, 256.0}, {&small, 3, 0.0}, {&small, 0, 256.0}, {&large, 3, 0.0},
+      {&medium, 1, 0.0},  {&small, 2, 0.0}, {&medium, 0, 256.0}, {&large, 1, 256.0},
+  };
+  EngineContext reused;
+  for (const auto& run : runs) {
+    const Options options{.strategy = run.strategy, .splitthreshold = run.split};
+    EngineContext fresh;
+    const Bytes expected = EncodeQuietly(*run.image, &fresh, options);
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(EncodeQuietly(*run.image, &reused, options), expected)
+        << run.image->width << "x" << run.image->height << " s" << run.strategy;
+  }
 }
 
 // The split pre-pass buffer is sized for the longest stream any colour type

@@ -143,6 +143,24 @@ TEST(RoundTrip, GivenAndKeptPalettes) {
                 Rec().Last() == "\rImage has colors not in the given palette; try /c2 or /c6 instead") << Rec().Last();
 }
 
+// Under filter None at depth 8 the passes move frequent entries to the
+// front of the palette: the rows then filter to other bytes, and a pass must
+// never reuse the bytes an earlier palette order gave.
+TEST(RoundTrip, PalettesReorderedBetweenPassesGiveTheirOwnRows) {
+  const Image image = MakeImage(64, 64, [](int x, int y) {
+    if (y == 0) return Rgb(x % 40 * 6, 100, 200 - x % 40 * 4);  // first appearance: 0..39 in order
+    const uint32_t n = Noise(uint32_t(x), uint32_t(y)) % 100;
+    return n < 70 ? Rgb(39 * 6, 100, 200 - 39 * 4) : Rgb(int(n % 40) * 6, 100, 200 - int(n % 40) * 4);
+  });
+  for (const double split : {256.0, 0.0}) {
+    const RunResult r = Encode(image, {.filter = 0, .splitthreshold = split});
+    ExpectRoundTrip(image, r, split > 0 ? "split" : "one block");
+    ASSERT_EQ(r.job.outcolortype, 3);
+    ASSERT_FALSE(r.outpal.empty());
+    EXPECT_EQ(r.outpal[0] & 0xFFFFFF, Rgb(39 * 6, 100, 200 - 39 * 4) & 0xFFFFFF) << "the frequent entry moved first";
+  }
+}
+
 struct Source { std::string name; Image image; };
 
 // PngSuite (without the deliberately broken files) and the samples.

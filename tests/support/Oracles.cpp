@@ -97,6 +97,10 @@ bool DecodePng16(const std::vector<uint8_t>& png, std::vector<uint16_t>& rgba, i
   return true;
 }
 
+uint32_t Adler32(uint32_t adler, const uint8_t* data, size_t size) {
+  return uint32_t(adler32_z(adler, data, size));
+}
+
 bool InflateZlib(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
   z_stream zs{};
   if (inflateInit(&zs) != Z_OK) return false;

@@ -27,6 +27,9 @@ bool DecodePng(const std::vector<uint8_t>& png, Image& out, std::string* error =
 // expanded, grey to RGB, alpha added, 8-bit samples scaled by 257).
 bool DecodePng16(const std::vector<uint8_t>& png, std::vector<uint16_t>& rgba, int& width, int& height);
 
+// zlib's Adler-32 of size bytes, continuing from adler.
+uint32_t Adler32(uint32_t adler, const uint8_t* data, size_t size);
+
 // Inflates a zlib stream with zlib.  False on any error or trailing garbage.
 bool InflateZlib(const uint8_t* data, size_t size, std::vector<uint8_t>& out);
 
