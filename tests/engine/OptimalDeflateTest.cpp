@@ -8,6 +8,8 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "decode/Inflater.h"
 #include "engine/deflate/BinaryTreeMatchFinder.h"
@@ -115,12 +117,19 @@ std::vector<Input> Inputs() {
 }
 
 TEST(OptimalDeflate, EveryStreamInflatesToItsInputAtEveryLevel) {
+  // The levels, and the finder's farther distance codes, which no level
+  // uses by default but bench/brumlex can switch on.
+  std::vector<std::pair<std::string, deflate::OptimalSettings>> settings;
+  for (int level : {deflate::kOptimalLevelMin, 3, deflate::kOptimalLevelMax}) {
+    settings.emplace_back("level " + std::to_string(level), deflate::OptimalLevelSettings(level));
+  }
+  settings.emplace_back("level 3, every distance code", deflate::OptimalLevelSettings(3));
+  settings.back().second.matchFinder.everyDistanceCode = true;
   for (const Input& in : Inputs()) {
-    for (int level : {deflate::kOptimalLevelMin, 3, deflate::kOptimalLevelMax}) {
-      SCOPED_TRACE(std::string(in.name) + " level " + std::to_string(level));
+    for (const auto& [label, setting] : settings) {
+      SCOPED_TRACE(std::string(in.name) + " " + label);
       Bytes zlib;
-      const size_t length = deflate::OptimalDeflate(in.bytes.data(), in.bytes.size(),
-                                                    deflate::OptimalLevelSettings(level), zlib);
+      const size_t length = deflate::OptimalDeflate(in.bytes.data(), in.bytes.size(), setting, zlib);
       ASSERT_EQ(length, zlib.size());
       Bytes byZlib, byTrace, byOurs;
       std::vector<oracle::TracedBlock> blocks;
