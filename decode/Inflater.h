@@ -36,6 +36,24 @@ class InflateInput {
   ~InflateInput() = default;
 };
 
+// One buffer the caller holds, handed out as a single span.
+class WholeBufferInput final : public InflateInput {
+ public:
+  WholeBufferInput(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+  bool Next(const uint8_t*& data, size_t& size) override {
+    if (m_done || m_size == 0) return false;
+    m_done = true;
+    data = m_data;
+    size = m_size;
+    return true;
+  }
+
+ private:
+  const uint8_t* m_data;
+  size_t m_size;
+  bool m_done = false;
+};
+
 class Inflater {
  public:
   static constexpr unsigned kWindowSize = 32768;

@@ -9,26 +9,6 @@
 #include "decode/Inflater.h"
 #include "engine/deflate/OptimalDeflate.h"
 
-namespace {
-
-class Whole final : public InflateInput {
- public:
-  explicit Whole(const std::vector<uint8_t>& data) : m_data(data) {}
-  bool Next(const uint8_t*& data, size_t& size) override {
-    if (m_done || m_data.empty()) return false;
-    m_done = true;
-    data = m_data.data();
-    size = m_data.size();
-    return true;
-  }
-
- private:
-  const std::vector<uint8_t>& m_data;
-  bool m_done = false;
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1 || size > (1u << 16)) return 0;
   // Levels 1 and 2; the top level (restarts, the header searched on every
@@ -38,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> zlib;
   deflate::OptimalDeflate(data + 1, size - 1, deflate::OptimalLevelSettings(level), zlib);
 
-  Whole input(zlib);
+  WholeBufferInput input(zlib.data(), zlib.size());
   auto inflater = std::make_unique<Inflater>();
   inflater->Start(&input, true);
   std::vector<uint8_t> out(size);

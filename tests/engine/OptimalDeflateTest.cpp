@@ -23,24 +23,8 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-class Span final : public InflateInput {
- public:
-  explicit Span(const Bytes& data) : m_data(data) {}
-  bool Next(const uint8_t*& data, size_t& size) override {
-    if (m_done || m_data.empty()) return false;
-    m_done = true;
-    data = m_data.data();
-    size = m_data.size();
-    return true;
-  }
-
- private:
-  const Bytes& m_data;
-  bool m_done = false;
-};
-
 bool InflateOurs(const Bytes& zlib, Bytes& out) {
-  Span input(zlib);
+  WholeBufferInput input(zlib.data(), zlib.size());
   auto inflater = std::make_unique<Inflater>();
   inflater->Start(&input, true);
   uint8_t buffer[4096];
