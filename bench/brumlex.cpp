@@ -7,6 +7,7 @@
 //   --iterations N  --patience N  --restarts N  --refine N  --blocks N
 //   --depth N  --nice N  --plain-header  --entropy|--code-lengths
 //   --nearest-only|--every-code  --greedy-start|--fixed-start
+//   --both-prices|--one-price
 // One line on stderr: input bytes, output bytes, blocks, working memory.
 #include <cstdio>
 #include <cstdlib>
@@ -24,7 +25,7 @@ int Usage() {
   std::fprintf(stderr,
                "usage: brumlex IN OUT [--level 1..5] [--iterations N] [--patience N] [--restarts N]\n"
                "       [--refine N] [--blocks N] [--depth N] [--nice N] [--plain-header] [--entropy|--code-lengths]\n"
-               "       [--nearest-only|--every-code] [--greedy-start|--fixed-start]\n");
+               "       [--nearest-only|--every-code] [--greedy-start|--fixed-start] [--both-prices|--one-price]\n");
   return 2;
 }
 
@@ -57,6 +58,10 @@ int main(int argc, char** argv) {
     }
     if (opt == "--greedy-start" || opt == "--fixed-start") {
       s.greedyStart = opt == "--greedy-start";
+      continue;
+    }
+    if (opt == "--both-prices" || opt == "--one-price") {
+      s.bothPrices = opt == "--both-prices";
       continue;
     }
     if (opt == "--nearest-only" || opt == "--every-code") {

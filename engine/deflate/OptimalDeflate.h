@@ -41,6 +41,7 @@ struct OptimalSettings {
   bool searchHeader = true; // the cheapest header coding, not just the engine's walk
   bool entropyPrices = false;  // price by -log2 frequency instead of code lengths
   bool greedyStart = false;    // also iterate from a greedy parse's counts
+  bool bothPrices = false;     // also iterate under the other prices
 };
 
 constexpr int kOptimalLevelMin = 1;
