@@ -16,15 +16,15 @@ namespace {
 // The levels, fastest first.
 constexpr OptimalSettings kLevels[] = {
     // finder {depth, nice, every distance code}, iterations, patience, restarts, refine rounds,
-    // blocks, header search, entropy prices, greedy start, both prices
+    // blocks, header search, entropy prices, greedy start, both prices, rare symbols dropped
     // The finder's farther distance codes are off at every level: over the
     // dumped rows of the samples and PngSuite they cost bytes at levels 2-5
     // (748,912 against 748,451 at level 3) and a third of the time.
-    {{32, 128, false}, 1, 1, 0, 0, 1024, true, false, false, false},
-    {{64, 258, false}, 3, 1, 0, 0, 1024, true, true, true, false},
-    {{128, 258, false}, 5, 1, 1, 0, 1024, true, true, true, false},
-    {{256, 258, false}, 8, 2, 1, 1, 1024, true, true, true, false},
-    {{512, 258, false}, 15, 3, 2, 1, 1024, true, true, true, true},
+    {{32, 128, false}, 1, 1, 0, 0, 1024, true, false, false, false, 0},
+    {{64, 258, false}, 3, 1, 0, 0, 1024, true, true, true, false, 0},
+    {{128, 258, false}, 5, 1, 1, 0, 1024, true, true, true, false, 0},
+    {{256, 258, false}, 8, 2, 1, 1, 1024, true, true, true, false, 0},
+    {{512, 258, false}, 15, 3, 2, 1, 1024, true, true, true, true, 2},
 };
 
 // Inputs below this size get the searched header for every parse.
@@ -181,6 +181,9 @@ class Compressor {
       best.code = m_searched.Of(best.counts);
       best.bits = DynamicBlockBits(best.counts, best.code);
     }
+    // Worth its parses where headers weigh most: in small inputs.
+    if (m_settings.dropRareSymbols > 0 && m_size < kSmallInput)
+      DropRareSymbols(begin, end, best, m_settings.dropRareSymbols);
 
     BlockPlan plan;
     plan.begin = begin;
@@ -200,6 +203,33 @@ class Compressor {
       plan.code = best.code;
     }
     return plan;
+  }
+
+  // A symbol used once or twice costs its code word each time and, in the
+  // header, its own code length and a longer code for the others; the
+  // iteration cannot see the header's share.  So each rare symbol is
+  // forbidden in turn (priced out of reach) and the block parsed again
+  // under its code's prices; the parse stays when the block shrinks.
+  void DropRareSymbols(size_t begin, size_t end, Candidate& best, int maxCount) {
+    constexpr float kForbidden = 1e6f;
+    const CodeTables& tables = SharedCodeTables();
+    std::vector<int> rare;
+    for (int i = 0; i < kLitLenCodes + kDistanceCodes; ++i) {
+      const int32_t c = i < kLitLenCodes ? best.counts.literal[i] : best.counts.distance[i - kLitLenCodes];
+      if (i != kEndOfBlock && c > 0 && c <= maxCount) rare.push_back(i);
+    }
+    Candidate trial;
+    for (int symbol : rare) {
+      CostModel costs = CostsOfLengths(best.code.literal, best.code.distance);
+      if (symbol < 256) costs.literal[symbol] = kForbidden;
+      else if (symbol < kLitLenCodes)
+        for (int len = kMinMatch; len <= kMaxMatch; ++len) {
+          if (257 + tables.LengthCode(len) == symbol) costs.length[len] = kForbidden;
+        }
+      else costs.distance[symbol - kLitLenCodes] = kForbidden;
+      ParseInto(begin, end, costs, trial);
+      if (trial.bits < best.bits) std::swap(best, trial);
+    }
   }
 
   // Restarts cost a block's parses again, which is little for a small

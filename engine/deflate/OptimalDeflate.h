@@ -42,6 +42,7 @@ struct OptimalSettings {
   bool entropyPrices = false;  // price by -log2 frequency instead of code lengths
   bool greedyStart = false;    // also iterate from a greedy parse's counts
   bool bothPrices = false;     // also iterate under the other prices
+  int dropRareSymbols = 0;     // try parses without each symbol used at most this often
 };
 
 constexpr int kOptimalLevelMin = 1;
