@@ -216,13 +216,15 @@ class PositionSearch {
   // For "Xtreme!": lengths reached for the first time get this distance as
   // their list entry; every length keeps the cheapest distance cost seen.
   void RecordRange(int from, int to, int distance) {
-    const int32_t cost = m_ps.distanceCodeCost[Code(distance)];
+    const int16_t cost = int16_t(m_ps.distanceCodeCost[Code(distance)]);
     const int firstNew = std::max(from, kMinMatch + int(m_ps.poolFill - m_listStart));
-    for (int length = from; length < firstNew && length <= to; ++length)
-      m_ps.cheapestAtLength[length] = std::min(m_ps.cheapestAtLength[length], cost);
+    // Both loops run over whole ranges so that the compiler makes them wide.
+    int16_t* cheapest = m_ps.cheapestAtLength;
+    for (int length = from, last = std::min(firstNew - 1, to); length <= last; ++length)
+      cheapest[length] = std::min(cheapest[length], cost);
     if (firstNew <= to) {
       AppendRange(firstNew, to, distance);
-      std::fill(m_ps.cheapestAtLength + firstNew, m_ps.cheapestAtLength + to + 1, cost);
+      std::fill(cheapest + firstNew, cheapest + to + 1, cost);
     }
     RelaxRange(from, to, distance);
   }

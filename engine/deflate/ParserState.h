@@ -109,7 +109,9 @@ struct ParserState {
   int32_t lengthCost[kMaxMatch + 1];      // by match length 3..258
   int32_t distanceCodeCost[kDistanceCodes];
   uint8_t nextCheaper[kDistanceCodes];    // strategy 0: next code with a lower cost, 30 = none
-  int32_t cheapestAtLength[kMaxMatch + 1];  // strategy 0: per length, at the current position
+  // Strategy 0: per length, at the current position.  Distance costs are at
+  // most kNoCodeCost, so 16 bits hold them and the fills move half the bytes.
+  int16_t cheapestAtLength[kMaxMatch + 1];
 
   // Lengths 3..257 after which the length cost rises (rebuilt by
   // PrepareBlock), the steepest rise first: where an offer one length longer
