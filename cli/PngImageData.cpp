@@ -256,7 +256,7 @@ bool ReduceSixteenBit(const ImageLayout& layout, const std::vector<uint8_t>& fil
 }
 
 bool UnfilteredImageRows(const ImageLayout& layout, const std::vector<uint8_t>& filtered, std::vector<uint8_t>& raw) {
-  if (layout.bitDepth < 8 || filtered.size() != layout.StreamSize()) return false;
+  if (layout.bitDepth < 8 || layout.StreamSize() == 0 || filtered.size() != layout.StreamSize()) return false;
   const size_t bpp = size_t(layout.BitsPerPixel() / 8);
   const size_t stride = size_t(layout.width) * bpp;
   raw.assign(stride * layout.height, 0);
