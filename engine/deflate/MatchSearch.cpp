@@ -240,6 +240,8 @@ class PositionSearch {
     return reached;
   }
 
+  int Cheapest(int length) const { return length < m_headCostEnd ? m_headCost : m_ps.cheapestAtLength[length]; }
+
   // Nearest-distance lists get one entry per new length: the head while
   // the distance is the first one, the pool after that.
   void AppendRange(int from, int to, int distance) {
@@ -258,9 +260,20 @@ class PositionSearch {
   // their list entry; every length keeps the cheapest distance cost seen.
   void RecordRange(int from, int to, int distance) {
     const int16_t cost = int16_t(m_ps.distanceCodeCost[Code(distance)]);
+    if (m_count == 0) {  // the head: its cost stays implicit until a lowering reaches into it
+      m_headCost = cost;
+      m_headCostEnd = to + 1;
+      AppendRange(from, to, distance);
+      RelaxRange(from, to, distance);
+      return;
+    }
     const int firstNew = std::max(from, kMinMatch + m_count);
     // Both loops run over whole ranges so that the compiler makes them wide.
     int16_t* cheapest = m_ps.cheapestAtLength;
+    if (from < m_headCostEnd) {
+      std::fill(cheapest + kMinMatch, cheapest + m_headCostEnd, m_headCost);
+      m_headCostEnd = kMinMatch;
+    }
     for (int length = from, last = std::min(firstNew - 1, to); length <= last; ++length)
       cheapest[length] = std::min(cheapest[length], cost);
     if (firstNew <= to) {
@@ -279,6 +292,10 @@ class PositionSearch {
   int m_count = 0;             // entries of p's list so far
   int m_headLength = 0;        // of them in the head
   int m_headDistance = 0;
+  // Strategy 0: lengths below m_headCostEnd have the cheapest cost
+  // m_headCost; cheapestAtLength holds the lengths from there on.
+  int16_t m_headCost = 0;
+  int m_headCostEnd = kMinMatch;
 };
 
 void PositionSearch::SearchNearest(int distance) {
@@ -344,8 +361,8 @@ void PositionSearch::SearchCheaper(int distance) {
 
     // Back off to the shortest length whose best distance cost the cheaper
     // code can still beat, then revisit that length from the anchor on.
-    while (length > 5 && m_ps.cheapestAtLength[length - 3] > target) length -= 3;
-    while (length > kMinMatch && m_ps.cheapestAtLength[length - 1] > target) length -= 1;
+    while (length > 5 && Cheapest(length - 3) > target) length -= 3;
+    while (length > kMinMatch && Cheapest(length - 1) > target) length -= 1;
     distance = anchor;
     for (;;) {
       distance = RunStart(length, distance);
