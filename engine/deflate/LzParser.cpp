@@ -131,7 +131,7 @@ void DeflateInit(EngineContext& ctx) {
     ps.listSlotsUsed = 0;
     ps.prevTailCount = -1;
     ps.poolFill = 0;
-    ps.prevListEnd = 0;
+    ps.prevTailStart = 0;
     ps.lastByte = 0;
     ps.runEnd = 0;
     ps.runCounter = -1;

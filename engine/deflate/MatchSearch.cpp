@@ -47,30 +47,48 @@ class PositionSearch {
   void SearchNearest(int distance);
   void SearchCheaper(int distance);
 
-  // Writes p's list record.  Successive positions often find the same
-  // candidates (the pool entries are then the tail of the previous
-  // position's); they share the pool entries instead of copying.
+  // Writes p's list record and puts its tail in place.  The search wrote the
+  // tail downwards from the top of the room above the fill, so it lies there
+  // as it would in place; successive positions often find the same
+  // candidates, so it is first matched against the previous tail:
+  //  - the end of the previous tail: p points into it, nothing is kept;
+  //  - the previous tail after a few new entries, where the previous tail
+  //    ends just below the fill: only the new entries are kept, above it;
+  //  - otherwise the whole tail is kept at the fill.
   void CloseList(MatchList& list) {
-    const int tailCount = m_count - m_headLength;
-    const uint16_t* tail = m_ps.pool + m_listStart;
-    const uint32_t prevEnd = m_ps.prevListEnd;
-    if (tailCount <= m_ps.prevTailCount && std::equal(tail, tail + tailCount, m_ps.pool + prevEnd - uint32_t(tailCount))) {
-      m_ps.poolFill = prevEnd;
-      list.start = prevEnd - uint32_t(tailCount);
+    const int count = m_count - m_headLength;
+    const int prevCount = m_ps.prevTailCount;
+    const uint32_t prevStart = m_ps.prevTailStart;
+    const uint16_t* written = ScratchTop() - (count - 1);  // lowest entry first
+    // The previous tail from its last entry up; at most its count entries.
+    const uint16_t* previous = prevCount > 0 ? m_ps.pool + (prevStart + 1 - uint32_t(prevCount)) : nullptr;
+    if (count == 0 && prevCount >= 0) {
+      list.start = prevStart;
+    } else if (count <= prevCount && std::equal(written, written + count, previous)) {
+      list.start = prevStart - uint32_t(prevCount - count);
     } else {
-      m_ps.poolFill = m_listStart + uint32_t(tailCount);
-      list.start = m_listStart;
+      const int added = count > prevCount && prevCount > 0 && prevStart + 1 == m_listStart &&
+                                std::equal(written, written + prevCount, previous)
+                            ? count - prevCount
+                            : count;
+      std::copy(written + (count - added), written + count, m_ps.pool + m_listStart);
+      list.start = m_listStart + uint32_t(added) - 1;
+      m_ps.poolFill = m_listStart + uint32_t(added);
     }
     list.headDistance = uint16_t(m_headDistance);
     list.headLast = uint8_t(m_headLength > 0 ? m_headLength - 1 : 0);
-    list.tailCount = uint8_t(tailCount);
-    m_ps.prevListEnd = m_ps.poolFill;
-    m_ps.prevTailCount = tailCount;
+    list.tailCount = uint8_t(count);
+    m_ps.prevTailStart = list.start;
+    m_ps.prevTailCount = count;
   }
+
+  // The room above the fill holds one whole tail (the pool keeps it past
+  // the wrap point too).
+  uint16_t* ScratchTop() const { return m_ps.pool + m_listStart + (kMaxListEntries - 1); }
 
   // Entry j of p's closed list (j below its count).
   int Entry(const MatchList& list, int j) const {
-    return j < m_headLength ? m_headDistance : m_ps.pool[list.start + uint32_t(j - m_headLength)];
+    return j < m_headLength ? m_headDistance : m_ps.pool[list.start - uint32_t(j - m_headLength)];
   }
 
   int Count() const { return m_count; }
@@ -114,7 +132,7 @@ class PositionSearch {
         if (leap == 0) return kNoCandidate;
       } else {
         if (tailEntry >= list.tailCount) return kNoCandidate;
-        leap = m_ps.pool[list.start + uint32_t(tailEntry)];
+        leap = m_ps.pool[list.start - uint32_t(tailEntry)];
       }
     }
     const int next = distance + leap;
@@ -250,7 +268,8 @@ class PositionSearch {
       m_headDistance = distance;
       m_headLength += n;
     } else {
-      uint16_t* out = m_ps.pool + m_listStart + uint32_t(m_count - m_headLength);
+      // The tail goes downwards from the top of the room above the fill.
+      uint16_t* out = ScratchTop() - (m_count - m_headLength) - (n - 1);
       std::fill(out, out + n, uint16_t(distance));
     }
     m_count += n;
