@@ -44,6 +44,26 @@ class PositionSearch {
     return 0;
   }
 
+  // The nearest candidate farther than `beyond` that shares p's first four
+  // bytes, as a distance; kNoCandidate for none in the window.
+  int FourByteMatchBeyond(int beyond) const {
+    const uint32_t head = RingWord(m_ps, m_p);
+    const int32_t oldest = std::max(m_p - kWindow, 0);
+    for (int32_t candidate = m_ps.fourByteHead[FourByteHashAt(m_ps, m_p)]; candidate >= oldest;
+         candidate = m_ps.fourByteChain[candidate & kWindowMask]) {
+      if (m_p - candidate > beyond && RingWord(m_ps, candidate) == head) return m_p - candidate;
+    }
+    return kNoCandidate;
+  }
+
+  // Whether the walk at three bytes visits every three-byte candidate in
+  // the window in order of distance: its leaps read entry 0 of each list,
+  // the nearest candidate of that position, unless the position was skipped
+  // or the walk steps over a run.
+  bool ThreeByteWalkVisitsAll() const {
+    return m_runLength != kMinMatch && m_ps.lastSkipped < std::max(m_p - kWindow, 0);
+  }
+
   void SearchNearest(int distance);
   void SearchCheaper(int distance);
 
@@ -351,6 +371,19 @@ void PositionSearch::SearchCheaper(int distance) {
     const int anchor = distance;
     const int cheaperCode = nextCheaper[Code(distance)];
     const int cheaperFrom = CodeStart(cheaperCode);
+    if (length == kMinMatch) {
+      // The walk below ends at the first candidate that shares one byte more
+      // (or has a cheaper code): at three bytes that is the nearest one
+      // sharing four, when it comes before any cheaper code and the walk
+      // would pass every candidate on its way.
+      const int found = FourByteMatchBeyond(anchor);
+      if (found == kNoCandidate && cheaperCode == kDistanceCodes) return;
+      if (found < cheaperFrom && ThreeByteWalkVisitsAll()) {
+        distance = found;
+        ++length;
+        continue;
+      }
+    }
     int32_t target = 0;
     bool extended = false;
     for (;;) {  // the candidate stopped matching at this length

@@ -114,6 +114,13 @@ struct ParserState {
   uint8_t ring[kRingSize + kRingTail];
   uint16_t runCount[kRingSize];  // identical bytes just before each position
   int32_t hashHead[kHashSize];
+  // Chains of positions whose first four bytes hash alike, like the chains
+  // above.  A walk at three bytes looks for the nearest candidate sharing
+  // a fourth byte through the three-byte candidates one by one; this finds
+  // it directly (and, when the head lies outside the window, shows that
+  // there is none).
+  int32_t fourByteHead[kHashSize];
+  int32_t fourByteChain[kWindow];
   int32_t chain[kWindow];
   MatchList lists[kWindow];
   uint16_t shortLeaps[kShortLeapLengths][kWindow];  // entry length - 3 of each slot's list
@@ -142,6 +149,10 @@ struct ParserState {
   Offer offers[2][kRecordedOffers];
   int offerCount[2];
   int32_t offersAt[2];
+
+  // The latest position skipped without a search (its list is empty, so a
+  // walk through it ends there).
+  int32_t lastSkipped;
 
   // Run tracking.
   uint8_t lastByte;
