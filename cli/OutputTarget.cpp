@@ -82,6 +82,12 @@ TargetCheck ChooseOutputTarget(const InputFile& input, bool inputIsPng, const Cl
     target.shownName = fs::path(input.name).replace_extension(".png").string();
   }
   target.replacesInput = !input.standardInput && SameFile(target.path, input.path);
+  // Another format under a .png name: its PNG would take the input's place,
+  // and the original (a JPEG's own bytes, say) would be gone for good.
+  if (target.replacesInput && !inputIsPng) {
+    reason = "not a PNG file; converting it here would replace it (--out FILE or --dir DIR writes the PNG elsewhere)";
+    return TargetCheck::Fail;
+  }
   if (options.pretend) return TargetCheck::Ok;
   if (target.replacesInput) {
     // Read-only by its mode, as the user set it (root could write it anyway).

@@ -22,9 +22,10 @@ void OnInterrupt(int) {
   gStop.cancel = true;
 }
 
-// A termination request cancels at once; the originals stay as they were.
-void OnTerminate(int) {
-  gStop.signal = SIGTERM;
+// A termination request, or the terminal going away, cancels at once; the
+// originals stay as they were and no temporary file is left behind.
+void OnTerminate(int signal) {
+  gStop.signal = signal;
   gStop.finishAfterPass = true;
   gStop.cancel = true;
 }
@@ -34,5 +35,6 @@ void OnTerminate(int) {
 int main(int argc, char** argv) {
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnTerminate);
+  std::signal(SIGHUP, OnTerminate);
   return RunCommand(argc, argv, gStop);
 }

@@ -48,6 +48,7 @@ TEST(CliSafety, InterruptsFinishOrCancelAndSkipTheRest) {
       {SIGINT, 1, 130, true, "a.png: "},
       {SIGINT, 2, 130, false, "a.png: cancelled; original kept"},
       {SIGTERM, 1, 143, false, "a.png: cancelled; original kept"},
+      {SIGHUP, 1, 129, false, "a.png: cancelled; original kept"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.signal) + " x" + std::to_string(c.count));
