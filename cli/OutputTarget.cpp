@@ -88,7 +88,6 @@ TargetCheck ChooseOutputTarget(const InputFile& input, bool inputIsPng, const Cl
     reason = "not a PNG file; converting it here would replace it (--out FILE or --dir DIR writes the PNG elsewhere)";
     return TargetCheck::Fail;
   }
-  if (options.pretend) return TargetCheck::Ok;
   if (target.replacesInput) {
     // Read-only by its mode, as the user set it (root could write it anyway).
     const auto perms = fs::status(target.path, ec).permissions();
@@ -101,5 +100,7 @@ TargetCheck ChooseOutputTarget(const InputFile& input, bool inputIsPng, const Cl
     reason = target.path.string() + " exists (use -y to overwrite)";
     return TargetCheck::Fail;
   }
+  // A dry run answers as the real run would, but leaves no probe file.
+  if (options.pretend) return TargetCheck::Ok;
   return CheckFolder(target.path, reason);
 }

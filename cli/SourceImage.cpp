@@ -45,6 +45,12 @@ uint32_t WideOrTrueColorBackground(const PngFileScan& scan, const uint8_t* file,
   return extracted;
 }
 
+// Sets a chunk's stored CRC to what its type and data give.
+void RewriteCrc(SourceImage& image, const ScannedChunk& chunk) {
+  uint8_t* record = image.bytes.data() + chunk.offset;
+  chunks::WriteBe32(record + 8 + chunk.length, chunks::ChunkCrc(record + 4, size_t(chunk.length) + 4));
+}
+
 // Damage the user must accept with --fix: wrong CRCs (the bytes may have
 // changed on the way) and data after IEND (lost in the output).
 bool CheckIntegrity(SourceImage& image, bool fix, std::string& error) {
@@ -67,8 +73,7 @@ bool CheckIntegrity(SourceImage& image, bool fix, std::string& error) {
   }
   for (const ScannedChunk& chunk : scan.chunks) {
     if (chunk.crcOk) continue;
-    uint8_t* record = image.bytes.data() + chunk.offset;
-    chunks::WriteBe32(record + 8 + chunk.length, chunks::ChunkCrc(record + 4, size_t(chunk.length) + 4));
+    RewriteCrc(image, chunk);
     image.notes.push_back("fixed the CRC of " + chunk.type);
   }
   if (scan.trailingBytes > 0) image.notes.push_back("dropped " + std::to_string(scan.trailingBytes) + " bytes after IEND");
@@ -113,11 +118,7 @@ bool CheckStreamChecksums(SourceImage& image, bool fix, std::string& error) {
       return false;
     }
     for (int b = 0; b < 4; ++b) *stored[b] = uint8_t(adler >> (24 - 8 * b));
-    for (size_t i : touched) {
-      const ScannedChunk& chunk = image.scan.chunks[i];
-      uint8_t* record = image.bytes.data() + chunk.offset;
-      chunks::WriteBe32(record + 8 + chunk.length, chunks::ChunkCrc(record + 4, size_t(chunk.length) + 4));
-    }
+    for (size_t i : touched) RewriteCrc(image, image.scan.chunks[i]);
     image.repaired = true;
     image.notes.push_back("fixed the Adler-32 of " + where);
   }

@@ -137,6 +137,7 @@ TEST(CliSafety, TargetsAreCheckedBeforeAnyWork) {
       {"--out folder basn2c08.png", "--out names a folder"},
       {"--dir nowhere basn2c08.png", "--dir nowhere is not a folder"},
       {"--dir /proc basn2c08.png", "cannot write in folder /proc"},
+      {"-P --out taken.png basn2c08.png", "taken.png exists (use -y to overwrite)"},
   };
   for (const Case& c : cases) {
     const CommandResult r = RunVelkor(std::string("-v ") + c.args, dir.path());
@@ -161,10 +162,13 @@ TEST(CliSafety, FilesAreDoneOnceLinksKeptReadOnlySkipped) {
   const fs::path locked = CopySuiteFile("basn0g08.png", dir.path());
   const auto lockedBytes = oracle::ReadFile(locked);
   fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  const CommandResult skipped = RunVelkor("basn0g08.png", dir.path());
-  EXPECT_EQ(skipped.status, 0);
-  EXPECT_NE(skipped.out.find("basn0g08.png: skipped (read-only; --force rewrites it)"), std::string::npos)
-      << skipped.out;
+  // A dry run answers as the real run would.
+  for (const char* args : {"basn0g08.png", "-P basn0g08.png"}) {
+    const CommandResult skipped = RunVelkor(args, dir.path());
+    EXPECT_EQ(skipped.status, 0);
+    EXPECT_NE(skipped.out.find("basn0g08.png: skipped (read-only; --force rewrites it)"), std::string::npos)
+        << args << ": " << skipped.out;
+  }
   EXPECT_EQ(oracle::ReadFile(locked), lockedBytes);
   EXPECT_EQ(RunVelkor("--force basn0g08.png", dir.path()).status, 0);
   EXPECT_NE(oracle::ReadFile(locked), lockedBytes);
