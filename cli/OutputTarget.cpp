@@ -82,6 +82,13 @@ TargetCheck ChooseOutputTarget(const InputFile& input, bool inputIsPng, const Cl
     target.shownName = fs::path(input.name).replace_extension(".png").string();
   }
   target.replacesInput = !input.standardInput && SameFile(target.path, input.path);
+  // --out or --dir may reach the input through a symbolic link: the file is
+  // rewritten, the link kept, as when the link itself is named.  A hard link
+  // has no other name to go to and is replaced where it stands.
+  if (target.replacesInput) {
+    const fs::path resolved = fs::canonical(target.path, ec);
+    if (!ec) target.path = resolved;
+  }
   // Another format under a .png name: its PNG would take the input's place,
   // and the original (a JPEG's own bytes, say) would be gone for good.
   if (target.replacesInput && !inputIsPng) {

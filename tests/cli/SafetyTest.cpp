@@ -158,6 +158,14 @@ TEST(CliSafety, FilesAreDoneOnceLinksKeptReadOnlySkipped) {
   EXPECT_EQ(CountLines(twice.out), 2u) << "one file line and the summary: " << twice.out;
   EXPECT_TRUE(fs::is_symlink(dir.path() / "link.png"));
   EXPECT_NE(oracle::ReadFile(real), original) << "the link's target was rewritten";
+  // Reached as the output, through --out or --dir, the link stays too.
+  for (const char* args : {"--out link.png basn2c08.png", "--dir . link.png"}) {
+    oracle::WriteFile(real, original);
+    const CommandResult r = RunVelkor(args, dir.path());
+    ASSERT_EQ(r.status, 0) << args << ": " << r.err;
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "link.png")) << args;
+    EXPECT_NE(oracle::ReadFile(real), original) << args << ": the link's target was rewritten";
+  }
 
   const fs::path locked = CopySuiteFile("basn0g08.png", dir.path());
   const auto lockedBytes = oracle::ReadFile(locked);
