@@ -65,6 +65,7 @@ bool WithinMemory(Work work) {
 }
 
 constexpr const char* kOutOfMemory = "out of memory";
+constexpr const char* kCancelled = "cancelled; original kept";
 
 class Batch {
  public:
@@ -205,8 +206,14 @@ class Batch {
       if (loaded) planned = PlanFileRuns(ctx, *file, error);
     });
     if (!fits || !loaded || !planned) {
-      const std::string reason = !fits ? kOutOfMemory : loaded ? InCliTerms(error) : error;
       file->image = SourceImage();
+      // A cancel during the analysis stops the engine like a failure; its
+      // message would blame the image.
+      if (loaded && m_stop.cancel) {
+        Report(*file, FailedOutcome(*file, kCancelled));
+        return false;
+      }
+      const std::string reason = !fits ? kOutOfMemory : loaded ? InCliTerms(error) : error;
       Report(*file, FailedOutcome(*file, reason));
       return false;
     }
@@ -321,7 +328,7 @@ class Batch {
 
   void Finish(FileState& file) {
     if (m_stop.cancel) {
-      Report(file, FailedOutcome(file, "cancelled; original kept"));
+      Report(file, FailedOutcome(file, kCancelled));
       return;
     }
     std::vector<uint8_t> png;

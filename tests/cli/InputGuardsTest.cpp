@@ -47,10 +47,11 @@ std::vector<uint8_t> GradientRows(int width, int height, int bytesPerPixel) {
   return rows;
 }
 
-// velkor under a memory limit, as a shell line in dir.
-CommandResult RunVelkorWithin(size_t kilobytes, const std::string& args, const fs::path& dir) {
-  const std::string cmd = "cd '" + dir.string() + "' && ulimit -v " + std::to_string(kilobytes) + " && '" +
-                          VELKOR_CLI + "' " + args + " >.stdout 2>.stderr";
+// A shell script in dir that runs velkor as "$VELKOR" (under a limit, in
+// the background ...); its status and what it wrote.
+CommandResult RunScript(const std::string& script, const fs::path& dir) {
+  const std::string cmd = "cd '" + dir.string() + "' && VELKOR='" + VELKOR_CLI + "' && { " + script +
+                          "; } >.stdout 2>.stderr";
   CommandResult r;
   const int status = std::system(cmd.c_str());
   r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -138,7 +139,8 @@ TEST(CliGuards, LargeClaimsAndShortMemoryFailTheFileNotTheRun) {
       {"solid.png", "solid.png: out of memory"},
   };
   for (const Case& c : cases) {
-    const CommandResult r = RunVelkorWithin(300000, std::string("-j1 -o 0 ") + c.name + " basn0g01.png", dir.path());
+    const CommandResult r =
+        RunScript(std::string("ulimit -v 300000 && \"$VELKOR\" -j1 -o 0 ") + c.name + " basn0g01.png", dir.path());
     EXPECT_EQ(r.status, 1) << c.name << ": " << r.err;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     EXPECT_NE(r.out.find("2 files, 1 failed"), std::string::npos) << "the other file was done: " << r.out;
@@ -204,4 +206,26 @@ TEST(CliGuards, RewriteKeepsOwnerGroupAndMode) {
   EXPECT_EQ(st.st_uid, 1234u);
   EXPECT_EQ(st.st_gid, 4321u);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+// A cancel that lands while a large file is read or analysed stops the
+// engine's analysis like a failure would: the file is cancelled, not
+// blamed ("the engine cannot take this image").
+TEST(CliGuards, CancelWhileLoadingIsNotBlamedOnTheImage) {
+  oracle::TempDir dir;
+  const uint32_t side = 2000;
+  std::vector<uint8_t> rows;
+  uint32_t noise = 12345;
+  for (uint32_t y = 0; y < side; ++y) {
+    rows.push_back(0);
+    for (uint32_t i = 0; i < side * 3; ++i) rows.push_back(uint8_t((noise = noise * 1664525u + 1013904223u) >> 24));
+  }
+  oracle::WriteFile(dir.path() / "noise.png", MakePng(side, side, 8, 2, oracle::CompressZlib(rows)));
+  const CommandResult r =
+      RunScript("\"$VELKOR\" -j1 -o 1 -P noise.png & pid=$!; sleep 0.1; kill -TERM $pid; wait $pid", dir.path());
+  EXPECT_EQ(r.status, 143) << r.err;
+  EXPECT_EQ(r.err.find("cannot take"), std::string::npos) << r.err;
+  EXPECT_TRUE(r.err.find("noise.png: cancelled; original kept") != std::string::npos ||
+              r.out.find("noise.png: skipped (interrupted)") != std::string::npos)
+      << r.out << r.err;
 }
