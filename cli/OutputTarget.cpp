@@ -5,6 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
+
+#include "cli/AtomicFile.h"
+#include "decode/ImageDecode.h"
 
 namespace fs = std::filesystem;
 
@@ -38,6 +42,14 @@ TargetCheck CheckFolder(const fs::path& target, std::string& reason) {
     return TargetCheck::Fail;
   }
   return TargetCheck::Ok;
+}
+
+bool IsOtherImageFormat(const fs::path& path) {
+  std::vector<uint8_t> bytes;
+  std::string error;
+  int width = 0, height = 0;
+  if (ReadWholeFile(path, bytes, error)) ImageGetSize(bytes.data(), bytes.size(), &width, &height);
+  return width > 0 && height > 0;
 }
 
 }  // namespace
@@ -90,8 +102,10 @@ TargetCheck ChooseOutputTarget(const InputFile& input, bool inputIsPng, const Cl
     if (!ec) target.path = resolved;
   }
   // Another format under a .png name: its PNG would take the input's place,
-  // and the original (a JPEG's own bytes, say) would be gone for good.
-  if (target.replacesInput && !inputIsPng) {
+  // and the original (a JPEG's own bytes, say) would be gone for good.  A
+  // file no decoder knows (a PNG with a damaged signature) is left to the
+  // load to refuse, with its own reason.
+  if (target.replacesInput && !inputIsPng && IsOtherImageFormat(input.path)) {
     reason = "not a PNG file; converting it here would replace it (--out FILE or --dir DIR writes the PNG elsewhere)";
     return TargetCheck::Fail;
   }

@@ -164,6 +164,11 @@ TEST(CliGuards, ConversionNeverReplacesItsInput) {
         << args << ": " << r.err;
     EXPECT_EQ(oracle::ReadFile(dir.path() / "web/photo.png"), jpeg) << args;
   }
+  // A PNG whose signature is damaged is no other format: the load says why.
+  CopySuiteFile("xs1n0g01.png", dir.path());
+  const CommandResult damaged = RunVelkor("xs1n0g01.png", dir.path());
+  EXPECT_EQ(damaged.status, 1);
+  EXPECT_NE(damaged.err.find("xs1n0g01.png: not a supported image"), std::string::npos) << damaged.err;
   const CommandResult elsewhere = RunVelkor("--out photo-lossless.png web/photo.png", dir.path());
   ASSERT_EQ(elsewhere.status, 0) << elsewhere.err;
   oracle::Image converted;
