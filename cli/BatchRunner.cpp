@@ -145,6 +145,11 @@ class Batch {
       error = "cannot read standard input";
       return false;
     }
+    // Nothing read would otherwise send the load looking for a file named "".
+    if (bytes.empty()) {
+      error = "standard input is empty";
+      return false;
+    }
     return true;
   }
 

@@ -28,6 +28,9 @@ TEST(CliConventions, StandardInputAndOutput) {
   ASSERT_EQ(toFile.status, 0) << toFile.err;
   EXPECT_EQ(DecodeFile(dir.path() / "fromstdin.png"), DecodeFile(input));
   EXPECT_EQ(RunVelkor("-", dir.path(), input.string()).status, 2) << "stdin needs somewhere to write";
+  const CommandResult empty = RunVelkor("--stdout -", dir.path(), "/dev/null");
+  EXPECT_EQ(empty.status, 1);
+  EXPECT_NE(empty.err.find("velkor: -: standard input is empty"), std::string::npos) << empty.err;
 }
 
 TEST(CliConventions, RecursionPretendPreserveAndJson) {
