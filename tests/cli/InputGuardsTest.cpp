@@ -117,30 +117,36 @@ TEST(CliGuards, WrongAdlerIsRefusedAndFixedWithFix) {
 // check nor cost the claimed pixels' memory before the data is seen, and a
 // real image too large for the memory at hand fails alone, with a reason.
 TEST(CliGuards, LargeClaimsAndShortMemoryFailTheFileNotTheRun) {
-  if (kAddressSanitizer) GTEST_SKIP() << "the address sanitizer cannot run under a memory limit";
   oracle::TempDir dir;
   CopySuiteFile("basn0g01.png", dir.path());
   const std::vector<uint8_t> fewRows = oracle::CompressZlib(std::vector<uint8_t>(100, 0));
   oracle::WriteFile(dir.path() / "widest.png", MakePng(0x7FFFFFFF, 0x7FFFFFFF, 8, 6, fewRows));
   oracle::WriteFile(dir.path() / "hollow.png", MakePng(16000, 16000, 8, 6, fewRows));
   // 6000 x 6000 RGBA of one colour: 144 MB of pixels from a small file.
-  std::vector<uint8_t> rows;
-  rows.reserve(6000 * 24001);
-  for (int y = 0; y < 6000; ++y) {
-    rows.push_back(0);
-    for (int x = 0; x < 6000; ++x) rows.insert(rows.end(), {0x10, 0x20, 0x30, 0xFF});
+  if (!kAddressSanitizer) {
+    std::vector<uint8_t> rows;
+    rows.reserve(6000 * 24001);
+    for (int y = 0; y < 6000; ++y) {
+      rows.push_back(0);
+      for (int x = 0; x < 6000; ++x) rows.insert(rows.end(), {0x10, 0x20, 0x30, 0xFF});
+    }
+    oracle::WriteFile(dir.path() / "solid.png", MakePng(6000, 6000, 8, 6, oracle::CompressZlib(rows)));
   }
-  oracle::WriteFile(dir.path() / "solid.png", MakePng(6000, 6000, 8, 6, oracle::CompressZlib(rows)));
-  rows = {};
-  struct Case { const char* name; const char* message; };
+  // The limit stands for a small machine; the address sanitizer cannot run
+  // under one, so there only the claims are checked.
+  struct Case { const char* name; const char* message; bool limited; };
   const Case cases[] = {
-      {"widest.png", "widest.png: image too large (2147483647x2147483647)"},
-      {"hollow.png", "hollow.png: cannot decode the image (damaged or unsupported variant)"},
-      {"solid.png", "solid.png: out of memory"},
+      {"widest.png", "widest.png: image too large (2147483647x2147483647)", true},
+      {"hollow.png", "hollow.png: cannot decode the image (damaged or unsupported variant)", true},
+      {"widest.png", "widest.png: image too large (2147483647x2147483647)", false},
+      {"hollow.png", "hollow.png: cannot decode the image (damaged or unsupported variant)", false},
+      {"solid.png", "solid.png: out of memory", true},
   };
   for (const Case& c : cases) {
+    if (c.limited && kAddressSanitizer) continue;
+    const std::string limit = c.limited ? "ulimit -v 300000 && " : "";
     const CommandResult r =
-        RunScript(std::string("ulimit -v 300000 && \"$VELKOR\" -j1 -o 0 ") + c.name + " basn0g01.png", dir.path());
+        RunScript(limit + "\"$VELKOR\" -j1 -o 0 " + c.name + " basn0g01.png", dir.path());
     EXPECT_EQ(r.status, 1) << c.name << ": " << r.err;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     EXPECT_NE(r.out.find("2 files, 1 failed"), std::string::npos) << "the other file was done: " << r.out;
