@@ -24,7 +24,7 @@ constexpr OptimalSettings kLevels[] = {
     {{64, 258, false}, 3, 1, 0, 0, 1024, true, true, true, false, 0},
     {{128, 258, false}, 5, 1, 1, 0, 1024, true, true, true, false, 0},
     {{256, 258, false}, 8, 2, 1, 1, 1024, true, true, true, false, 0},
-    {{512, 258, false}, 15, 3, 2, 1, 1024, true, true, true, true, 2},
+    {{512, 258, false}, 15, 3, 6, 1, 1024, true, true, true, true, 2},
 };
 
 // Inputs below this size get the searched header for every parse.
