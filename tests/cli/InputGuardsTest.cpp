@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -21,15 +22,18 @@ namespace {
 std::vector<uint8_t> Be32(uint32_t v) { return {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)}; }
 
 // A PNG of the given header whose zlib stream is cut into IDAT chunks, the
-// last one holding lastChunk bytes (0: one chunk).
+// last one holding lastChunk bytes (0: one chunk); ancillary chunk records
+// go between IHDR and IDAT.
 std::vector<uint8_t> MakePng(uint32_t width, uint32_t height, uint8_t depth, uint8_t colorType,
-                             const std::vector<uint8_t>& zlib, size_t lastChunk = 0) {
+                             const std::vector<uint8_t>& zlib, size_t lastChunk = 0,
+                             const std::vector<uint8_t>& ancillary = {}) {
   std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
   std::vector<uint8_t> ihdr = Be32(width);
   for (uint8_t b : Be32(height)) ihdr.push_back(b);
   for (uint8_t b : {depth, colorType, uint8_t(0), uint8_t(0), uint8_t(0)}) ihdr.push_back(b);
   auto append = [&png](const std::vector<uint8_t>& chunk) { png.insert(png.end(), chunk.begin(), chunk.end()); };
   append(oracle::RawChunk("IHDR", ihdr));
+  append(ancillary);
   const size_t cut = lastChunk ? zlib.size() - lastChunk : zlib.size();
   append(oracle::RawChunk("IDAT", std::vector<uint8_t>(zlib.begin(), zlib.begin() + long(cut))));
   if (lastChunk) append(oracle::RawChunk("IDAT", std::vector<uint8_t>(zlib.begin() + long(cut), zlib.end())));
@@ -239,4 +243,26 @@ TEST(CliGuards, CancelWhileLoadingIsNotBlamedOnTheImage) {
   EXPECT_TRUE(r.err.find("noise.png: cancelled; original kept") != std::string::npos ||
               r.out.find("noise.png: skipped (interrupted)") != std::string::npos)
       << r.out << r.err;
+}
+
+// The engine carries at most 256 ancillary chunks: the rest are lost, and
+// -v and --json must say so rather than list every type as kept.
+TEST(CliGuards, ChunksBeyondTheEnginesRoomAreReportedDropped) {
+  oracle::TempDir dir;
+  std::vector<uint8_t> texts;
+  for (int i = 0; i < 300; ++i) {
+    const std::string text = "Key" + std::to_string(i) + std::string(1, '\0') + "value";
+    const std::vector<uint8_t> record = oracle::RawChunk("tEXt", std::vector<uint8_t>(text.begin(), text.end()));
+    texts.insert(texts.end(), record.begin(), record.end());
+  }
+  oracle::WriteFile(dir.path() / "notes.png",
+                    MakePng(16, 12, 8, 2, oracle::CompressZlib(GradientRows(16, 12, 3)), 0, texts));
+  const CommandResult r = RunVelkor("-v -o 0 --force --out out.png notes.png", dir.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<oracle::Chunk> chunks;
+  ASSERT_TRUE(oracle::ListChunks(oracle::ReadFile(dir.path() / "out.png"), chunks));
+  const auto kept = std::count_if(chunks.begin(), chunks.end(), [](const oracle::Chunk& c) { return c.type == "tEXt"; });
+  EXPECT_EQ(kept, 256);
+  EXPECT_NE(r.out.find("dropped chunks: tEXt"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("kept the first 256 ancillary chunks; 44 more dropped"), std::string::npos) << r.out;
 }
