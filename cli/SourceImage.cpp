@@ -179,7 +179,10 @@ void ReportChunksBeyondRoom(SourceImage& image) {
 }
 
 void ExtractKeptChunks(SourceImage& image) {
-  const size_t size = image.bytes.size();
+  // Only the chunks the scan walked, up to IEND: bytes after it (dropped
+  // with --fix) may well parse as chunks, and must not come back.
+  const ScannedChunk* last = image.scan.chunks.empty() ? nullptr : &image.scan.chunks.back();
+  const size_t size = last ? last->offset + last->RecordSize() : image.bytes.size();
   uint8_t colorType = 0, bitDepth = 0;
   // The source palette comes from a scan that keeps everything, so that -kp
   // works whatever the keep list says; the kept chunks from the user's list.

@@ -266,3 +266,27 @@ TEST(CliGuards, ChunksBeyondTheEnginesRoomAreReportedDropped) {
   EXPECT_NE(r.out.find("dropped chunks: tEXt"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("kept the first 256 ancillary chunks; 44 more dropped"), std::string::npos) << r.out;
 }
+
+// Bytes after IEND that --fix drops may parse as chunks: they must stay
+// dropped, as the note says, not come back as the file's own metadata.
+TEST(CliGuards, DataAfterIendStaysDroppedWithFix) {
+  oracle::TempDir dir;
+  auto text = [](const std::string& value) {
+    const std::string data = "Title" + std::string(1, '\0') + value;
+    return oracle::RawChunk("tEXt", std::vector<uint8_t>(data.begin(), data.end()));
+  };
+  std::vector<uint8_t> png = MakePng(16, 12, 8, 2, oracle::CompressZlib(GradientRows(16, 12, 3)), 0, text("own"));
+  const std::vector<uint8_t> appended = text("appended");
+  png.insert(png.end(), appended.begin(), appended.end());
+  oracle::WriteFile(dir.path() / "tail.png", png);
+  const CommandResult r = RunVelkor("-v -o 0 --fix --out out.png tail.png", dir.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("dropped " + std::to_string(appended.size()) + " bytes after IEND"), std::string::npos) << r.out;
+  std::vector<oracle::Chunk> chunks;
+  ASSERT_TRUE(oracle::ListChunks(oracle::ReadFile(dir.path() / "out.png"), chunks));
+  std::vector<std::string> texts;
+  for (const oracle::Chunk& c : chunks) {
+    if (c.type == "tEXt") texts.emplace_back(c.data.begin(), c.data.end());
+  }
+  EXPECT_EQ(texts, std::vector<std::string>{"Title" + std::string(1, '\0') + "own"});
+}
