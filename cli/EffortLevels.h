@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <string>
 
+#include "cli/search/FilterEvolution.h"
+
 struct EffortLevel {
   const char* name;      // as typed after -o
   int strategy;          // engine parse when -s is not given: 0 Xtreme!, 1 Intense, 2 Longest match
@@ -21,7 +23,8 @@ struct EffortLevel {
   int randomTrials;      // extra runs from random start tables, at most (RandomTrials)
   // Filter search (cli/FilterTrials.h), which replaces the three tries above
   // by estimates: 0 off, 1 fixed filters, entropy, minimum sum and greedy,
-  // 2 also the refined search, 3 with more refining sweeps.
+  // 2 also the refined search, 3 with more refining sweeps, 4 also the
+  // genetic search over whole filter vectors (EvolutionBudgetOf).
   int filterSearch;
   int fullTrials;        // best estimated proposals written for real (FullTrials)
   bool paletteOrders;    // palettes also by luminance, colour chain, first use
@@ -48,7 +51,7 @@ inline constexpr EffortLevel kEffortLevels[] = {
     {"4", 0, 0, true, true, true, 2, 2, 2, true, 2e-5, 5, true},
     {"5", 0, 0, true, true, true, 4, 3, 3, true, 2e-5, 5, true},
     {"6", 0, 0, true, true, true, 4, 3, 4, true, 2e-5, 5, true},
-    {"max", 0, 0, true, true, true, 2, 3, 3, true, 0.0, 6, true},
+    {"max", 0, 0, true, true, true, 2, 4, 3, true, 0.0, 6, true},
 };
 inline constexpr int kEffortLevelCount = int(sizeof kEffortLevels / sizeof kEffortLevels[0]);
 inline constexpr int kDefaultEffort = 2;
@@ -65,6 +68,13 @@ int FullTrials(const EffortLevel& level, size_t rawBytes);
 // within a budget.  An icon gets the level's count, a photo a few, and the
 // top level finishes in a bounded time on any image.
 int RandomTrials(const EffortLevel& level, size_t rawBytes);
+
+// The genetic filter search's budget at a level that runs it, for rows of
+// rowBytes filtered bytes in all: a number of estimates whose bytes
+// together stay within a budget (each estimate prices the whole image), so
+// that a photo gets a few hundred and an icon a few thousand, on `threads`
+// threads.
+search::EvolutionBudget EvolutionBudgetOf(const EffortLevel& level, size_t rowBytes, int threads);
 
 // Index of the level named by text ("0".."6", "max"), or -1.
 int FindEffortLevel(const std::string& text);

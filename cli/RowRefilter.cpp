@@ -14,13 +14,22 @@ struct Proposal {
   double bits = 0.0;
 };
 
-std::vector<Proposal> RankedProposals(const UnfilteredRows& rows, int search) {
+std::vector<Proposal> RankedProposals(const UnfilteredRows& rows, const EffortLevel& level) {
   std::vector<Proposal> proposals;
+  std::vector<std::vector<uint8_t>> seeds;
   for (search::FilterStrategy s : search::kAllFilterStrategies) {
-    if (s == search::FilterStrategy::Refined && search < 2) continue;
+    if (s == search::FilterStrategy::Refined && level.filterSearch < 2) continue;
+    // The genetic search starts from the others' answers, below.
+    if (s == search::FilterStrategy::Evolved) continue;
     Proposal p{s, search::ChooseRowFilters(rows, s), 0.0};
     p.bits = search::ModelCost(rows, p.filters);
+    seeds.push_back(p.filters);
     proposals.push_back(std::move(p));
+  }
+  if (level.filterSearch >= 4) {
+    const search::EvolvedFilters evolved =
+        search::EvolveFromSeeds(rows, seeds, EvolutionBudgetOf(level, rows.bytes.size(), 1));
+    proposals.push_back({search::FilterStrategy::Evolved, evolved.filters, evolved.fitness});
   }
   std::stable_sort(proposals.begin(), proposals.end(),
                    [](const Proposal& a, const Proposal& b) { return a.bits < b.bits; });
@@ -41,7 +50,7 @@ bool RefilterRows(EngineContext& ctx, const ImageLayout& layout, const std::vect
   rows.height = int(layout.height);
   const int trials = FullTrials(level, rows.bytes.size());
   std::vector<const Proposal*> tried;
-  const std::vector<Proposal> proposals = RankedProposals(rows, level.filterSearch);
+  const std::vector<Proposal> proposals = RankedProposals(rows, level);
   for (const Proposal& p : proposals) {
     if (int(tried.size()) >= trials) break;
     // Strategies often agree (one fixed filter wins every row).

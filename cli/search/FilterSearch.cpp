@@ -144,8 +144,8 @@ bool RefineSweep(const UnfilteredRows& rows, const SearchEffort& effort, std::ve
 }  // namespace
 
 const char* FilterStrategyName(FilterStrategy strategy) {
-  static const char* const names[] = {"none",    "sub",    "up",     "average", "paeth",
-                                      "entropy", "minsum", "greedy", "refined"};
+  static const char* const names[] = {"none",   "sub",    "up",      "average", "paeth",
+                                      "entropy", "minsum", "greedy", "refined", "evolved"};
   return names[int(strategy)];
 }
 
@@ -191,6 +191,12 @@ double ModelCost(const UnfilteredRows& rows, const std::vector<uint8_t>& rowFilt
   return model.TotalBits();
 }
 
+EvolvedFilters EvolveFromSeeds(const UnfilteredRows& rows, const std::vector<std::vector<uint8_t>>& seeds,
+                               const EvolutionBudget& budget) {
+  return EvolveRowFilters(
+      seeds, [&rows](const std::vector<uint8_t>& filters) { return ModelCost(rows, filters); }, budget);
+}
+
 std::vector<uint8_t> ChooseRowFilters(const UnfilteredRows& rows, FilterStrategy strategy,
                                       const SearchEffort& effort) {
   switch (strategy) {
@@ -200,6 +206,13 @@ std::vector<uint8_t> ChooseRowFilters(const UnfilteredRows& rows, FilterStrategy
       return ChooseByRowCost(rows, AbsoluteSum);
     case FilterStrategy::Greedy:
       return ChooseGreedy(rows, effort);
+    case FilterStrategy::Evolved: {
+      std::vector<std::vector<uint8_t>> seeds;
+      for (FilterStrategy seed : kAllFilterStrategies) {
+        if (seed != FilterStrategy::Evolved) seeds.push_back(ChooseRowFilters(rows, seed, effort));
+      }
+      return EvolveFromSeeds(rows, seeds, effort.evolution).filters;
+    }
     case FilterStrategy::Refined: {
       std::vector<uint8_t> choice = ChooseGreedy(rows, effort);
       for (int sweep = 0; sweep < effort.refineSweeps && RefineSweep(rows, effort, choice); ++sweep) {
