@@ -15,6 +15,9 @@ constexpr int kCrossoverPercent = 60;
 // A mutation sets up to this many neighbouring rows to one filter: the
 // rows of one region of an image tend to want the same filter.
 constexpr int kLongestMutatedRange = 8;
+// Share of mutations (in hundredths) that move every row of one filter in
+// a range to another filter instead of changing a few rows.
+constexpr int kRecolourPercent = 30;
 // Attempts at making a child that differs from every vector already seen
 // in this generation, before a duplicate is accepted as it is.
 constexpr int kAttemptsPerChild = 4;
@@ -46,8 +49,42 @@ void KeepFirstRowLegal(std::vector<uint8_t>& filters) {
   if (!filters.empty() && filters[0] == 3) filters[0] = 1;
 }
 
+// Every row of one filter within a range (often the whole image) moves to
+// another filter.  Row by row such a move rarely pays, which is why the
+// per-row strategies miss it; together the rows share their statistics:
+// on a text screenshot the rows a row-wise choice gave Paeth cost
+// 0.4 % more than under Up.
+void Recolour(std::vector<uint8_t>& filters, Random& random) {
+  const int rows = int(filters.size());
+  int first = 0, last = rows - 1;
+  if (random.Below(2) == 0) {
+    first = random.Below(rows);
+    last = random.Below(rows);
+    if (first > last) std::swap(first, last);
+  }
+  // One of the filters the range uses, each as likely as another: a
+  // filter few rows use is as worth moving as the most common one.
+  uint8_t used[kFilterTypes];
+  int kinds = 0;
+  for (int f = 0; f < kFilterTypes; ++f) {
+    if (std::find(filters.begin() + first, filters.begin() + last + 1, uint8_t(f)) != filters.begin() + last + 1) {
+      used[kinds++] = uint8_t(f);
+    }
+  }
+  const uint8_t from = used[random.Below(kinds)];
+  const uint8_t to = uint8_t((from + 1 + random.Below(kFilterTypes - 1)) % kFilterTypes);
+  for (int y = first; y <= last; ++y) {
+    if (filters[size_t(y)] == from) filters[size_t(y)] = to;
+  }
+  KeepFirstRowLegal(filters);
+}
+
 void Mutate(std::vector<uint8_t>& filters, Random& random) {
   const int rows = int(filters.size());
+  if (random.Below(100) < kRecolourPercent) {
+    Recolour(filters, random);
+    return;
+  }
   const int changes = 1 + random.Below(3);
   for (int k = 0; k < changes; ++k) {
     const int first = random.Below(rows);
@@ -144,6 +181,10 @@ EvolvedFilters EvolveRowFilters(const std::vector<std::vector<uint8_t>>& seeds, 
   }
   result.filters = population[0].filters;
   result.fitness = population[0].fitness;
+  for (Candidate& c : population) {
+    result.population.push_back(std::move(c.filters));
+    result.populationFitness.push_back(c.fitness);
+  }
   return result;
 }
 

@@ -47,6 +47,10 @@ struct EvolvedFilters {
   double fitness = 0.0;
   int evaluations = 0;  // fitness calls made
   int generations = 0;  // generations completed
+  // The last population, best first (filters is its first), with the
+  // fitness of each.
+  std::vector<std::vector<uint8_t>> population;
+  std::vector<double> populationFitness;
 };
 
 // The best vector found from the seeds (each one filter 0..4 per row, all of
