@@ -19,6 +19,7 @@
 #include "cli/OptimalRedeflate.h"
 #include "cli/OutputTarget.h"
 #include "cli/ProgressDisplay.h"
+#include "cli/ResultCheck.h"
 #include "cli/RunPlan.h"
 #include "cli/SourceImage.h"
 #include "cli/StreamRecompress.h"
@@ -49,8 +50,11 @@ bool Interrupted(const StopFlags& stop) { return stop.finishAfterPass || stop.ca
 
 class Batch {
  public:
-  Batch(const CliOptions& options, StopFlags& stop)
-      : m_options(options), m_stop(stop), m_display(options.quiet, options.json || options.toStdout) {}
+  Batch(const CliOptions& options, StopFlags& stop, const BatchHooks& hooks)
+      : m_options(options),
+        m_stop(stop),
+        m_hooks(hooks),
+        m_display(options.quiet, options.json || options.toStdout) {}
 
   BatchSummary Run(int threads) {
     CheckTargets();
@@ -298,6 +302,7 @@ class Batch {
       }
       return;
     }
+    if (m_hooks.alterResult) m_hooks.alterResult(file.input.name, png);
     Deliver(file, png, winner);
     file.image = SourceImage();  // release the pixels early; the batch may be long
   }
@@ -327,6 +332,15 @@ class Batch {
     const bool keepInput = image.isPng && png.size() >= image.bytes.size() && !m_options.force && !repaired;
     const std::vector<uint8_t>& bytes = keepInput ? image.bytes : png;
     outcome.after = bytes.size();
+    // Nothing stands in for an input before it has been read back; a dry
+    // run checks too, so that it says what a real run would do.
+    const std::string mismatch = keepInput ? std::string() : CheckResult(image, png);
+    if (!mismatch.empty()) {
+      const bool nothingWritten = m_options.pretend || !file.target.replacesInput;
+      Report(file, FailedOutcome(file, "the optimized file does not match the input (" + mismatch + "); " +
+                                           (nothingWritten ? "nothing written" : "original kept")));
+      return;
+    }
     std::string error;
     if (m_options.pretend) {
       outcome.status = FileOutcome::Status::Pretend;
@@ -412,6 +426,7 @@ class Batch {
 
   const CliOptions& m_options;
   StopFlags& m_stop;
+  const BatchHooks& m_hooks;
   ProgressDisplay m_display;
   std::mutex m_mutex;
   std::condition_variable m_wake;
@@ -423,9 +438,9 @@ class Batch {
 
 }  // namespace
 
-BatchSummary RunBatch(const CliOptions& options, StopFlags& stop) {
+BatchSummary RunBatch(const CliOptions& options, StopFlags& stop, const BatchHooks& hooks) {
   int threads = options.threads > 0 ? options.threads : static_cast<int>(std::thread::hardware_concurrency());
   if (threads < 1) threads = 1;
-  Batch batch(options, stop);
+  Batch batch(options, stop, hooks);
   return batch.Run(threads);
 }

@@ -12,7 +12,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "cli/CliOptions.h"
 #include "cli/EngineRun.h"
@@ -26,6 +28,14 @@ struct BatchSummary {
   uint64_t bytesAfter = 0;
 };
 
+// Seams of the batch for the tests.
+struct BatchHooks {
+  // Called with a file's chosen result before it is checked and written, on
+  // the worker that finished the file; tests plant the faults the check
+  // must catch.
+  std::function<void(const std::string& inputName, std::vector<uint8_t>& png)> alterResult;
+};
+
 // Optimizes every input of options; reports per file on stdout (errors on
 // stderr; with --stdout every report goes to stderr).
-BatchSummary RunBatch(const CliOptions& options, StopFlags& stop);
+BatchSummary RunBatch(const CliOptions& options, StopFlags& stop, const BatchHooks& hooks = {});

@@ -56,3 +56,10 @@ PngFileScan ScanPngFile(const uint8_t* data, size_t size) {
   }
   return scan;
 }
+
+std::vector<uint8_t> FirstChunkData(const PngFileScan& scan, const uint8_t* file, const char* type) {
+  const int i = scan.Find(type);
+  if (i < 0) return {};
+  const uint8_t* d = scan.chunks[i].Data(file);
+  return std::vector<uint8_t>(d, d + scan.chunks[i].length);
+}

@@ -38,3 +38,6 @@ struct PngFileScan {
 
 // Walks size bytes at data.  Never reads outside them.
 PngFileScan ScanPngFile(const uint8_t* data, size_t size);
+
+// The data of the scan's first chunk of the type, or empty when it has none.
+std::vector<uint8_t> FirstChunkData(const PngFileScan& scan, const uint8_t* file, const char* type);

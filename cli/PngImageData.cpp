@@ -99,6 +99,27 @@ void Unfilter(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n, size_
   }
 }
 
+// Calls visit(pass, y, passWidth, row) with every row of every pass
+// unfiltered (filter byte dropped), in stream order, until visit answers
+// false.  The rows must already match the layout's stream size.
+template <typename Visit>
+void ForEachUnfilteredRow(const ImageLayout& layout, const std::vector<uint8_t>& filtered, Visit visit) {
+  const size_t bpp = std::max<size_t>(1, size_t(layout.BitsPerPixel() / 8));
+  std::vector<uint8_t> prev, row;
+  size_t pos = 0;
+  bool going = true;
+  ForEachPass(layout, [&](const Adam7Pass& pass, uint64_t w, uint64_t h, uint64_t rowBytes) {
+    prev.assign(size_t(rowBytes), 0);
+    for (uint64_t y = 0; y < h && going; ++y) {
+      row.assign(filtered.begin() + long(pos + 1), filtered.begin() + long(pos + 1 + rowBytes));
+      Unfilter(filtered[pos], row.data(), prev.data(), row.size(), bpp);
+      pos += size_t(rowBytes) + 1;
+      going = visit(pass, y, w, row.data());
+      prev.swap(row);
+    }
+  });
+}
+
 }  // namespace
 
 int ImageLayout::BitsPerPixel() const { return Channels(colorType) * bitDepth; }
@@ -207,62 +228,66 @@ bool ReduceSixteenBit(const ImageLayout& layout, const std::vector<uint8_t>& fil
     for (int c = 0; c < channels; ++c) key[c] = chunks::ReadBe16(trnsData + 2 * c);
   }
   pixels.assign(size_t(layout.width) * layout.height, 0);
-  std::vector<uint8_t> prev, row;
-  size_t pos = 0;
   bool reducible = true;
-  ForEachPass(layout, [&](const Adam7Pass& pass, uint64_t w, uint64_t h, uint64_t rowBytes) {
-    prev.assign(size_t(rowBytes), 0);
-    for (uint64_t y = 0; y < h && reducible; ++y) {
-      const uint8_t filter = filtered[pos];
-      row.assign(filtered.begin() + long(pos + 1), filtered.begin() + long(pos + 1 + rowBytes));
-      pos += size_t(rowBytes) + 1;
-      Unfilter(filter, row.data(), prev.data(), row.size(), bpp);
-      for (uint64_t x = 0; x < w && reducible; ++x) {
-        const uint8_t* s = &row[size_t(x) * bpp];
-        uint8_t v[4] = {};
-        bool transparent = keySamples > 0;
-        for (int c = 0; c < channels; ++c) {
-          reducible = reducible && s[2 * c] == s[2 * c + 1];
-          v[c] = s[2 * c];
-          if (c < keySamples) transparent = transparent && chunks::ReadBe16(s + 2 * c) == key[c];
-        }
-        uint32_t argb = 0;
-        switch (layout.colorType) {
-          case 0: argb = 0xFF000000u | v[0] * 0x010101u; break;
-          case 4: argb = uint32_t(v[1]) << 24 | v[0] * 0x010101u; break;
-          case 2: argb = 0xFF000000u | uint32_t(v[0]) << 16 | uint32_t(v[1]) << 8 | v[2]; break;
-          default: argb = uint32_t(v[3]) << 24 | uint32_t(v[0]) << 16 | uint32_t(v[1]) << 8 | v[2]; break;
-        }
-        if (transparent) argb &= 0x00FFFFFF;
-        const uint64_t px = pass.x0 + x * pass.dx, py = pass.y0 + y * pass.dy;
-        pixels[size_t(py * layout.width + px)] = argb;
+  ForEachUnfilteredRow(layout, filtered, [&](const Adam7Pass& pass, uint64_t y, uint64_t w, const uint8_t* row) {
+    for (uint64_t x = 0; x < w && reducible; ++x) {
+      const uint8_t* s = &row[size_t(x) * bpp];
+      uint8_t v[4] = {};
+      bool transparent = keySamples > 0;
+      for (int c = 0; c < channels; ++c) {
+        reducible = reducible && s[2 * c] == s[2 * c + 1];
+        v[c] = s[2 * c];
+        if (c < keySamples) transparent = transparent && chunks::ReadBe16(s + 2 * c) == key[c];
       }
-      prev.swap(row);
+      uint32_t argb = 0;
+      switch (layout.colorType) {
+        case 0: argb = 0xFF000000u | v[0] * 0x010101u; break;
+        case 4: argb = uint32_t(v[1]) << 24 | v[0] * 0x010101u; break;
+        case 2: argb = 0xFF000000u | uint32_t(v[0]) << 16 | uint32_t(v[1]) << 8 | v[2]; break;
+        default: argb = uint32_t(v[3]) << 24 | uint32_t(v[0]) << 16 | uint32_t(v[1]) << 8 | v[2]; break;
+      }
+      if (transparent) argb &= 0x00FFFFFF;
+      const uint64_t px = pass.x0 + x * pass.dx, py = pass.y0 + y * pass.dy;
+      pixels[size_t(py * layout.width + px)] = argb;
     }
+    return reducible;
   });
   return reducible;
 }
 
 bool UnfilteredImageRows(const ImageLayout& layout, const std::vector<uint8_t>& filtered, std::vector<uint8_t>& raw) {
-  if (layout.bitDepth < 8 || filtered.size() != layout.StreamSize()) return false;
+  if (layout.bitDepth < 8 || layout.StreamSize() == 0 || filtered.size() != layout.StreamSize()) return false;
   const size_t bpp = size_t(layout.BitsPerPixel() / 8);
   const size_t stride = size_t(layout.width) * bpp;
   raw.assign(stride * layout.height, 0);
-  std::vector<uint8_t> prev, row;
-  size_t pos = 0;
-  ForEachPass(layout, [&](const Adam7Pass& pass, uint64_t w, uint64_t h, uint64_t rowBytes) {
-    prev.assign(size_t(rowBytes), 0);
-    for (uint64_t y = 0; y < h; ++y) {
-      const uint8_t filter = filtered[pos];
-      row.assign(filtered.begin() + long(pos + 1), filtered.begin() + long(pos + 1 + rowBytes));
-      pos += size_t(rowBytes) + 1;
-      Unfilter(filter, row.data(), prev.data(), row.size(), bpp);
-      uint8_t* target = raw.data() + size_t(pass.y0 + y * pass.dy) * stride;
-      for (uint64_t x = 0; x < w; ++x) {
-        std::copy_n(&row[size_t(x) * bpp], bpp, target + size_t(pass.x0 + x * pass.dx) * bpp);
-      }
-      prev.swap(row);
+  ForEachUnfilteredRow(layout, filtered, [&](const Adam7Pass& pass, uint64_t y, uint64_t w, const uint8_t* row) {
+    uint8_t* target = raw.data() + size_t(pass.y0 + y * pass.dy) * stride;
+    for (uint64_t x = 0; x < w; ++x) std::copy_n(&row[size_t(x) * bpp], bpp, target + size_t(pass.x0 + x * pass.dx) * bpp);
+    return true;
+  });
+  return true;
+}
+
+bool ImageSamples(const ImageLayout& layout, const std::vector<uint8_t>& filtered, std::vector<uint16_t>& samples) {
+  if (layout.StreamSize() == 0 || filtered.size() != layout.StreamSize()) return false;
+  const int depth = layout.bitDepth;
+  const size_t channels = size_t(Channels(layout.colorType));
+  const size_t perRow = size_t(layout.width) * channels;
+  samples.assign(perRow * layout.height, 0);
+  // Sample i of a row, counted over the row's packed bits.
+  auto sampleAt = [depth](const uint8_t* row, size_t i) -> uint16_t {
+    if (depth == 16) return chunks::ReadBe16(row + 2 * i);
+    if (depth == 8) return row[i];
+    const size_t bit = i * size_t(depth);
+    return uint16_t(row[bit / 8] >> (8 - depth - bit % 8) & ((1 << depth) - 1));
+  };
+  ForEachUnfilteredRow(layout, filtered, [&](const Adam7Pass& pass, uint64_t y, uint64_t w, const uint8_t* row) {
+    uint16_t* target = samples.data() + size_t(pass.y0 + y * pass.dy) * perRow;
+    for (uint64_t x = 0; x < w; ++x) {
+      uint16_t* pixel = target + size_t(pass.x0 + x * pass.dx) * channels;
+      for (size_t c = 0; c < channels; ++c) pixel[c] = sampleAt(row, size_t(x) * channels + c);
     }
+    return true;
   });
   return true;
 }

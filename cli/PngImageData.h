@@ -63,3 +63,11 @@ bool ReduceSixteenBit(const ImageLayout& layout, const std::vector<uint8_t>& fil
 // width * bytes per pixel bytes per row, no filter bytes.  False when the
 // layout packs pixels below a byte or the rows do not match it.
 bool UnfilteredImageRows(const ImageLayout& layout, const std::vector<uint8_t>& filtered, std::vector<uint8_t>& raw);
+
+// Every sample of a stream at its own precision (1 to 16 bits), pixel after
+// pixel in row order of the whole image, channels in file order: interlaced
+// passes are put back in place and the padding bits that end a packed row
+// are left out.  Two streams of the same colour type and depth hold the same
+// picture exactly when their samples are equal, whatever their filters,
+// interlacing or compression.  False when the rows do not match the layout.
+bool ImageSamples(const ImageLayout& layout, const std::vector<uint8_t>& filtered, std::vector<uint16_t>& samples);

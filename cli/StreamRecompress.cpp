@@ -7,18 +7,12 @@
 
 namespace {
 
-// The chunk's data in the file, or empty when the file has none.
-std::vector<uint8_t> ChunkData(const PngFileScan& scan, const uint8_t* file, const char* type) {
-  const int i = scan.Find(type);
-  if (i < 0) return {};
-  const uint8_t* d = scan.chunks[i].Data(file);
-  return std::vector<uint8_t>(d, d + scan.chunks[i].length);
-}
-
 bool SameFormat(const SourceImage& image, const std::vector<uint8_t>& png) {
   const PngFileScan other = ScanPngFile(png.data(), png.size());
   for (const char* type : {"IHDR", "PLTE", "tRNS"}) {
-    if (ChunkData(image.scan, image.bytes.data(), type) != ChunkData(other, png.data(), type)) return false;
+    if (FirstChunkData(image.scan, image.bytes.data(), type) != FirstChunkData(other, png.data(), type)) {
+      return false;
+    }
   }
   return true;
 }

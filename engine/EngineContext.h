@@ -117,11 +117,6 @@ struct EngineContext {
   int64_t streamSize = 0;
   int streamRowLength = 0;
 
-  // When set, every pass's filtered bytes are kept here as they enter the
-  // compressor (cleared at each pass start), so that the last pass's bytes
-  // can be deflated again by another compressor (OptimalIdat.h).
-  std::vector<uint8_t>* deflateTap = nullptr;
-
   // Row percentage through a reciprocal of the height.
   uint32_t percentFactor = 0;
   uint32_t percentCorrection = 0;

@@ -1,8 +1,9 @@
 // The command-line tool's own reading of outside bytes: the chunk walk with
 // its CRC and trailing-data checks, the animation's frame streams, their
-// inflation and the 16-bit reduction, the GIF frame count and the chunk-name
-// lists users type.  Nothing may be read outside the input, and a file
-// rebuilt around its own streams must walk the same way.
+// inflation, samples and the 16-bit reduction, the GIF frame count and the
+// chunk-name lists users type, and the read-back check of a result.  Nothing
+// may be read outside the input, and a file rebuilt around its own streams
+// must walk the same way.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include "cli/PngFileScan.h"
 #include "cli/PngImageData.h"
 #include "cli/PngSplice.h"
+#include "cli/ResultCheck.h"
 
 namespace {
 
@@ -23,6 +25,30 @@ void Check(bool condition) {
 
 // Larger images are valid but only slow the fuzzer down.
 constexpr size_t kMaxStream = size_t(1) << 22;
+
+// The read-back check takes any bytes as a result, against the input as a
+// kept-format source and as a re-encoded one.
+void CheckAsResult(const uint8_t* data, size_t size, const PngFileScan& scan, const std::vector<DataStream>& streams,
+                   const std::vector<uint8_t>& result) {
+  if (!scan.hasIhdr || uint64_t(scan.width) * scan.height > kMaxStream) return;
+  SourceImage source;
+  source.bytes.assign(data, data + size);
+  source.scan = scan;
+  source.isPng = true;
+  source.width = int(scan.width);
+  source.height = int(scan.height);
+  source.streams = streams;
+  source.filtered.resize(streams.size());
+  for (size_t s = 0; s < streams.size(); ++s) {
+    if (!InflateDataStream(data, scan, streams[s], source.filtered[s])) return;
+  }
+  source.recompress = true;
+  CheckResult(source, result);
+  source.recompress = false;
+  source.pixels.assign(size_t(scan.width) * scan.height, 0xFF000000u);
+  CheckResult(source, result);
+  CheckResult(source, source.bytes);
+}
 
 }  // namespace
 
@@ -41,6 +67,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> rows;
     if (!InflateDataStream(data, scan, streams[s], rows)) continue;
     Check(rows.size() == streams[s].layout.StreamSize());
+    std::vector<uint16_t> samples;
+    Check(ImageSamples(streams[s].layout, rows, samples));
+    Check(samples.size() % (size_t(streams[s].layout.width) * streams[s].layout.height) == 0);
     std::vector<uint32_t> pixels;
     if (ReduceSixteenBit(streams[s].layout, rows, nullptr, 0, pixels)) {
       Check(pixels.size() == size_t(streams[s].layout.width) * streams[s].layout.height);
@@ -51,5 +80,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> rebuilt = SplicePng(data, scan, streams, recompressed, ChunkChoice());
   const PngFileScan again = ScanPngFile(rebuilt.data(), rebuilt.size());
   Check(again.isPng && again.badCrcs == 0 && again.trailingBytes == 0);
+  CheckAsResult(data, size, scan, streams, rebuilt);
   return 0;
 }

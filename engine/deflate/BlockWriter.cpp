@@ -66,7 +66,6 @@ void DeflateStart(EngineContext& ctx) {
   PutBits(ctx, 0x78, 8);  // CMF: deflate, 32 KB window
   PutBits(ctx, 0x5E, 8);  // FLG: check bits, level "default"
   d.adler = 1;
-  if (ctx.deflateTap) ctx.deflateTap->clear();
   ctx.passInvalid = false;
   DeflateInit(ctx);
   WriteBlockHeader(ctx);
@@ -74,12 +73,10 @@ void DeflateStart(EngineContext& ctx) {
 
 void DeflateByte(EngineContext& ctx, uint8_t b) {
   ctx.deflate.adler = AdlerByte(ctx.deflate.adler, b);
-  if (ctx.deflateTap) ctx.deflateTap->push_back(b);
   LzParse(ctx, &b, 1);
 }
 
 void DeflateBytes(EngineContext& ctx, const uint8_t* bytes, int64_t n) {
-  if (ctx.deflateTap) ctx.deflateTap->insert(ctx.deflateTap->end(), bytes, bytes + n);
   ctx.deflate.adler = AdlerBytes(ctx.deflate.adler, bytes, size_t(n));
   while (n > 0) {
     const int piece = int(n < kMaxParseInput ? n : kMaxParseInput);

@@ -76,9 +76,9 @@ void SkipTo(ParserState& ps, int strategy, int32_t end) {
     InsertIntoChain(ps, q);
     if (strategy < 3) {
       UpdateRunCounter(ps, q);
-      ps.lists[q & kWindowMask].count = 0;
+      ps.lists[q & kWindowMask] = kEmptyList;
       for (auto& leaps : ps.shortLeaps) leaps[q & kWindowMask] = 0;
-      ps.prevListCount = 0;
+      ps.prevTailCount = 0;
     }
   }
   ps.current = end;
@@ -126,10 +126,10 @@ void DeflateInit(EngineContext& ctx) {
   std::fill(ps.chain, ps.chain + ps.chainSlotsUsed, kNoPosition);
   ps.chainSlotsUsed = 0;
   if (ctx.job->strategy < 3) {
-    for (int slot = 0; slot < ps.listSlotsUsed; ++slot) ps.lists[slot].count = 0;
+    std::fill(ps.lists, ps.lists + ps.listSlotsUsed, kEmptyList);
     for (auto& leaps : ps.shortLeaps) std::fill(leaps, leaps + ps.listSlotsUsed, uint16_t(0));
     ps.listSlotsUsed = 0;
-    ps.prevListCount = -1;
+    ps.prevTailCount = -1;
     ps.poolFill = 0;
     ps.prevListEnd = 0;
     ps.lastByte = 0;

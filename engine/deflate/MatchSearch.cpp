@@ -47,6 +47,34 @@ class PositionSearch {
   void SearchNearest(int distance);
   void SearchCheaper(int distance);
 
+  // Writes p's list record.  Successive positions often find the same
+  // candidates (the pool entries are then the tail of the previous
+  // position's); they share the pool entries instead of copying.
+  void CloseList(MatchList& list) {
+    const int tailCount = m_count - m_headLength;
+    const uint16_t* tail = m_ps.pool + m_listStart;
+    const uint32_t prevEnd = m_ps.prevListEnd;
+    if (tailCount <= m_ps.prevTailCount && std::equal(tail, tail + tailCount, m_ps.pool + prevEnd - uint32_t(tailCount))) {
+      m_ps.poolFill = prevEnd;
+      list.start = prevEnd - uint32_t(tailCount);
+    } else {
+      m_ps.poolFill = m_listStart + uint32_t(tailCount);
+      list.start = m_listStart;
+    }
+    list.headDistance = uint16_t(m_headDistance);
+    list.headLast = uint8_t(m_headLength > 0 ? m_headLength - 1 : 0);
+    list.tailCount = uint8_t(tailCount);
+    m_ps.prevListEnd = m_ps.poolFill;
+    m_ps.prevTailCount = tailCount;
+  }
+
+  // Entry j of p's closed list (j below its count).
+  int Entry(const MatchList& list, int j) const {
+    return j < m_headLength ? m_headDistance : m_ps.pool[list.start + uint32_t(j - m_headLength)];
+  }
+
+  int Count() const { return m_count; }
+
  private:
   bool Extends(int length, int distance) const {
     return RingByte(m_ps, m_p + length) == RingByte(m_ps, m_p - distance + length);
@@ -80,8 +108,14 @@ class PositionSearch {
       if (leap == 0) return kNoCandidate;
     } else {
       const MatchList& list = m_ps.lists[slot];
-      if (list.count <= entry) return kNoCandidate;
-      leap = m_ps.pool[list.start + uint32_t(entry)];
+      const int tailEntry = entry - list.headLast - 1;
+      if (tailEntry < 0) {
+        leap = list.headDistance;
+        if (leap == 0) return kNoCandidate;
+      } else {
+        if (tailEntry >= list.tailCount) return kNoCandidate;
+        leap = m_ps.pool[list.start + uint32_t(tailEntry)];
+      }
     }
     const int next = distance + leap;
     return next > kWindow ? kNoCandidate : next;
@@ -206,23 +240,32 @@ class PositionSearch {
     return reached;
   }
 
-  // Nearest-distance lists get one entry per new length.
+  // Nearest-distance lists get one entry per new length: the head while
+  // the distance is the first one, the pool after that.
   void AppendRange(int from, int to, int distance) {
-    uint16_t* out = m_ps.pool + m_ps.poolFill;
-    std::fill(out, out + (to - from + 1), uint16_t(distance));
-    m_ps.poolFill += uint32_t(to - from + 1);
+    const int n = to - from + 1;
+    if (m_count == m_headLength && (m_count == 0 || distance == m_headDistance)) {
+      m_headDistance = distance;
+      m_headLength += n;
+    } else {
+      uint16_t* out = m_ps.pool + m_listStart + uint32_t(m_count - m_headLength);
+      std::fill(out, out + n, uint16_t(distance));
+    }
+    m_count += n;
   }
 
   // For "Xtreme!": lengths reached for the first time get this distance as
   // their list entry; every length keeps the cheapest distance cost seen.
   void RecordRange(int from, int to, int distance) {
-    const int32_t cost = m_ps.distanceCodeCost[Code(distance)];
-    const int firstNew = std::max(from, kMinMatch + int(m_ps.poolFill - m_listStart));
-    for (int length = from; length < firstNew && length <= to; ++length)
-      m_ps.cheapestAtLength[length] = std::min(m_ps.cheapestAtLength[length], cost);
+    const int16_t cost = int16_t(m_ps.distanceCodeCost[Code(distance)]);
+    const int firstNew = std::max(from, kMinMatch + m_count);
+    // Both loops run over whole ranges so that the compiler makes them wide.
+    int16_t* cheapest = m_ps.cheapestAtLength;
+    for (int length = from, last = std::min(firstNew - 1, to); length <= last; ++length)
+      cheapest[length] = std::min(cheapest[length], cost);
     if (firstNew <= to) {
       AppendRange(firstNew, to, distance);
-      std::fill(m_ps.cheapestAtLength + firstNew, m_ps.cheapestAtLength + to + 1, cost);
+      std::fill(cheapest + firstNew, cheapest + to + 1, cost);
     }
     RelaxRange(from, to, distance);
   }
@@ -232,7 +275,10 @@ class PositionSearch {
   const int32_t m_p;
   const int32_t m_costP;
   const int m_runLength;
-  const uint32_t m_listStart;
+  const uint32_t m_listStart;  // where p's pool entries go
+  int m_count = 0;             // entries of p's list so far
+  int m_headLength = 0;        // of them in the head
+  int m_headDistance = 0;
 };
 
 void PositionSearch::SearchNearest(int distance) {
@@ -326,9 +372,7 @@ void SearchPosition(ParserState& ps, const CodeTables& tables, int strategy, int
   while (ps.runEnd < ps.inputTotal && RingByte(ps, ps.runEnd) == b) ++ps.runEnd;
 
   if (ps.poolFill > kPoolWrapAt) ps.poolFill = 0;
-  const uint32_t start = ps.poolFill;
   MatchList& list = ps.lists[p & kWindowMask];
-  list.start = start;
 
   ps.offersAt[p & 1] = p;
   ps.offerCount[p & 1] = 0;
@@ -347,18 +391,10 @@ void SearchPosition(ParserState& ps, const CodeTables& tables, int strategy, int
     else search.SearchNearest(distance);
   }
 
-  // Successive positions often find the same candidates (a list is then the
-  // tail of the previous one); share the pool entries instead of copying.
-  const int32_t count = int32_t(ps.poolFill - start);
-  if (count <= ps.prevListCount &&
-      std::equal(ps.pool + start, ps.pool + start + count, ps.pool + ps.prevListEnd - count)) {
-    ps.poolFill = ps.prevListEnd;
-    list.start = ps.prevListEnd - uint32_t(count);
-  }
-  list.count = int16_t(count);
-  for (int j = 0; j < kShortLeapLengths; ++j) ps.shortLeaps[j][p & kWindowMask] = j < count ? ps.pool[list.start + uint32_t(j)] : 0;
-  ps.prevListEnd = ps.poolFill;
-  ps.prevListCount = count;
+  search.CloseList(list);
+  const int count = search.Count();
+  for (int j = 0; j < kShortLeapLengths; ++j)
+    ps.shortLeaps[j][p & kWindowMask] = uint16_t(j < count ? search.Entry(list, j) : 0);
 
   InsertIntoChain(ps, p);
 }

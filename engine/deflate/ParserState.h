@@ -79,12 +79,22 @@ struct LengthRise {
   int32_t length;
 };
 
-// Where a window slot's match list lies in the pool; start and count side
-// by side so that a leap costs one cache miss here, not two.
+// A window slot's match list.  Its first entries - every length the
+// nearest candidate reached - hold one distance, which the record keeps
+// itself; only the entries after that head lie in the pool.  Inside runs and
+// long repeats the head is most of the list, so the pool the walks read
+// stays small enough for the caches, and a leap to a length inside a head
+// reads the record alone.  One record of 8 bytes, so that a leap costs one
+// cache miss here, not two.
 struct MatchList {
-  uint32_t start;
-  int16_t count;  // longest length reached minus 2 (at most 256); 0 for a skipped position
+  uint32_t start;         // pool index of the first entry after the head
+  uint16_t headDistance;  // the head's distance; 0 for an empty list (nothing found, or skipped)
+  uint8_t headLast;       // entries in the head minus 1
+  uint8_t tailCount;      // entries in the pool
 };
+constexpr MatchList kEmptyList{};
+// Longest length reached minus 2 (at most 256).
+inline int ListCount(const MatchList& list) { return list.headDistance ? list.headLast + 1 + list.tailCount : 0; }
 
 // Most leaps ask for a short length (short matches in photographs): the
 // entries for the first few lengths of every list are kept again, one table
@@ -109,7 +119,9 @@ struct ParserState {
   int32_t lengthCost[kMaxMatch + 1];      // by match length 3..258
   int32_t distanceCodeCost[kDistanceCodes];
   uint8_t nextCheaper[kDistanceCodes];    // strategy 0: next code with a lower cost, 30 = none
-  int32_t cheapestAtLength[kMaxMatch + 1];  // strategy 0: per length, at the current position
+  // Strategy 0: per length, at the current position.  Distance costs are at
+  // most kNoCodeCost, so 16 bits hold them and the fills move half the bytes.
+  int16_t cheapestAtLength[kMaxMatch + 1];
 
   // Lengths 3..257 after which the length cost rises (rebuilt by
   // PrepareBlock), the steepest rise first: where an offer one length longer
@@ -129,10 +141,11 @@ struct ParserState {
   int32_t runCounter;
   int32_t runEnd;
 
-  // List pool.
+  // List pool: the fill index, and where the previous searched position's
+  // pool entries end and how many there are (-1 before the first).
   uint32_t poolFill;
   uint32_t prevListEnd;
-  int32_t prevListCount;
+  int32_t prevTailCount;
 
   // Window slots of the chains and of the lists that may hold something
   // since they were last cleared (all of them in a new state).

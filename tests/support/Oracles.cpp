@@ -101,6 +101,14 @@ uint32_t Adler32(uint32_t adler, const uint8_t* data, size_t size) {
   return uint32_t(adler32_z(adler, data, size));
 }
 
+std::vector<uint8_t> CompressZlib(const std::vector<uint8_t>& data) {
+  uLongf size = compressBound(uLong(data.size()));
+  std::vector<uint8_t> out(size);
+  if (compress2(out.data(), &size, data.data(), uLong(data.size()), 9) != Z_OK) return {};
+  out.resize(size);
+  return out;
+}
+
 bool InflateZlib(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
   z_stream zs{};
   if (inflateInit(&zs) != Z_OK) return false;

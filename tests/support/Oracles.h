@@ -33,6 +33,9 @@ uint32_t Adler32(uint32_t adler, const uint8_t* data, size_t size);
 // Inflates a zlib stream with zlib.  False on any error or trailing garbage.
 bool InflateZlib(const uint8_t* data, size_t size, std::vector<uint8_t>& out);
 
+// The bytes as a zlib stream made by zlib at level 9.
+std::vector<uint8_t> CompressZlib(const std::vector<uint8_t>& data);
+
 // The chunks of a PNG file in order: type and data.  Verifies every CRC;
 // false when a CRC is wrong or the structure is broken.
 struct Chunk {

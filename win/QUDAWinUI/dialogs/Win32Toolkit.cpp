@@ -266,6 +266,33 @@ void Win32Toolkit::ListAddColumn(WindowHandle dialog, int id, std::string_view t
   SendMessageA(list, LVM_INSERTCOLUMNA, count, reinterpret_cast<LPARAM>(&column));
 }
 
+namespace {
+
+// The width a header item needs to show its whole title: the title in the
+// header's own font plus the control's margin on each side (three edge
+// widths, as the header control draws it). Some list views size
+// LVSCW_AUTOSIZE_USEHEADER a few pixels short of that, cutting "Length" to
+// "Len...", so the measured width is the floor.
+int HeaderTitleWidth(HWND header, int column) {
+  char title[64] = {};
+  HDITEMA item{};
+  item.mask = HDI_TEXT;
+  item.pszText = title;
+  item.cchTextMax = int(sizeof title);
+  if (!SendMessageA(header, HDM_GETITEMA, column, reinterpret_cast<LPARAM>(&item))) return 0;
+  const HDC dc = GetDC(header);
+  if (!dc) return 0;
+  const HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(header, WM_GETFONT, 0, 0));
+  const HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
+  SIZE size{};
+  const BOOL measured = GetTextExtentPoint32A(dc, title, int(lstrlenA(title)), &size);
+  if (previous) SelectObject(dc, previous);
+  ReleaseDC(header, dc);
+  return measured ? int(size.cx) + 2 * 3 * GetSystemMetrics(SM_CXEDGE) : 0;
+}
+
+}  // namespace
+
 void Win32Toolkit::ListFitColumns(WindowHandle dialog, int id) {
   const HWND list = Item(dialog, id);
   const HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
@@ -274,7 +301,8 @@ void Win32Toolkit::ListFitColumns(WindowHandle dialog, int id) {
     SendMessageA(list, LVM_SETCOLUMNWIDTH, column, LVSCW_AUTOSIZE);
     const int content = int(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0));
     SendMessageA(list, LVM_SETCOLUMNWIDTH, column, LVSCW_AUTOSIZE_USEHEADER);
-    const int heading = int(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0));
+    const int heading = std::max(int(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0)),
+                                 HeaderTitleWidth(header, column));
     SendMessageA(list, LVM_SETCOLUMNWIDTH, column, std::max(content, heading));
   }
 }
