@@ -23,6 +23,14 @@ constexpr int kEvolutionPopulation = 12;
 constexpr int kMostEvolutionEstimates = 600;
 constexpr int kFewestEvolutionEstimates = 2 * kEvolutionPopulation;
 
+// Filtered bytes the polishing moves may deflate per image: about 20 size
+// calls for a 768 x 512 photo (some 10 s of CPU), its three starts and the
+// whole-image moves, which hold most of what polishing finds; small images
+// get the moves of the halves and quarters too.
+constexpr size_t kPolishBudget = size_t(24) << 20;
+constexpr int kMostPolishMoves = 240;
+constexpr int kFewestPolishMoves = 4;
+
 }  // namespace
 
 int FindEffortLevel(const std::string& text) {
@@ -64,5 +72,17 @@ search::EvolutionBudget EvolutionBudgetOf(const EffortLevel& level, size_t rowBy
   const size_t affordable = kEvolutionBudget / std::max<size_t>(rowBytes, 1);
   budget.evaluations = int(std::clamp<size_t>(affordable, kFewestEvolutionEstimates, kMostEvolutionEstimates));
   budget.generations = budget.evaluations / kEvolutionPopulation;
+  return budget;
+}
+
+search::PolishBudget PolishBudgetOf(const EffortLevel& level, size_t rowBytes, int threads) {
+  search::PolishBudget budget;
+  budget.threads = std::max(threads, 1);
+  if (level.filterSearch < 4) {
+    budget.evaluations = 0;
+    return budget;
+  }
+  const size_t affordable = kPolishBudget / std::max<size_t>(rowBytes, 1);
+  budget.evaluations = int(std::clamp<size_t>(affordable, kFewestPolishMoves, kMostPolishMoves));
   return budget;
 }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "cli/search/FilterEvolution.h"
+#include "cli/search/FilterPolish.h"
 
 struct EffortLevel {
   const char* name;      // as typed after -o
@@ -24,7 +25,8 @@ struct EffortLevel {
   // Filter search (cli/FilterTrials.h), which replaces the three tries above
   // by estimates: 0 off, 1 fixed filters, entropy, minimum sum and greedy,
   // 2 also the refined search, 3 with more refining sweeps, 4 also the
-  // genetic search over whole filter vectors (EvolutionBudgetOf).
+  // genetic search over whole filter vectors (EvolutionBudgetOf) and the
+  // polishing of its answer by the optimal parser (PolishBudgetOf).
   int filterSearch;
   int fullTrials;        // best estimated proposals written for real (FullTrials)
   bool paletteOrders;    // palettes also by luminance, colour chain, first use
@@ -75,6 +77,12 @@ int RandomTrials(const EffortLevel& level, size_t rawBytes);
 // that a photo gets a few hundred and an icon a few thousand, on `threads`
 // threads.
 search::EvolutionBudget EvolutionBudgetOf(const EffortLevel& level, size_t rowBytes, int threads);
+
+// The budget of the polishing moves (cli/search/FilterPolish.h) at a level
+// that runs them, for rows of rowBytes filtered bytes in all: each move
+// costs a deflate of the whole image by the optimal parser's cheapest level,
+// so a photo gets a few dozen and an icon a couple of hundred.
+search::PolishBudget PolishBudgetOf(const EffortLevel& level, size_t rowBytes, int threads);
 
 // Index of the level named by text ("0".."6", "max"), or -1.
 int FindEffortLevel(const std::string& text);

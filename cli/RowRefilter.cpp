@@ -20,19 +20,26 @@ std::vector<Proposal> RankedProposals(const UnfilteredRows& rows, const EffortLe
   for (search::FilterStrategy s : search::kAllFilterStrategies) {
     if (s == search::FilterStrategy::Refined && level.filterSearch < 2) continue;
     // The genetic search starts from the others' answers, below.
-    if (s == search::FilterStrategy::Evolved) continue;
+    if (s == search::FilterStrategy::Evolved || s == search::FilterStrategy::Polished) continue;
     Proposal p{s, search::ChooseRowFilters(rows, s), 0.0};
     p.bits = search::ModelCost(rows, p.filters);
     seeds.push_back(p.filters);
     proposals.push_back(std::move(p));
   }
   if (level.filterSearch >= 4) {
-    const search::EvolvedFilters evolved =
-        search::EvolveFromSeeds(rows, seeds, EvolutionBudgetOf(level, rows.bytes.size(), 1));
-    proposals.push_back({search::FilterStrategy::Evolved, evolved.filters, evolved.fitness});
+    const search::EvolvedFilters e = search::EvolveFromSeeds(rows, seeds, EvolutionBudgetOf(level, rows.bytes.size(), 1));
+    proposals.push_back({search::FilterStrategy::Evolved, e.filters, e.fitness});
   }
   std::stable_sort(proposals.begin(), proposals.end(),
                    [](const Proposal& a, const Proposal& b) { return a.bits < b.bits; });
+  if (level.filterSearch >= 4) {
+    // Measured by the optimal parser, not estimated: tried first.
+    std::vector<std::vector<uint8_t>> starts;
+    for (size_t i = 0; i < proposals.size() && i < 3; ++i) starts.push_back(proposals[i].filters);
+    const search::PolishedFilters polished =
+        search::PolishByDeflate(rows, starts, PolishBudgetOf(level, rows.bytes.size(), 1));
+    if (polished.moves > 0) proposals.insert(proposals.begin(), {search::FilterStrategy::Polished, polished.filters, 0.0});
+  }
   return proposals;
 }
 

@@ -14,7 +14,10 @@
 //     sweep after sweep, until a sweep changes nothing or the sweeps run out;
 //   - Evolved: the genetic search of FilterEvolution.h, seeded with every
 //     other strategy's answer and judged by the whole image's cost under
-//     the model, within the effort's budget of generations and estimates.
+//     the model, within the effort's budget of generations and estimates;
+//   - Polished: the smaller of Evolved's and Greedy's answers under the
+//     optimal parser's cheapest level, moved by whole filter classes while
+//     that level shrinks its stream (FilterPolish.h).
 // The first row never claims Average: the engine writes Average without a
 // row above as Sub, so the choices say Sub there, as the file will.
 #pragma once
@@ -24,19 +27,21 @@
 #include <vector>
 
 #include "cli/search/FilterEvolution.h"
+#include "cli/search/FilterPolish.h"
 #include "engine/RowFilterEntry.h"
 
 namespace search {
 
-enum class FilterStrategy { None, Sub, Up, Average, Paeth, Entropy, MinSum, Greedy, Refined, Evolved };
+enum class FilterStrategy { None, Sub, Up, Average, Paeth, Entropy, MinSum, Greedy, Refined, Evolved, Polished };
 
 constexpr FilterStrategy kAllFilterStrategies[] = {
     FilterStrategy::None,    FilterStrategy::Sub,     FilterStrategy::Up,     FilterStrategy::Average,
     FilterStrategy::Paeth,   FilterStrategy::Entropy, FilterStrategy::MinSum, FilterStrategy::Greedy,
-    FilterStrategy::Refined, FilterStrategy::Evolved};
+    FilterStrategy::Refined, FilterStrategy::Evolved, FilterStrategy::Polished};
 
 // "none", "sub", "up", "average", "paeth", "entropy", "minsum", "greedy",
-// "refined", "evolved": how verbose output and the benchmark name a strategy.
+// "refined", "evolved", "polished": how verbose output and the benchmark
+// name a strategy.
 const char* FilterStrategyName(FilterStrategy strategy);
 
 struct SearchEffort {
@@ -47,9 +52,10 @@ struct SearchEffort {
   int chainDepth = 256;
   int refineSweeps = 2;   // at most this many sweeps of Refined
   EvolutionBudget evolution;  // of Evolved
+  PolishBudget polish;        // of Polished
 };
 
-constexpr SearchEffort kEstimateEffort = {16, 0, {}};
+constexpr SearchEffort kEstimateEffort = {16, 0, {}, {}};
 
 // Filters row y with PNG filter type `filter` into out (rows.rowBytes
 // bytes, without the type byte).
@@ -72,5 +78,10 @@ std::vector<uint8_t> ChooseRowFilters(const UnfilteredRows& rows, FilterStrategy
 // planner ranks every proposal by.
 EvolvedFilters EvolveFromSeeds(const UnfilteredRows& rows, const std::vector<std::vector<uint8_t>>& seeds,
                                const EvolutionBudget& budget);
+
+// The smallest of starts polished, each start and move priced by the size
+// of the optimal parser's stream at its cheapest level.
+PolishedFilters PolishByDeflate(const UnfilteredRows& rows, const std::vector<std::vector<uint8_t>>& starts,
+                                const PolishBudget& budget);
 
 }  // namespace search
