@@ -4,9 +4,10 @@
 //
 // The overrides switch single parts of a level off or change their effort,
 // to measure what each part buys:
-//   --iterations N  --patience N  --restarts N  --refine N  --blocks N
+//   --iterations N  --patience N  --restarts N  --refine N  --blocks N  --drop-rare N
 //   --depth N  --nice N  --plain-header  --entropy|--code-lengths
 //   --nearest-only|--every-code  --greedy-start|--fixed-start
+//   --both-prices|--one-price
 // One line on stderr: input bytes, output bytes, blocks, working memory.
 #include <cstdio>
 #include <cstdlib>
@@ -23,8 +24,8 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: brumlex IN OUT [--level 1..5] [--iterations N] [--patience N] [--restarts N]\n"
-               "       [--refine N] [--blocks N] [--depth N] [--nice N] [--plain-header] [--entropy|--code-lengths]\n"
-               "       [--nearest-only|--every-code] [--greedy-start|--fixed-start]\n");
+               "       [--refine N] [--blocks N] [--drop-rare N] [--depth N] [--nice N] [--plain-header] [--entropy|--code-lengths]\n"
+               "       [--nearest-only|--every-code] [--greedy-start|--fixed-start] [--both-prices|--one-price]\n");
   return 2;
 }
 
@@ -59,6 +60,10 @@ int main(int argc, char** argv) {
       s.greedyStart = opt == "--greedy-start";
       continue;
     }
+    if (opt == "--both-prices" || opt == "--one-price") {
+      s.bothPrices = opt == "--both-prices";
+      continue;
+    }
     if (opt == "--nearest-only" || opt == "--every-code") {
       s.matchFinder.everyDistanceCode = opt == "--every-code";
       continue;
@@ -71,6 +76,7 @@ int main(int argc, char** argv) {
     else if (opt == "--patience") s.patience = v;
     else if (opt == "--restarts") s.restarts = v;
     else if (opt == "--refine") s.refineRounds = v;
+    else if (opt == "--drop-rare") s.dropRareSymbols = v;
     else if (opt == "--blocks" && v >= 1) s.maxBlocks = v;
     else if (opt == "--depth" && v >= 1) s.matchFinder.maxDepth = v;
     else if (opt == "--nice" && v >= 3) s.matchFinder.niceLength = v;

@@ -43,6 +43,11 @@ bool WriteFileAtomically(const std::filesystem::path& target, const std::vector<
   struct stat st;
   if (!modeFrom.empty() && ::stat(modeFrom.c_str(), &st) == 0) {
     mode = st.st_mode & 07777;
+    // The new file is ours; a file rewritten for another user (by root, or
+    // through a shared group) stays theirs where the system allows, or at
+    // least keeps its group.  Before the mode: a change of owner clears the
+    // set-id bits.
+    if (::fchown(fd, st.st_uid, st.st_gid) != 0) (void)!::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
   } else {
     const mode_t mask = ::umask(0);
     ::umask(mask);

@@ -10,6 +10,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -48,6 +50,23 @@ struct WorkItem {
 
 bool Interrupted(const StopFlags& stop) { return stop.finishAfterPass || stop.cancel; }
 
+// A file whose pixels or runs need more memory than there is fails alone;
+// the batch and the files under way on other threads go on.  Answers
+// whether work ran without running out.
+template <typename Work>
+bool WithinMemory(Work work) {
+  try {
+    work();
+    return true;
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  return false;
+}
+
+constexpr const char* kOutOfMemory = "out of memory";
+constexpr const char* kCancelled = "cancelled; original kept";
+
 class Batch {
  public:
   Batch(const CliOptions& options, StopFlags& stop, const BatchHooks& hooks)
@@ -74,12 +93,13 @@ class Batch {
   // is reported now and never started.
   void CheckTargets() {
     std::vector<InputFile> inputs;
-    std::vector<std::string> errors;
-    ListInputs(m_options, inputs, errors);
-    for (const std::string& error : errors) {
-      ++m_summary.files;
-      ++m_summary.failed;
-      m_display.Line("velkor: " + error, true);
+    std::vector<UnusableInput> unusable;
+    ListInputs(m_options, inputs, unusable);
+    for (const UnusableInput& name : unusable) {
+      FileState file;
+      file.input.name = name.name;
+      file.index = ++m_summary.files;
+      Report(file, FailedOutcome(file, name.reason));
     }
     std::map<std::string, std::string> targets;
     for (const InputFile& input : inputs) {
@@ -123,6 +143,11 @@ class Batch {
     while ((n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
     if (std::ferror(stdin)) {
       error = "cannot read standard input";
+      return false;
+    }
+    // Nothing read would otherwise send the load looking for a file named "".
+    if (bytes.empty()) {
+      error = "standard input is empty";
       return false;
     }
     return true;
@@ -180,13 +205,21 @@ class Batch {
       return false;
     }
     std::string error;
-    SourceImage& image = file->image;
-    if (!LoadSourceImage(file->input.path, m_options, image, error)) {
-      Report(*file, FailedOutcome(*file, error));
-      return false;
-    }
-    if (!PlanFileRuns(ctx, *file, error)) {
-      Report(*file, FailedOutcome(*file, InCliTerms(error)));
+    bool loaded = false, planned = false;
+    const bool fits = WithinMemory([&] {
+      loaded = LoadSourceImage(file->input.path, m_options, file->image, error);
+      if (loaded) planned = PlanFileRuns(ctx, *file, error);
+    });
+    if (!fits || !loaded || !planned) {
+      file->image = SourceImage();
+      // A cancel during the analysis stops the engine like a failure; its
+      // message would blame the image.
+      if (loaded && m_stop.cancel) {
+        Report(*file, FailedOutcome(*file, kCancelled));
+        return false;
+      }
+      const std::string reason = !fits ? kOutOfMemory : loaded ? InCliTerms(error) : error;
+      Report(*file, FailedOutcome(*file, reason));
       return false;
     }
     for (RunSettings& run : file->runs) run.label = file->input.name + " " + DescribeRun(run);
@@ -235,15 +268,9 @@ class Batch {
     // After a stop request nothing new starts, not even a file's next run.
     if (!Interrupted(m_stop)) {
       RunProgress* progress = m_display.Begin(slot, file.input.name, file.index);
-      if (settings.recompress) {
-        result.ok = RecompressStreams(ctx, file.image, settings, m_stop, progress, file.recompressed);
-        result.passes = 1;
-      } else {
-        const bool echo = m_options.verbose && !m_options.json;
-        result = RunEngine(ctx, file.image.AsRunInput(settings.keeppal != 0), settings, m_stop, progress, echo);
-        if (result.ok && settings.redeflateLevel > 0 && !Interrupted(m_stop)) {
-          result.redeflated = RedeflateImageData(result.png, settings.redeflateLevel);
-        }
+      if (!WithinMemory([&] { result = RunOne(ctx, file, settings, progress); })) {
+        result = RunResult();
+        result.message = kOutOfMemory;
       }
       m_display.End(slot);
     }
@@ -253,7 +280,25 @@ class Batch {
       file.results[item.run] = std::move(result);
       last = --file.pendingRuns == 0;
     }
-    if (last) Finish(file);
+    if (last && !WithinMemory([&] { Finish(file); })) {
+      file.image = SourceImage();
+      Report(file, FailedOutcome(file, std::string(kOutOfMemory) + "; original kept"));
+    }
+  }
+
+  RunResult RunOne(EngineContext& ctx, FileState& file, const RunSettings& settings, RunProgress* progress) {
+    RunResult result;
+    if (settings.recompress) {
+      result.ok = RecompressStreams(ctx, file.image, settings, m_stop, progress, file.recompressed);
+      result.passes = 1;
+      return result;
+    }
+    const bool echo = m_options.verbose && !m_options.json;
+    result = RunEngine(ctx, file.image.AsRunInput(settings.keeppal != 0), settings, m_stop, progress, echo);
+    if (result.ok && settings.redeflateLevel > 0 && !Interrupted(m_stop)) {
+      result.redeflated = RedeflateImageData(result.png, settings.redeflateLevel);
+    }
+    return result;
   }
 
   // The smallest sound result: the engine's best, or for kept rows the
@@ -288,7 +333,7 @@ class Batch {
 
   void Finish(FileState& file) {
     if (m_stop.cancel) {
-      Report(file, FailedOutcome(file, "cancelled; original kept"));
+      Report(file, FailedOutcome(file, kCancelled));
       return;
     }
     std::vector<uint8_t> png;
@@ -326,7 +371,7 @@ class Batch {
       outcome.filter = best.outfilter;
     }
     const PngFileScan& scan = image.scan;
-    const bool repaired = scan.badCrcs > 0 || scan.trailingBytes > 0 || !scan.complete;
+    const bool repaired = scan.badCrcs > 0 || scan.trailingBytes > 0 || !scan.complete || image.repaired;
     // PNG to PNG never grows unless asked: a damaged input accepted with
     // --fix is the exception, as its own bytes are not sound.
     const bool keepInput = image.isPng && png.size() >= image.bytes.size() && !m_options.force && !repaired;
@@ -346,7 +391,7 @@ class Batch {
       outcome.status = FileOutcome::Status::Pretend;
     } else if (keepInput && file.target.replacesInput) {
       outcome.status = FileOutcome::Status::Kept;
-    } else if (!WriteResult(file, bytes, error)) {
+    } else if (!WriteResult(file, bytes, error, outcome.notes)) {
       Report(file, FailedOutcome(file, error));
       return;
     } else {
@@ -355,7 +400,9 @@ class Batch {
     Report(file, outcome);
   }
 
-  bool WriteResult(FileState& file, const std::vector<uint8_t>& bytes, std::string& error) {
+  // notes: where a written file could not be given the input's times.
+  bool WriteResult(const FileState& file, const std::vector<uint8_t>& bytes, std::string& error,
+                   std::vector<std::string>& notes) {
     if (file.target.toStdout) {
       std::lock_guard<std::mutex> lock(m_mutex);
       if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() || std::fflush(stdout) != 0) {
@@ -369,7 +416,7 @@ class Batch {
     if (m_options.preserve && file.haveStat) {
       const struct timespec times[2] = {file.inputStat.st_atim, file.inputStat.st_mtim};
       if (::utimensat(AT_FDCWD, target.path.c_str(), times, 0) != 0) {
-        file.image.notes.push_back("could not keep the input's times");
+        notes.push_back("could not keep the input's times");
       }
     }
     return true;

@@ -267,7 +267,8 @@ std::string CliUsage() {
       "  -y, --overwrite         overwrite an existing output file\n"
       "      --force             write even when the result is not smaller; rewrite\n"
       "                          read-only files\n"
-      "      --fix               accept files with CRC errors or data after IEND\n"
+      "      --fix               accept files with CRC or Adler-32 errors or data\n"
+      "                          after IEND\n"
       "      --first-frame       write the first frame of an animated GIF\n"
       "\n"
       "Metadata (ancillary chunks of a PNG input; names are case-sensitive):\n"
@@ -302,5 +303,5 @@ std::string CliUsage() {
       "      --version           the version\n"
       "\n"
       "Exit status: 0 all done, 1 some file failed, 2 bad usage, 130 interrupted,\n"
-      "143 terminated.\n";
+      "129 hung up, 143 terminated.\n";
 }

@@ -26,13 +26,13 @@ bool WantedInFolder(const fs::path& path, bool convert) {
 
 class Collector {
  public:
-  Collector(std::vector<InputFile>& files, std::vector<std::string>& errors) : m_files(files), m_errors(errors) {}
+  Collector(std::vector<InputFile>& files, std::vector<UnusableInput>& errors) : m_files(files), m_errors(errors) {}
 
   void Add(const std::string& name, const fs::path& path) {
     std::error_code ec;
     const fs::path target = fs::canonical(path, ec);
     if (ec) {
-      m_errors.push_back(name + ": " + ec.message());
+      m_errors.push_back({name, ec.message()});
       return;
     }
     if (!m_seen.insert(target.string()).second) return;  // named before
@@ -45,20 +45,20 @@ class Collector {
     for (fs::recursive_directory_iterator it(name, ec), end; !ec && it != end; it.increment(ec)) {
       if (it->is_regular_file(ec) && WantedInFolder(it->path(), convert)) found.push_back(it->path());
     }
-    if (ec) m_errors.push_back(name + ": " + ec.message());
+    if (ec) m_errors.push_back({name, ec.message()});
     std::sort(found.begin(), found.end());  // a stable order run after run
     for (const fs::path& path : found) Add(path.string(), path);
   }
 
  private:
   std::vector<InputFile>& m_files;
-  std::vector<std::string>& m_errors;
+  std::vector<UnusableInput>& m_errors;
   std::set<std::string> m_seen;
 };
 
 }  // namespace
 
-void ListInputs(const CliOptions& options, std::vector<InputFile>& files, std::vector<std::string>& errors) {
+void ListInputs(const CliOptions& options, std::vector<InputFile>& files, std::vector<UnusableInput>& errors) {
   Collector collector(files, errors);
   for (const std::string& name : options.inputs) {
     if (name == "-") {
@@ -70,7 +70,7 @@ void ListInputs(const CliOptions& options, std::vector<InputFile>& files, std::v
       if (options.recursive) {
         collector.Walk(name, options.convert);
       } else {
-        errors.push_back(name + ": is a folder (-r optimizes the PNG files in it)");
+        errors.push_back({name, "is a folder (-r optimizes the PNG files in it)"});
       }
       continue;
     }

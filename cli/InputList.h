@@ -17,6 +17,12 @@ struct InputFile {
   bool standardInput = false;
 };
 
+// A name on the command line that cannot be used, and why.
+struct UnusableInput {
+  std::string name;
+  std::string reason;
+};
+
 // Fills files; each name that cannot be used (missing, a folder without
-// -r) adds a line to errors.
-void ListInputs(const CliOptions& options, std::vector<InputFile>& files, std::vector<std::string>& errors);
+// -r) adds an entry to errors.
+void ListInputs(const CliOptions& options, std::vector<InputFile>& files, std::vector<UnusableInput>& errors);

@@ -5,6 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
+
+#include "cli/AtomicFile.h"
+#include "decode/ImageDecode.h"
 
 namespace fs = std::filesystem;
 
@@ -38,6 +42,14 @@ TargetCheck CheckFolder(const fs::path& target, std::string& reason) {
     return TargetCheck::Fail;
   }
   return TargetCheck::Ok;
+}
+
+bool IsOtherImageFormat(const fs::path& path) {
+  std::vector<uint8_t> bytes;
+  std::string error;
+  int width = 0, height = 0;
+  if (ReadWholeFile(path, bytes, error)) ImageGetSize(bytes.data(), bytes.size(), &width, &height);
+  return width > 0 && height > 0;
 }
 
 }  // namespace
@@ -82,7 +94,21 @@ TargetCheck ChooseOutputTarget(const InputFile& input, bool inputIsPng, const Cl
     target.shownName = fs::path(input.name).replace_extension(".png").string();
   }
   target.replacesInput = !input.standardInput && SameFile(target.path, input.path);
-  if (options.pretend) return TargetCheck::Ok;
+  // --out or --dir may reach the input through a symbolic link: the file is
+  // rewritten, the link kept, as when the link itself is named.  A hard link
+  // has no other name to go to and is replaced where it stands.
+  if (target.replacesInput) {
+    const fs::path resolved = fs::canonical(target.path, ec);
+    if (!ec) target.path = resolved;
+  }
+  // Another format under a .png name: its PNG would take the input's place,
+  // and the original (a JPEG's own bytes, say) would be gone for good.  A
+  // file no decoder knows (a PNG with a damaged signature) is left to the
+  // load to refuse, with its own reason.
+  if (target.replacesInput && !inputIsPng && IsOtherImageFormat(input.path)) {
+    reason = "not a PNG file; converting it here would replace it (--out FILE or --dir DIR writes the PNG elsewhere)";
+    return TargetCheck::Fail;
+  }
   if (target.replacesInput) {
     // Read-only by its mode, as the user set it (root could write it anyway).
     const auto perms = fs::status(target.path, ec).permissions();
@@ -95,5 +121,7 @@ TargetCheck ChooseOutputTarget(const InputFile& input, bool inputIsPng, const Cl
     reason = target.path.string() + " exists (use -y to overwrite)";
     return TargetCheck::Fail;
   }
+  // A dry run answers as the real run would, but leaves no probe file.
+  if (options.pretend) return TargetCheck::Ok;
   return CheckFolder(target.path, reason);
 }

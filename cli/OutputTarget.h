@@ -19,9 +19,10 @@ enum class TargetCheck { Ok, Skip, Fail };
 
 // --out FILE, --dir DIR, --stdout; otherwise a PNG input is rewritten in
 // place and any other format gets NAME.png beside it.  Fail with a reason
-// when the target exists and may not be overwritten, names a folder, or lies
-// in a folder that cannot be written; Skip with a reason for a read-only
-// input without --force.
+// when the target exists and may not be overwritten, names a folder, lies
+// in a folder that cannot be written, or is the input itself while the input
+// is an image of another format; Skip with a reason for a read-only input
+// without --force.
 TargetCheck ChooseOutputTarget(const InputFile& input, bool inputIsPng, const CliOptions& options,
                                OutputTarget& target, std::string& reason);
 

@@ -8,14 +8,18 @@
 #include "common/pngchunks/ChunkBytes.h"
 #include "common/pngchunks/ExtractChunks.h"
 #include "decode/ImageDecode.h"
+#include "engine/deflate/Adler32.h"
 
 namespace {
 
 // The engine counts file bytes in 32-bit integers: its stored-file estimate
-// of (4 * width + 6) * height plus chunks must stay below 2^31.
+// of (4 * width + 6) * height plus chunks must stay below 2^31.  Checked by
+// division: a header may claim 2^31 - 1 on both sides, whose product does
+// not fit 64 bits.
 bool FitsTheEngine(long long width, long long height, size_t chunkBytes) {
-  const long long estimate = (4 * width + 6) * height + 2111 + static_cast<long long>(chunkBytes);
-  return estimate < 0x7FFFFFFFLL;
+  const long long budget = 0x7FFFFFFFLL - 2111 - static_cast<long long>(chunkBytes);
+  if (budget <= 0 || width <= 0 || height <= 0) return false;
+  return 4 * width + 6 <= (budget - 1) / height;
 }
 
 // The chunk walk of the extraction marks the bKGD of an RGB source as
@@ -41,6 +45,12 @@ uint32_t WideOrTrueColorBackground(const PngFileScan& scan, const uint8_t* file,
   return extracted;
 }
 
+// Sets a chunk's stored CRC to what its type and data give.
+void RewriteCrc(SourceImage& image, const ScannedChunk& chunk) {
+  uint8_t* record = image.bytes.data() + chunk.offset;
+  chunks::WriteBe32(record + 8 + chunk.length, chunks::ChunkCrc(record + 4, size_t(chunk.length) + 4));
+}
+
 // Damage the user must accept with --fix: wrong CRCs (the bytes may have
 // changed on the way) and data after IEND (lost in the output).
 bool CheckIntegrity(SourceImage& image, bool fix, std::string& error) {
@@ -63,11 +73,55 @@ bool CheckIntegrity(SourceImage& image, bool fix, std::string& error) {
   }
   for (const ScannedChunk& chunk : scan.chunks) {
     if (chunk.crcOk) continue;
-    uint8_t* record = image.bytes.data() + chunk.offset;
-    chunks::WriteBe32(record + 8 + chunk.length, chunks::ChunkCrc(record + 4, size_t(chunk.length) + 4));
+    RewriteCrc(image, chunk);
     image.notes.push_back("fixed the CRC of " + chunk.type);
   }
   if (scan.trailingBytes > 0) image.notes.push_back("dropped " + std::to_string(scan.trailingBytes) + " bytes after IEND");
+  return true;
+}
+
+// The Adler-32 that ends a zlib stream: the stream's last four bytes, which
+// may straddle its chunks.  Empty when the stream is shorter than that.
+std::vector<uint8_t*> AdlerBytesOf(SourceImage& image, const DataStream& stream,
+                                   std::vector<size_t>& chunksTouched) {
+  std::vector<uint8_t*> bytes;
+  for (auto i = stream.chunkIndexes.rbegin(); i != stream.chunkIndexes.rend() && bytes.size() < 4; ++i) {
+    const ScannedChunk& chunk = image.scan.chunks[*i];
+    uint8_t* data = image.bytes.data() + chunk.offset + 8;
+    for (size_t at = chunk.length; at > stream.skip && bytes.size() < 4; --at) bytes.insert(bytes.begin(), data + at - 1);
+    chunksTouched.push_back(*i);
+  }
+  if (bytes.size() < 4) bytes.clear();
+  return bytes;
+}
+
+// A wrong Adler-32 under right CRCs: the rows were damaged before the chunks
+// were written, or the writer is faulty.  Our decoder does not read the
+// checksum but other readers do, so such a file is refused like a CRC error;
+// with --fix, when the rows inflate completely, the checksum is set to what
+// they hold.  Rows that do not inflate are left to the decoder to judge.
+bool CheckStreamChecksums(SourceImage& image, bool fix, std::string& error) {
+  std::vector<DataStream> streams;
+  if (!FindDataStreams(image.scan, image.bytes.data(), streams)) return true;
+  std::vector<uint8_t> rows;
+  for (size_t s = 0; s < streams.size(); ++s) {
+    if (!InflateDataStream(image.bytes.data(), image.scan, streams[s], rows)) continue;
+    std::vector<size_t> touched;
+    const std::vector<uint8_t*> stored = AdlerBytesOf(image, streams[s], touched);
+    if (stored.empty()) continue;
+    const uint32_t adler = deflate::AdlerBytes(1, rows.data(), rows.size());
+    const uint32_t written = uint32_t(*stored[0]) << 24 | uint32_t(*stored[1]) << 16 | uint32_t(*stored[2]) << 8 | *stored[3];
+    if (written == adler) continue;
+    const std::string where = s == 0 ? "the image data" : "animation frame " + std::to_string(s);
+    if (!fix) {
+      error = "wrong Adler-32 in " + where + " (the data may be damaged); --fix accepts it";
+      return false;
+    }
+    for (int b = 0; b < 4; ++b) *stored[b] = uint8_t(adler >> (24 - 8 * b));
+    for (size_t i : touched) RewriteCrc(image, image.scan.chunks[i]);
+    image.repaired = true;
+    image.notes.push_back("fixed the Adler-32 of " + where);
+  }
   return true;
 }
 
@@ -146,12 +200,30 @@ void AddPaletteAlpha(SourceImage& image) {
   }
 }
 
+constexpr const char* kUndecodable = "cannot decode the image (damaged or unsupported variant)";
+
+// Deflate turns one byte into at most 1032 (a 258-byte match in two one-bit
+// codes per byte).  Image data too short to fill its rows cannot decode, and
+// a few bytes claiming a huge image must not cost its pixels' memory first.
+bool ImageDataCanFill(const PngFileScan& scan) {
+  const uint64_t needed = LayoutOf(scan).StreamSize();
+  uint64_t compressed = 0;
+  for (const ScannedChunk& chunk : scan.chunks) {
+    if (chunk.type == "IDAT") compressed += chunk.length;
+  }
+  return needed == 0 || needed <= (compressed + 1) * 1032;
+}
+
 bool DecodePixels(SourceImage& image, std::string& error) {
   if (!image.pixels.empty()) return true;  // a reduced 16-bit image
+  if (image.isPng && !ImageDataCanFill(image.scan)) {
+    error = kUndecodable;
+    return false;
+  }
   image.pixels.assign(static_cast<size_t>(image.width) * image.height, 0);
   if (ImageRender(image.bytes.data(), image.bytes.size(), image.pixels.data(), image.width * 4, image.width,
                   image.height, 0, 0) < 0) {
-    error = "cannot decode the image (damaged or unsupported variant)";
+    error = kUndecodable;
     return false;
   }
   return true;
@@ -209,6 +281,7 @@ bool LoadSourceImage(const std::filesystem::path& path, const CliOptions& option
       error = "damaged PNG header";
       return false;
     }
+    if (!CheckStreamChecksums(image, options.fix, error)) return false;
     image.width = int(std::min<uint32_t>(image.scan.width, 0x7FFFFFFF));
     image.height = int(std::min<uint32_t>(image.scan.height, 0x7FFFFFFF));
     if ((image.scan.bitDepth == 16 || image.scan.animated) && !PrepareRecompression(image, error)) return false;

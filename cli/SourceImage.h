@@ -29,6 +29,7 @@ struct SourceImage {
   PngFileScan scan;               // of a PNG input
   ChunkChoice chunkChoice;        // kept and dropped ancillary chunks
   std::vector<std::string> notes; // what the user should know (-v, --json)
+  bool repaired = false;          // a checksum set right with --fix
 
   bool recompress = false;        // rows kept, streams recompressed
   bool holdFormat = false;        // engine runs held to the source's format

@@ -8,6 +8,7 @@
 namespace {
 
 StopFlags gStop;  // reached from the signal handlers, which have no context
+bool gStatusTerminal = false;  // stderr shows a status line; set before the handlers
 
 // First Ctrl-C: the runs under way finish after their current pass and
 // their files are written (as the dialog's "Stop After This Pass"); nothing
@@ -15,16 +16,21 @@ StopFlags gStop;  // reached from the signal handlers, which have no context
 void OnInterrupt(int) {
   gStop.signal = SIGINT;
   if (!gStop.finishAfterPass.exchange(true)) {
+    // On a terminal the note takes the status line's place (and the "^C"
+    // the terminal echoed there), so that no stale status stays above it.
     static const char kNote[] = "\nvelkor: finishing the files under way (Ctrl-C again to cancel)\n";
-    (void)!::write(2, kNote, sizeof kNote - 1);
+    static const char kClearLine[] = "\r\x1b[K";
+    if (gStatusTerminal) (void)!::write(2, kClearLine, sizeof kClearLine - 1);
+    (void)!::write(2, kNote + (gStatusTerminal ? 1 : 0), sizeof kNote - (gStatusTerminal ? 2 : 1));
     return;
   }
   gStop.cancel = true;
 }
 
-// A termination request cancels at once; the originals stay as they were.
-void OnTerminate(int) {
-  gStop.signal = SIGTERM;
+// A termination request, or the terminal going away, cancels at once; the
+// originals stay as they were and no temporary file is left behind.
+void OnTerminate(int signal) {
+  gStop.signal = signal;
   gStop.finishAfterPass = true;
   gStop.cancel = true;
 }
@@ -32,7 +38,9 @@ void OnTerminate(int) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  gStatusTerminal = ::isatty(STDERR_FILENO) != 0;
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnTerminate);
+  std::signal(SIGHUP, OnTerminate);
   return RunCommand(argc, argv, gStop);
 }

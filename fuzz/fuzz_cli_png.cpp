@@ -1,7 +1,8 @@
 // The command-line tool's own reading of outside bytes: the chunk walk with
 // its CRC and trailing-data checks, the animation's frame streams, their
 // inflation, samples and the 16-bit reduction, the GIF frame count and the
-// chunk-name lists users type, and the read-back check of a result.  Nothing
+// chunk-name lists users type, loading with and without --fix, and the
+// read-back check of a result.  Nothing
 // may be read outside the input, and a file rebuilt around its own streams
 // must walk the same way.
 #include <cstddef>
@@ -16,6 +17,7 @@
 #include "cli/PngImageData.h"
 #include "cli/PngSplice.h"
 #include "cli/ResultCheck.h"
+#include "cli/SourceImage.h"
 
 namespace {
 
@@ -50,6 +52,23 @@ void CheckAsResult(const uint8_t* data, size_t size, const PngFileScan& scan, co
   CheckResult(source, source.bytes);
 }
 
+// Loading as the command does, refusing damage or (--fix) repairing CRCs
+// and image data checksums in place: a repaired file walks the same way
+// with every CRC right.
+void CheckLoad(const uint8_t* data, size_t size, const PngFileScan& scan) {
+  if (!scan.hasIhdr || uint64_t(scan.width) * scan.height > kMaxStream) return;
+  for (const bool fix : {false, true}) {
+    CliOptions options;
+    options.fix = fix;
+    SourceImage image;
+    image.bytes.assign(data, data + size);
+    std::string error;
+    if (!LoadSourceImage("", options, image, error) || !fix) continue;
+    const PngFileScan repaired = ScanPngFile(image.bytes.data(), image.bytes.size());
+    Check(repaired.badCrcs == 0 && repaired.chunks.size() == scan.chunks.size());
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -59,6 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 64) ParseChunkList(std::string(reinterpret_cast<const char*>(data), size), names, error);
 
   const PngFileScan scan = ScanPngFile(data, size);
+  CheckLoad(data, size, scan);
   std::vector<DataStream> streams;
   if (!FindDataStreams(scan, data, streams)) return 0;
   std::vector<std::vector<uint8_t>> recompressed(streams.size());

@@ -1,6 +1,8 @@
 #include "engine/deflate/OptimalDeflate.h"
 
 #include <algorithm>
+#include <cstring>
+#include <unordered_map>
 
 #include "engine/deflate/Adler32.h"
 #include "engine/deflate/BitSink.h"
@@ -14,15 +16,15 @@ namespace {
 // The levels, fastest first.
 constexpr OptimalSettings kLevels[] = {
     // finder {depth, nice, every distance code}, iterations, patience, restarts, refine rounds,
-    // blocks, header search, entropy prices, greedy start
+    // blocks, header search, entropy prices, greedy start, both prices, rare symbols dropped
     // The finder's farther distance codes are off at every level: over the
     // dumped rows of the samples and PngSuite they cost bytes at levels 2-5
     // (748,912 against 748,451 at level 3) and a third of the time.
-    {{32, 128, false}, 1, 1, 0, 0, 1024, true, false, false},
-    {{64, 258, false}, 3, 1, 0, 0, 1024, true, true, true},
-    {{128, 258, false}, 5, 1, 1, 0, 1024, true, true, true},
-    {{256, 258, false}, 8, 2, 1, 1, 1024, true, true, true},
-    {{512, 258, false}, 15, 3, 2, 1, 1024, true, true, true},
+    {{32, 128, false}, 1, 1, 0, 0, 1024, true, false, false, false, 0},
+    {{64, 258, false}, 3, 1, 0, 0, 1024, true, true, true, false, 0},
+    {{128, 258, false}, 5, 1, 1, 0, 1024, true, true, true, false, 0},
+    {{256, 258, false}, 8, 2, 1, 1, 1024, true, true, true, false, 0},
+    {{512, 258, false}, 15, 3, 2, 1, 1024, true, true, true, true, 2},
 };
 
 // Inputs below this size get the searched header for every parse.
@@ -43,6 +45,47 @@ class Random {
 
  private:
   uint32_t m_state;
+};
+
+// Searched codes by their counts.  The iteration and the restarts of a
+// block keep landing on parses they have seen (a converged code reproduces
+// its own counts), and the searched header of a code costs far more than
+// the parse of a small block; each distinct set of counts is searched once.
+class SearchedCodes {
+ public:
+  const DynamicCode& Of(const SymbolCounts& counts) {
+    const uint64_t key = Hash(counts);
+    auto range = m_index.equal_range(key);
+    for (auto it = range.first; it != range.second; ++it)
+      if (std::memcmp(&m_entries[it->second].counts, &counts, sizeof counts) == 0) return m_entries[it->second].code;
+    if (m_entries.size() >= kMaxEntries) {
+      m_entries.clear();
+      m_index.clear();
+    }
+    m_entries.push_back({counts, {}});
+    BuildDynamicCode(counts, true, m_entries.back().code);
+    m_index.emplace(key, m_entries.size() - 1);
+    return m_entries.back().code;
+  }
+
+  size_t MemoryBytes() const {
+    return m_entries.capacity() * sizeof(Entry) + m_index.size() * (sizeof(uint64_t) + sizeof(size_t) + 2 * sizeof(void*));
+  }
+
+ private:
+  static constexpr size_t kMaxEntries = 1024;
+  struct Entry {
+    SymbolCounts counts;
+    DynamicCode code;
+  };
+  static uint64_t Hash(const SymbolCounts& counts) {
+    uint64_t h = 0xCBF29CE484222325u;
+    for (int32_t c : counts.literal) h = (h ^ uint32_t(c)) * 0x100000001B3u;
+    for (int32_t c : counts.distance) h = (h ^ uint32_t(c)) * 0x100000001B3u;
+    return h;
+  }
+  std::vector<Entry> m_entries;
+  std::unordered_multimap<uint64_t, size_t> m_index;
 };
 
 struct BlockPlan {
@@ -69,7 +112,7 @@ class Compressor {
     m_matches.Build(data, size, settings.matchFinder);
   }
 
-  size_t MemoryBytes() const { return m_matches.MemoryBytes() + m_parser.MemoryBytes(); }
+  size_t MemoryBytes() const { return m_matches.MemoryBytes() + m_parser.MemoryBytes() + m_searched.MemoryBytes(); }
 
   // A parse of [begin, end) under costs, counted and priced.
   void ParseInto(size_t begin, size_t end, const CostModel& costs, Candidate& c) {
@@ -80,17 +123,18 @@ class Compressor {
     // and only the parse a block keeps gets the searched header (PlanBlock),
     // which would cost more than the parse; in a small input the header is
     // a large part of the size and its search costs little.
-    BuildDynamicCode(c.counts, m_settings.searchHeader && m_size < kSmallInput, c.code);
+    if (m_settings.searchHeader && m_size < kSmallInput) c.code = m_searched.Of(c.counts);
+    else BuildDynamicCode(c.counts, false, c.code);
     c.bits = DynamicBlockBits(c.counts, c.code);
   }
 
   // Parses again with the code of the given counts while the block shrinks
   // (allowing `patience` parses without a gain); best keeps the smallest.
-  void Iterate(size_t begin, size_t end, SymbolCounts counts, Candidate& best) {
+  void Iterate(size_t begin, size_t end, SymbolCounts counts, Candidate& best, bool entropy) {
     Candidate trial;
     int stale = 0;
     for (int i = 0; i < m_settings.iterations && stale < m_settings.patience; ++i) {
-      ParseInto(begin, end, PricesOf(counts), trial);
+      ParseInto(begin, end, PricesOf(counts, entropy), trial);
       if (trial.bits < best.bits) {
         std::swap(best, trial);
         stale = 0;
@@ -102,8 +146,8 @@ class Compressor {
     }
   }
 
-  CostModel PricesOf(const SymbolCounts& counts) const {
-    if (m_settings.entropyPrices) return CostsOfCounts(counts);
+  CostModel PricesOf(const SymbolCounts& counts, bool entropy) const {
+    if (entropy) return CostsOfCounts(counts);
     DynamicCode code;
     BuildDynamicCode(counts, false, code);
     return CostsOfLengths(code.literal, code.distance);
@@ -115,15 +159,31 @@ class Compressor {
     // The fixed-price parse is also the fixed block's best parse.
     const int64_t fixedBits = FixedBlockBits(best.counts);
     const std::vector<LzStep> fixedSteps = best.steps;
-    Iterate(begin, end, best.counts, best);
-    if (m_settings.greedyStart) Iterate(begin, end, GreedyCounts(begin, end), best);
+    // Each start is iterated under the level's prices and, with both
+    // prices on, under the other ones too: entropy prices find the better
+    // codes for large blocks, code-length prices often for small ones, and
+    // the two end in different local optima.  Restarts alternate likewise.
+    const bool entropy = m_settings.entropyPrices;
+    const SymbolCounts fixedCounts = best.counts;
+    const SymbolCounts greedyCounts = m_settings.greedyStart ? GreedyCounts(begin, end) : SymbolCounts{};
+    for (const bool prices : {entropy, !entropy}) {
+      if (prices != entropy && !m_settings.bothPrices) break;
+      Iterate(begin, end, fixedCounts, best, prices);
+      if (m_settings.greedyStart) Iterate(begin, end, greedyCounts, best, prices);
+    }
     Random random(seed);
-    for (int r = 0; r < Restarts(); ++r) Iterate(begin, end, Disturb(best.counts, random), best);
+    for (int r = 0; r < Restarts(); ++r) {
+      const bool prices = m_settings.bothPrices && r % 2 == 1 ? !entropy : entropy;
+      Iterate(begin, end, Disturb(best.counts, random), best, prices);
+    }
 
     if (m_settings.searchHeader) {
-      BuildDynamicCode(best.counts, true, best.code);
+      best.code = m_searched.Of(best.counts);
       best.bits = DynamicBlockBits(best.counts, best.code);
     }
+    // Worth its parses where headers weigh most: in small inputs.
+    if (m_settings.dropRareSymbols > 0 && m_size < kSmallInput)
+      DropRareSymbols(begin, end, best, m_settings.dropRareSymbols);
 
     BlockPlan plan;
     plan.begin = begin;
@@ -143,6 +203,33 @@ class Compressor {
       plan.code = best.code;
     }
     return plan;
+  }
+
+  // A symbol used once or twice costs its code word each time and, in the
+  // header, its own code length and a longer code for the others; the
+  // iteration cannot see the header's share.  So each rare symbol is
+  // forbidden in turn (priced out of reach) and the block parsed again
+  // under its code's prices; the parse stays when the block shrinks.
+  void DropRareSymbols(size_t begin, size_t end, Candidate& best, int maxCount) {
+    constexpr float kForbidden = 1e6f;
+    const CodeTables& tables = SharedCodeTables();
+    std::vector<int> rare;
+    for (int i = 0; i < kLitLenCodes + kDistanceCodes; ++i) {
+      const int32_t c = i < kLitLenCodes ? best.counts.literal[i] : best.counts.distance[i - kLitLenCodes];
+      if (i != kEndOfBlock && c > 0 && c <= maxCount) rare.push_back(i);
+    }
+    Candidate trial;
+    for (int symbol : rare) {
+      CostModel costs = CostsOfLengths(best.code.literal, best.code.distance);
+      if (symbol < 256) costs.literal[symbol] = kForbidden;
+      else if (symbol < kLitLenCodes)
+        for (int len = kMinMatch; len <= kMaxMatch; ++len) {
+          if (257 + tables.LengthCode(len) == symbol) costs.length[len] = kForbidden;
+        }
+      else costs.distance[symbol - kLitLenCodes] = kForbidden;
+      ParseInto(begin, end, costs, trial);
+      if (trial.bits < best.bits) std::swap(best, trial);
+    }
   }
 
   // Restarts cost a block's parses again, which is little for a small
@@ -176,7 +263,7 @@ class Compressor {
   std::vector<LzStep> FirstParse() {
     Candidate c;
     ParseInto(0, m_size, CostsOfLengths(FixedLiteralLengths(), FixedDistanceLengths()), c);
-    ParseInto(0, m_size, PricesOf(c.counts), c);
+    ParseInto(0, m_size, PricesOf(c.counts, m_settings.entropyPrices), c);
     return std::move(c.steps);
   }
 
@@ -188,7 +275,7 @@ class Compressor {
       auto same = std::find_if(previous.begin(), previous.end(),
                                [&](const BlockPlan& p) { return p.begin == begin && p.end == end; });
       if (same != previous.end()) plans.push_back(std::move(*same));
-      else plans.push_back(PlanBlock(begin, end, uint32_t(begin * 2654435761u + end)));
+      else plans.push_back(PlanBlock(begin, end, Seed(begin, end)));
     }
     return plans;
   }
@@ -219,6 +306,8 @@ class Compressor {
     }
     return plans;
   }
+
+  static uint32_t Seed(size_t begin, size_t end) { return uint32_t(begin * 2654435761u + end); }
 
  private:
   static int64_t TotalBits(const std::vector<BlockPlan>& plans) {
@@ -264,6 +353,7 @@ class Compressor {
   OptimalSettings m_settings;
   MatchCache m_matches;
   OptimalParser m_parser;
+  SearchedCodes m_searched;
 };
 
 }  // namespace

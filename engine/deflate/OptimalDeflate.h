@@ -10,9 +10,11 @@
 //      (BlockBoundaries.h);
 //   3. each block is parsed again and again (OptimalParser.h): with the
 //      fixed code's prices, then with the lengths of the code its last parse
-//      built with the engine's length-limited builder, while the block
-//      shrinks; then from a few randomly disturbed codes (a seeded
-//      generator, so outputs are reproducible), keeping the smallest;
+//      built with the engine's length-limited builder (or the information
+//      content of its counts), while the block shrinks; then from a few
+//      randomly disturbed codes (a seeded generator, so outputs are
+//      reproducible), keeping the smallest; in a small input, each rarely
+//      used symbol is then tried out of the block's alphabet;
 //   4. the boundaries are re-estimated on the parse they produced (moved,
 //      merged, split) and the changed blocks parsed again, while the total
 //      shrinks;
@@ -41,6 +43,8 @@ struct OptimalSettings {
   bool searchHeader = true; // the cheapest header coding, not just the engine's walk
   bool entropyPrices = false;  // price by -log2 frequency instead of code lengths
   bool greedyStart = false;    // also iterate from a greedy parse's counts
+  bool bothPrices = false;     // also iterate under the other prices
+  int dropRareSymbols = 0;     // try parses without each symbol used at most this often
 };
 
 constexpr int kOptimalLevelMin = 1;

@@ -8,9 +8,12 @@
 namespace deflate {
 namespace {
 
-// A position rarely has more pairs than distance codes; beyond this many
-// the farthest are not priced.
-constexpr int kMaxPairsPriced = 40;
+// Every pair of a position is priced: its list holds one pair per record
+// length (at most 256, lengths 3 to 258) plus, with the farther distance
+// codes on, one per distance code.  The farthest pairs are the longest, so
+// a cap here would drop exactly the matches a gradient or a repeated
+// pattern needs most.
+constexpr int kMaxPairsPriced = (kMaxMatch - kMinMatch + 1) + kDistanceCodes;
 
 }  // namespace
 
@@ -89,10 +92,17 @@ void OptimalParser::Parse(const uint8_t* data, const MatchCache& matches, size_t
     for (int k = 0; k < count && k < kMaxPairsPriced; ++k) {
       pairCost[k] = costs.distance[codes[k]];
       // Lengths that a pair seen before covers at no higher price are
-      // already relaxed as cheaply; start above them.
+      // already relaxed as cheaply; start above them.  Pairs grow longer
+      // with distance, so the nearest such pair back covers the most (with
+      // the farther distance codes on, not always the most, but never more
+      // than is covered: starting lower only relaxes again).
       int length = kMinMatch;
-      for (int j = 0; j < k; ++j)
-        if (pairCost[j] <= pairCost[k]) length = std::max(length, int(pairs[j].length) + 1);
+      for (int j = k - 1; j >= 0; --j) {
+        if (pairCost[j] <= pairCost[k]) {
+          length = std::max(length, int(pairs[j].length) + 1);
+          break;
+        }
+      }
       const int last = std::min<int>(pairs[k].length, room);
       const float base = here + pairCost[k];
       float* const target = cost + i;

@@ -28,6 +28,9 @@ TEST(CliConventions, StandardInputAndOutput) {
   ASSERT_EQ(toFile.status, 0) << toFile.err;
   EXPECT_EQ(DecodeFile(dir.path() / "fromstdin.png"), DecodeFile(input));
   EXPECT_EQ(RunVelkor("-", dir.path(), input.string()).status, 2) << "stdin needs somewhere to write";
+  const CommandResult empty = RunVelkor("--stdout -", dir.path(), "/dev/null");
+  EXPECT_EQ(empty.status, 1);
+  EXPECT_NE(empty.err.find("velkor: -: standard input is empty"), std::string::npos) << empty.err;
 }
 
 TEST(CliConventions, RecursionPretendPreserveAndJson) {
@@ -85,24 +88,31 @@ TEST(CliConventions, VerboseNamesTheWinnerAndDroppedChunksInWords) {
 
 // A pseudo-terminal 40 columns wide: every redraw of the status line fits
 // in 39 characters and names the file as "1/1 name: pass N".
-TEST(CliConventions, StatusLineFitsANarrowTerminal) {
-  oracle::TempDir dir;
+namespace {
+
+// Runs velkor -O1 on a slow file in a 40-column pseudo-terminal; with
+// interrupt, sends SIGINT once the status line shows.  Prints (through
+// Python) whether a status line was seen, the longest one, the first one,
+// and with interrupt whether the note of the interrupt replaced the status
+// line in place rather than leaving it above.
+std::string RunInNarrowTerminal(const fs::path& dir, bool interrupt) {
   const std::string script =
       "from PIL import Image\n"
       "import random\n"
       "random.seed(9)\n"
       "im = Image.new('RGB', (500, 400))\n"
       "im.putdata([((x * y) % 251, random.randrange(32), x & 255) for y in range(400) for x in range(500)])\n"
-      "im.save(r'" + (dir.path() / "a-rather-long-file-name-for-the-line.png").string() + "', compress_level=1)\n";
-  ASSERT_EQ(oracle::RunPython(script), 0);
+      "im.save(r'" + (dir / "a-rather-long-file-name-for-the-line.png").string() + "', compress_level=1)\n";
+  EXPECT_EQ(oracle::RunPython(script), 0);
   const std::string pty =
-      "import os, pty, struct, fcntl, termios, re\n"
+      "import os, pty, struct, fcntl, termios, re, signal\n"
       "pid, fd = pty.fork()\n"
       "if pid == 0:\n"
-      "    os.chdir(r'" + dir.path().string() + "')\n"
+      "    os.chdir(r'" + dir.string() + "')\n"
       "    os.execv(r'" VELKOR_CLI "', ['velkor', '-O1', 'a-rather-long-file-name-for-the-line.png'])\n"
       "fcntl.ioctl(fd, termios.TIOCSWINSZ, struct.pack('HHHH', 24, 40, 0, 0))\n"
       "out = b''\n"
+      "interrupt = " + std::string(interrupt ? "True" : "False") + "\n"
       "while True:\n"
       "    try:\n"
       "        chunk = os.read(fd, 4096)\n"
@@ -110,15 +120,37 @@ TEST(CliConventions, StatusLineFitsANarrowTerminal) {
       "        break\n"
       "    if not chunk: break\n"
       "    out += chunk\n"
+      "    if interrupt and b'1/1 ' in out:\n"
+      "        os.kill(pid, signal.SIGINT)\n"
+      "        interrupt = False\n"
       "os.waitpid(pid, 0)\n"
+      "note = out.find(b'velkor: finishing')\n"
+      "in_place = note >= 0 and out[:note].endswith(b'\\r\\x1b[K')\n"
       "text = re.sub(rb'\\x1b\\[K', b'', out).decode()\n"
       "pieces = [p for p in re.split(r'[\\r\\n]', text) if p]\n"
       "status = [p for p in pieces if p.startswith('1/1 ')]\n"
-      "print(len(status) > 0, max(len(p) for p in status) if status else 0, status[0] if status else '')\n";
+      "print(len(status) > 0, max(len(p) for p in status) if status else 0, status[0] if status else '', "
+      "'note-in-place' if in_place else 'note-below')\n";
   std::string out;
-  ASSERT_EQ(oracle::RunPython(pty, &out), 0);
+  EXPECT_EQ(oracle::RunPython(pty, &out), 0);
+  return out;
+}
+
+}  // namespace
+
+TEST(CliConventions, StatusLineFitsANarrowTerminal) {
+  oracle::TempDir dir;
+  const std::string out = RunInNarrowTerminal(dir.path(), false);
   EXPECT_EQ(out.rfind("True ", 0), 0u) << out;
   const int longest = std::atoi(out.c_str() + 5);
   EXPECT_LE(longest, 39) << out;
   EXPECT_NE(out.find("1/1 a-rather-long-file-name-for-the-lin"), std::string::npos) << out;
+}
+
+// Ctrl-C's note must not leave the status line standing above it.
+TEST(CliConventions, InterruptNoteReplacesTheStatusLine) {
+  oracle::TempDir dir;
+  const std::string out = RunInNarrowTerminal(dir.path(), true);
+  EXPECT_EQ(out.rfind("True ", 0), 0u) << out;
+  EXPECT_NE(out.find("note-in-place"), std::string::npos) << out;
 }

@@ -48,6 +48,7 @@ TEST(CliSafety, InterruptsFinishOrCancelAndSkipTheRest) {
       {SIGINT, 1, 130, true, "a.png: "},
       {SIGINT, 2, 130, false, "a.png: cancelled; original kept"},
       {SIGTERM, 1, 143, false, "a.png: cancelled; original kept"},
+      {SIGHUP, 1, 129, false, "a.png: cancelled; original kept"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.signal) + " x" + std::to_string(c.count));
@@ -136,6 +137,7 @@ TEST(CliSafety, TargetsAreCheckedBeforeAnyWork) {
       {"--out folder basn2c08.png", "--out names a folder"},
       {"--dir nowhere basn2c08.png", "--dir nowhere is not a folder"},
       {"--dir /proc basn2c08.png", "cannot write in folder /proc"},
+      {"-P --out taken.png basn2c08.png", "taken.png exists (use -y to overwrite)"},
   };
   for (const Case& c : cases) {
     const CommandResult r = RunVelkor(std::string("-v ") + c.args, dir.path());
@@ -156,14 +158,25 @@ TEST(CliSafety, FilesAreDoneOnceLinksKeptReadOnlySkipped) {
   EXPECT_EQ(CountLines(twice.out), 2u) << "one file line and the summary: " << twice.out;
   EXPECT_TRUE(fs::is_symlink(dir.path() / "link.png"));
   EXPECT_NE(oracle::ReadFile(real), original) << "the link's target was rewritten";
+  // Reached as the output, through --out or --dir, the link stays too.
+  for (const char* args : {"--out link.png basn2c08.png", "--dir . link.png"}) {
+    oracle::WriteFile(real, original);
+    const CommandResult r = RunVelkor(args, dir.path());
+    ASSERT_EQ(r.status, 0) << args << ": " << r.err;
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "link.png")) << args;
+    EXPECT_NE(oracle::ReadFile(real), original) << args << ": the link's target was rewritten";
+  }
 
   const fs::path locked = CopySuiteFile("basn0g08.png", dir.path());
   const auto lockedBytes = oracle::ReadFile(locked);
   fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  const CommandResult skipped = RunVelkor("basn0g08.png", dir.path());
-  EXPECT_EQ(skipped.status, 0);
-  EXPECT_NE(skipped.out.find("basn0g08.png: skipped (read-only; --force rewrites it)"), std::string::npos)
-      << skipped.out;
+  // A dry run answers as the real run would.
+  for (const char* args : {"basn0g08.png", "-P basn0g08.png"}) {
+    const CommandResult skipped = RunVelkor(args, dir.path());
+    EXPECT_EQ(skipped.status, 0);
+    EXPECT_NE(skipped.out.find("basn0g08.png: skipped (read-only; --force rewrites it)"), std::string::npos)
+        << args << ": " << skipped.out;
+  }
   EXPECT_EQ(oracle::ReadFile(locked), lockedBytes);
   EXPECT_EQ(RunVelkor("--force basn0g08.png", dir.path()).status, 0);
   EXPECT_NE(oracle::ReadFile(locked), lockedBytes);

@@ -16,6 +16,7 @@
 #include "engine/deflate/CodeLengthHeader.h"
 #include "engine/deflate/LzBlock.h"
 #include "engine/deflate/OptimalDeflate.h"
+#include "engine/deflate/OptimalParser.h"
 #include "support/DeflateTrace.h"
 #include "support/Oracles.h"
 
@@ -194,6 +195,69 @@ TEST(BinaryTreeMatchFinder, ListsTheNearestMatchOfEveryLength) {
       }
     }
   }
+}
+
+// A sequence whose every position repeats, at ever farther distances, one
+// byte more of itself: each position's match list holds far more than 40
+// pairs, the longest the farthest.
+Bytes GrowingRepeats(size_t size) {
+  Bytes out;
+  for (int n = 1; out.size() < size; ++n)
+    for (int i = 0; i < n && out.size() < size; ++i) out.push_back(uint8_t('a' + i % 7));
+  return out;
+}
+
+// The parse is a cheapest path: under a price list, its steps cost no more
+// than a plain shortest-path sweep (in doubles, every pair and every length
+// relaxed) over the same match lists finds.  Inputs with long match lists,
+// whose longest (farthest) matches a parser that prices only a position's
+// first pairs never sees.
+TEST(OptimalParser, FindsTheCheapestPathOverItsMatchLists) {
+  const Bytes inputs[] = {GrowingRepeats(6000), PngSuiteRows("tbgn2c16.png"), FilteredRows(40, 30), Text(5000)};
+  size_t longestOfAll = 0;
+  for (const Bytes& data : inputs) {
+    deflate::MatchCache matches;
+    matches.Build(data.data(), data.size(), {4096, 258});
+    size_t longestList = 0;
+    for (size_t pos = 0; pos < data.size(); ++pos)
+      longestList = std::max(longestList, size_t(matches.end(pos) - matches.begin(pos)));
+    longestOfAll = std::max(longestOfAll, longestList);
+    // Prices of a skewed code: literals 6 to 12 bits, lengths and
+    // distances varied so that no one choice wins everywhere.
+    int32_t literal[deflate::kLitLenCodes];
+    int32_t distance[deflate::kDistanceCodes];
+    for (int i = 0; i < deflate::kLitLenCodes; ++i) literal[i] = 6 + (i * 7) % 7;
+    for (int i = 0; i < deflate::kDistanceCodes; ++i) distance[i] = 3 + (i * 5) % 9;
+    const deflate::CostModel costs = deflate::CostsOfLengths(literal, distance);
+    const deflate::CodeTables& tables = deflate::SharedCodeTables();
+    auto stepCost = [&](const deflate::LzStep& s) {
+      return s.length == 1 ? double(costs.literal[s.value])
+                           : double(costs.length[s.length]) + costs.distance[tables.DistanceCode(s.value)];
+    };
+
+    std::vector<double> cheapest(data.size() + 1, 1e300);
+    cheapest[0] = 0;
+    for (size_t i = 0; i < data.size(); ++i) {
+      cheapest[i + 1] = std::min(cheapest[i + 1], cheapest[i] + costs.literal[data[i]]);
+      for (const deflate::MatchPair* m = matches.begin(i); m != matches.end(i); ++m)
+        for (size_t length = 3; length <= m->length && i + length <= data.size(); ++length)
+          cheapest[i + length] =
+              std::min(cheapest[i + length], cheapest[i] + stepCost({uint16_t(length), m->distance}));
+    }
+
+    deflate::OptimalParser parser;
+    std::vector<deflate::LzStep> steps;
+    parser.Parse(data.data(), matches, 0, data.size(), costs, steps);
+    double total = 0;
+    size_t covered = 0;
+    for (const deflate::LzStep& s : steps) {
+      total += stepCost(s);
+      covered += s.length;
+    }
+    EXPECT_EQ(covered, data.size());
+    EXPECT_DOUBLE_EQ(total, cheapest[data.size()]) << "longest match list " << longestList;
+  }
+  EXPECT_GT(longestOfAll, size_t(40));
 }
 
 // Headers are decoded again by the tracing decoder: the lengths it reads

@@ -1,0 +1,236 @@
+// Inputs that must not cost the user a file, a crash or a misleading
+// answer: image data whose Adler-32 is wrong under right CRCs, headers that
+// claim more pixels than the file or the memory holds, another format under
+// a .png name, names that cannot be used in a machine-read report, and the
+// owner of a file rewritten for someone else.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "cli/CliSupport.h"
+
+namespace fs = std::filesystem;
+using namespace clitest;
+
+namespace {
+
+std::vector<uint8_t> Be32(uint32_t v) { return {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)}; }
+
+// A PNG of the given header whose zlib stream is cut into IDAT chunks, the
+// last one holding lastChunk bytes (0: one chunk).
+std::vector<uint8_t> MakePng(uint32_t width, uint32_t height, uint8_t depth, uint8_t colorType,
+                             const std::vector<uint8_t>& zlib, size_t lastChunk = 0) {
+  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  std::vector<uint8_t> ihdr = Be32(width);
+  for (uint8_t b : Be32(height)) ihdr.push_back(b);
+  for (uint8_t b : {depth, colorType, uint8_t(0), uint8_t(0), uint8_t(0)}) ihdr.push_back(b);
+  auto append = [&png](const std::vector<uint8_t>& chunk) { png.insert(png.end(), chunk.begin(), chunk.end()); };
+  append(oracle::RawChunk("IHDR", ihdr));
+  const size_t cut = lastChunk ? zlib.size() - lastChunk : zlib.size();
+  append(oracle::RawChunk("IDAT", std::vector<uint8_t>(zlib.begin(), zlib.begin() + long(cut))));
+  if (lastChunk) append(oracle::RawChunk("IDAT", std::vector<uint8_t>(zlib.begin() + long(cut), zlib.end())));
+  append(oracle::RawChunk("IEND", {}));
+  return png;
+}
+
+// Filtered rows (filter None) of a small gradient, bytesPerPixel per pixel.
+std::vector<uint8_t> GradientRows(int width, int height, int bytesPerPixel) {
+  std::vector<uint8_t> rows;
+  for (int y = 0; y < height; ++y) {
+    rows.push_back(0);
+    for (int i = 0; i < width * bytesPerPixel; ++i) rows.push_back(uint8_t(i * 7 + y * 13));
+  }
+  return rows;
+}
+
+// A shell script in dir that runs velkor as "$VELKOR" (under a limit, in
+// the background ...); its status and what it wrote.
+CommandResult RunScript(const std::string& script, const fs::path& dir) {
+  const std::string cmd = "cd '" + dir.string() + "' && VELKOR='" + VELKOR_CLI + "' && { " + script +
+                          "; } >.stdout 2>.stderr";
+  CommandResult r;
+  const int status = std::system(cmd.c_str());
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const auto out = oracle::ReadFile(dir / ".stdout"), err = oracle::ReadFile(dir / ".stderr");
+  r.out.assign(out.begin(), out.end());
+  r.err.assign(err.begin(), err.end());
+  return r;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+}  // namespace
+
+// Refused like a CRC error; with --fix the rows are taken as they inflate,
+// and zlib (which checks the Adler-32) and libpng read the result.  The
+// 16-bit case keeps its format (its stream is recompressed, not
+// re-encoded) and has the checksum straddle two IDAT chunks.
+TEST(CliGuards, WrongAdlerIsRefusedAndFixedWithFix) {
+  oracle::TempDir dir;
+  struct Case { const char* name; uint8_t depth; int bytesPerPixel; size_t lastChunk; };
+  const Case cases[] = {{"rgb8.png", 8, 3, 0}, {"rgb16.png", 16, 6, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<uint8_t> zlib = oracle::CompressZlib(GradientRows(16, 12, c.bytesPerPixel));
+    const std::vector<uint8_t> sound = MakePng(16, 12, c.depth, 2, zlib);
+    zlib.back() ^= 0x40;
+    const std::vector<uint8_t> damaged = MakePng(16, 12, c.depth, 2, zlib, c.lastChunk);
+    oracle::WriteFile(dir.path() / c.name, damaged);
+
+    const CommandResult refused = RunVelkor(c.name, dir.path());
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find(std::string(c.name) +
+                               ": wrong Adler-32 in the image data (the data may be damaged); --fix accepts it"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_EQ(oracle::ReadFile(dir.path() / c.name), damaged);
+
+    const CommandResult fixed = RunVelkor(std::string("-o 0 -v --fix ") + c.name, dir.path());
+    ASSERT_EQ(fixed.status, 0) << fixed.err;
+    EXPECT_NE(fixed.out.find("fixed the Adler-32 of the image data"), std::string::npos) << fixed.out;
+    const auto after = oracle::ReadFile(dir.path() / c.name);
+    std::vector<uint8_t> rows;
+    EXPECT_TRUE(oracle::InflateIdat(after, rows)) << "zlib accepts the stream and its checksum";
+    std::vector<uint16_t> expected, actual;
+    int w = 0, h = 0;
+    ASSERT_TRUE(DecodePng16(sound, expected, w, h));
+    ASSERT_TRUE(DecodePng16(after, actual, w, h));
+    EXPECT_EQ(actual, expected);
+  }
+}
+
+// A header may claim any size: the claim must neither overflow the size
+// check nor cost the claimed pixels' memory before the data is seen, and a
+// real image too large for the memory at hand fails alone, with a reason.
+TEST(CliGuards, LargeClaimsAndShortMemoryFailTheFileNotTheRun) {
+  if (kAddressSanitizer) GTEST_SKIP() << "the address sanitizer cannot run under a memory limit";
+  oracle::TempDir dir;
+  CopySuiteFile("basn0g01.png", dir.path());
+  const std::vector<uint8_t> fewRows = oracle::CompressZlib(std::vector<uint8_t>(100, 0));
+  oracle::WriteFile(dir.path() / "widest.png", MakePng(0x7FFFFFFF, 0x7FFFFFFF, 8, 6, fewRows));
+  oracle::WriteFile(dir.path() / "hollow.png", MakePng(16000, 16000, 8, 6, fewRows));
+  // 6000 x 6000 RGBA of one colour: 144 MB of pixels from a small file.
+  std::vector<uint8_t> rows;
+  rows.reserve(6000 * 24001);
+  for (int y = 0; y < 6000; ++y) {
+    rows.push_back(0);
+    for (int x = 0; x < 6000; ++x) rows.insert(rows.end(), {0x10, 0x20, 0x30, 0xFF});
+  }
+  oracle::WriteFile(dir.path() / "solid.png", MakePng(6000, 6000, 8, 6, oracle::CompressZlib(rows)));
+  rows = {};
+  struct Case { const char* name; const char* message; };
+  const Case cases[] = {
+      {"widest.png", "widest.png: image too large (2147483647x2147483647)"},
+      {"hollow.png", "hollow.png: cannot decode the image (damaged or unsupported variant)"},
+      {"solid.png", "solid.png: out of memory"},
+  };
+  for (const Case& c : cases) {
+    const CommandResult r =
+        RunScript(std::string("ulimit -v 300000 && \"$VELKOR\" -j1 -o 0 ") + c.name + " basn0g01.png", dir.path());
+    EXPECT_EQ(r.status, 1) << c.name << ": " << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("2 files, 1 failed"), std::string::npos) << "the other file was done: " << r.out;
+  }
+}
+
+// Another format under a .png name would be replaced by its conversion, the
+// original lost: refused, named or met in a folder walk, until the PNG is
+// sent elsewhere.
+TEST(CliGuards, ConversionNeverReplacesItsInput) {
+  oracle::TempDir dir;
+  fs::create_directory(dir.path() / "web");
+  const std::string script = "from PIL import Image\nImage.new('RGB', (20, 10), (200, 30, 40)).save(r'" +
+                             (dir.path() / "web/photo.png").string() + "', format='JPEG')\n";
+  ASSERT_EQ(oracle::RunPython(script), 0);
+  const auto jpeg = oracle::ReadFile(dir.path() / "web/photo.png");
+  for (const char* args : {"web/photo.png", "-r --convert web", "--dir web web/photo.png"}) {
+    const CommandResult r = RunVelkor(args, dir.path());
+    EXPECT_EQ(r.status, 1) << args;
+    EXPECT_NE(r.err.find("photo.png: not a PNG file; converting it here would replace it"), std::string::npos)
+        << args << ": " << r.err;
+    EXPECT_EQ(oracle::ReadFile(dir.path() / "web/photo.png"), jpeg) << args;
+  }
+  // A PNG whose signature is damaged is no other format: the load says why.
+  CopySuiteFile("xs1n0g01.png", dir.path());
+  const CommandResult damaged = RunVelkor("xs1n0g01.png", dir.path());
+  EXPECT_EQ(damaged.status, 1);
+  EXPECT_NE(damaged.err.find("xs1n0g01.png: not a supported image"), std::string::npos) << damaged.err;
+  const CommandResult elsewhere = RunVelkor("--out photo-lossless.png web/photo.png", dir.path());
+  ASSERT_EQ(elsewhere.status, 0) << elsewhere.err;
+  oracle::Image converted;
+  EXPECT_TRUE(oracle::DecodePng(oracle::ReadFile(dir.path() / "photo-lossless.png"), converted));
+  EXPECT_EQ(converted.width, 20);
+}
+
+// Every name given gets its object: a reader of --json must not have to
+// scrape standard error to learn that a name was unusable.
+TEST(CliGuards, JsonReportsNamesThatCannotBeUsed) {
+  oracle::TempDir dir;
+  fs::create_directory(dir.path() / "folder");
+  const CommandResult r = RunVelkor("--json missing.png folder", dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find(R"json({"file":"missing.png","status":"failed","reason":"No such file or directory"})json"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(
+      r.out.find(R"json({"file":"folder","status":"failed","reason":"is a folder (-r optimizes the PNG files in it)"})json"),
+      std::string::npos)
+      << r.out;
+  EXPECT_EQ(CountLines(r.out), 2u) << r.out;
+}
+
+// Rewritten in place by root (a build step, a cron job), a user's file stays
+// the user's, with its mode.
+TEST(CliGuards, RewriteKeepsOwnerGroupAndMode) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file to another owner";
+  oracle::TempDir dir;
+  const fs::path file = dir.path() / "shared.png";
+  fs::copy_file(oracle::SourceDir() / "samples/Transparency.png", file);
+  const auto before = oracle::ReadFile(file);
+  ASSERT_EQ(::chown(file.c_str(), 1234, 4321), 0);
+  ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+  const CommandResult r = RunVelkor("-o 1 shared.png", dir.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_NE(oracle::ReadFile(file), before) << "the file was rewritten";
+  struct stat st {};
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 1234u);
+  EXPECT_EQ(st.st_gid, 4321u);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+// A cancel that lands while a large file is read or analysed stops the
+// engine's analysis like a failure would: the file is cancelled, not
+// blamed ("the engine cannot take this image").
+TEST(CliGuards, CancelWhileLoadingIsNotBlamedOnTheImage) {
+  oracle::TempDir dir;
+  const uint32_t side = 2000;
+  std::vector<uint8_t> rows;
+  uint32_t noise = 12345;
+  for (uint32_t y = 0; y < side; ++y) {
+    rows.push_back(0);
+    for (uint32_t i = 0; i < side * 3; ++i) rows.push_back(uint8_t((noise = noise * 1664525u + 1013904223u) >> 24));
+  }
+  oracle::WriteFile(dir.path() / "noise.png", MakePng(side, side, 8, 2, oracle::CompressZlib(rows)));
+  const CommandResult r =
+      RunScript("\"$VELKOR\" -j1 -o 1 -P noise.png & pid=$!; sleep 0.1; kill -TERM $pid; wait $pid", dir.path());
+  EXPECT_EQ(r.status, 143) << r.err;
+  EXPECT_EQ(r.err.find("cannot take"), std::string::npos) << r.err;
+  EXPECT_TRUE(r.err.find("noise.png: cancelled; original kept") != std::string::npos ||
+              r.out.find("noise.png: skipped (interrupted)") != std::string::npos)
+      << r.out << r.err;
+}
