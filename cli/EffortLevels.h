@@ -74,14 +74,13 @@ int RandomTrials(const EffortLevel& level, size_t rawBytes);
 // The genetic filter search's budget at a level that runs it, for rows of
 // rowBytes filtered bytes in all: a number of estimates whose bytes
 // together stay within a budget (each estimate prices the whole image), so
-// that a photo gets a few hundred and an icon a few thousand, on `threads`
-// threads.
+// that a photo gets a few hundred and an icon 600, on `threads` threads.
 search::EvolutionBudget EvolutionBudgetOf(const EffortLevel& level, size_t rowBytes, int threads);
 
 // The budget of the polishing moves (cli/search/FilterPolish.h) at a level
 // that runs them, for rows of rowBytes filtered bytes in all: each move
 // costs a deflate of the whole image by the optimal parser's cheapest level,
-// so a photo gets a few dozen and an icon a couple of hundred.
+// so a photo gets about twenty and an icon 240.
 search::PolishBudget PolishBudgetOf(const EffortLevel& level, size_t rowBytes, int threads);
 
 // Index of the level named by text ("0".."6", "max"), or -1.
