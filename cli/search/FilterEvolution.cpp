@@ -49,6 +49,13 @@ void KeepFirstRowLegal(std::vector<uint8_t>& filters) {
   if (!filters.empty() && filters[0] == 3) filters[0] = 1;
 }
 
+// Two rows of [0, rows), the lower first.
+void RandomRange(int rows, Random& random, int& first, int& last) {
+  first = random.Below(rows);
+  last = random.Below(rows);
+  if (first > last) std::swap(first, last);
+}
+
 // Every row of one filter within a range (often the whole image) moves to
 // another filter.  Row by row such a move rarely pays, which is why the
 // per-row strategies miss it; together the rows share their statistics:
@@ -57,11 +64,7 @@ void KeepFirstRowLegal(std::vector<uint8_t>& filters) {
 void Recolour(std::vector<uint8_t>& filters, Random& random) {
   const int rows = int(filters.size());
   int first = 0, last = rows - 1;
-  if (random.Below(2) == 0) {
-    first = random.Below(rows);
-    last = random.Below(rows);
-    if (first > last) std::swap(first, last);
-  }
+  if (random.Below(2) == 0) RandomRange(rows, random, first, last);
   // One of the filters the range uses, each as likely as another: a
   // filter few rows use is as worth moving as the most common one.
   uint8_t used[kFilterTypes];
@@ -71,6 +74,7 @@ void Recolour(std::vector<uint8_t>& filters, Random& random) {
       used[kinds++] = uint8_t(f);
     }
   }
+  if (kinds == 0) return;  // not a vector of filter types
   const uint8_t from = used[random.Below(kinds)];
   const uint8_t to = uint8_t((from + 1 + random.Below(kFilterTypes - 1)) % kFilterTypes);
   for (int y = first; y <= last; ++y) {
@@ -107,8 +111,8 @@ std::vector<uint8_t> MakeChild(const std::vector<Candidate>& population, Random&
   const int rows = int(child.size());
   if (random.Below(100) < kCrossoverPercent) {
     const std::vector<uint8_t>& other = Tournament(population, random).filters;
-    int first = random.Below(rows), last = random.Below(rows);
-    if (first > last) std::swap(first, last);
+    int first = 0, last = 0;
+    RandomRange(rows, random, first, last);
     std::copy(other.begin() + first, other.begin() + last + 1, child.begin() + first);
   }
   Mutate(child, random);
