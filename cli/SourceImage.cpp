@@ -160,8 +160,29 @@ bool PrepareRecompression(SourceImage& image, std::string& error) {
   return true;
 }
 
+// The engine carries at most kMaxExtractedChunks chunks; the ones after
+// those are lost however the user's list reads, and the user is told which.
+// A spliced file (kept rows) carries them all.
+void ReportChunksBeyondRoom(SourceImage& image) {
+  int wanted = 0;
+  for (const ScannedChunk& chunk : image.scan.chunks) {
+    if (!image.chunkChoice.Keeps(chunk.type) || ++wanted <= image.chunkcount) continue;
+    if (std::find(image.chunkChoice.dropped.begin(), image.chunkChoice.dropped.end(), chunk.type) ==
+        image.chunkChoice.dropped.end()) {
+      image.chunkChoice.dropped.push_back(chunk.type);
+    }
+  }
+  if (wanted > image.chunkcount) {
+    image.notes.push_back("kept the first " + std::to_string(image.chunkcount) + " ancillary chunks; " +
+                          std::to_string(wanted - image.chunkcount) + " more dropped");
+  }
+}
+
 void ExtractKeptChunks(SourceImage& image) {
-  const size_t size = image.bytes.size();
+  // Only the chunks the scan walked, up to IEND: bytes after it (dropped
+  // with --fix) may well parse as chunks, and must not come back.
+  const ScannedChunk* last = image.scan.chunks.empty() ? nullptr : &image.scan.chunks.back();
+  const size_t size = last ? last->offset + last->RecordSize() : image.bytes.size();
   uint8_t colorType = 0, bitDepth = 0;
   // The source palette comes from a scan that keeps everything, so that -kp
   // works whatever the keep list says; the kept chunks from the user's list.
@@ -186,6 +207,7 @@ void ExtractKeptChunks(SourceImage& image) {
   image.chunkmid = kept.chunkmid;
   image.chunkpost = kept.chunkpost;
   image.chunkcount = kept.chunkcount;
+  if (!image.recompress) ReportChunksBeyondRoom(image);
 }
 
 // For an animation held to its format: the palette with the tRNS alphas, as

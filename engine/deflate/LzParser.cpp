@@ -79,6 +79,7 @@ void SkipTo(ParserState& ps, int strategy, int32_t end) {
       ps.lists[q & kWindowMask] = kEmptyList;
       for (auto& leaps : ps.shortLeaps) leaps[q & kWindowMask] = 0;
       ps.prevTailCount = 0;
+      ps.lastSkipped = q;
     }
   }
   ps.current = end;
@@ -117,6 +118,7 @@ void DeflateInit(EngineContext& ctx) {
   ParserState& ps = *ctx.parser;
   ResetCostRing(ps, 0);
   std::fill(ps.hashHead, ps.hashHead + kHashSize, kNoPosition);
+  std::fill(ps.fourByteHead, ps.fourByteHead + kHashSize, kNoPosition);
   // Window slots are written only for positions a pass received, so the
   // slots past the longest input since the last clearing are clean still:
   // small images (many short passes) do not pay for the whole window.
@@ -124,6 +126,7 @@ void DeflateInit(EngineContext& ctx) {
   ps.chainSlotsUsed = std::max(ps.chainSlotsUsed, received);
   ps.listSlotsUsed = std::max(ps.listSlotsUsed, received);
   std::fill(ps.chain, ps.chain + ps.chainSlotsUsed, kNoPosition);
+  std::fill(ps.fourByteChain, ps.fourByteChain + ps.chainSlotsUsed, kNoPosition);
   ps.chainSlotsUsed = 0;
   if (ctx.job->strategy < 3) {
     std::fill(ps.lists, ps.lists + ps.listSlotsUsed, kEmptyList);
@@ -131,11 +134,12 @@ void DeflateInit(EngineContext& ctx) {
     ps.listSlotsUsed = 0;
     ps.prevTailCount = -1;
     ps.poolFill = 0;
-    ps.prevListEnd = 0;
+    ps.prevTailStart = 0;
     ps.lastByte = 0;
     ps.runEnd = 0;
     ps.runCounter = -1;
   }
+  ps.lastSkipped = kNoPosition;
   ps.inputTotal = 0;
   ps.current = 0;
   ps.furthest = 0;

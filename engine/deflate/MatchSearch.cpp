@@ -44,33 +44,71 @@ class PositionSearch {
     return 0;
   }
 
+  // The nearest candidate farther than `beyond` that shares p's first four
+  // bytes, as a distance; kNoCandidate for none in the window.
+  int FourByteMatchBeyond(int beyond) const {
+    const uint32_t head = RingWord(m_ps, m_p);
+    const int32_t oldest = std::max(m_p - kWindow, 0);
+    for (int32_t candidate = m_ps.fourByteHead[FourByteHashAt(m_ps, m_p)]; candidate >= oldest;
+         candidate = m_ps.fourByteChain[candidate & kWindowMask]) {
+      if (m_p - candidate > beyond && RingWord(m_ps, candidate) == head) return m_p - candidate;
+    }
+    return kNoCandidate;
+  }
+
+  // Whether the walk at three bytes visits every three-byte candidate in
+  // the window in order of distance: its leaps read entry 0 of each list,
+  // the nearest candidate of that position, unless the position was skipped
+  // or the walk steps over a run.
+  bool ThreeByteWalkVisitsAll() const {
+    return m_runLength != kMinMatch && m_ps.lastSkipped < std::max(m_p - kWindow, 0);
+  }
+
   void SearchNearest(int distance);
   void SearchCheaper(int distance);
 
-  // Writes p's list record.  Successive positions often find the same
-  // candidates (the pool entries are then the tail of the previous
-  // position's); they share the pool entries instead of copying.
+  // Writes p's list record and puts its tail in place.  The search wrote the
+  // tail downwards from the top of the room above the fill, so it lies there
+  // as it would in place; successive positions often find the same
+  // candidates, so it is first matched against the previous tail:
+  //  - the end of the previous tail: p points into it, nothing is kept;
+  //  - the previous tail after a few new entries, where the previous tail
+  //    ends just below the fill: only the new entries are kept, above it;
+  //  - otherwise the whole tail is kept at the fill.
   void CloseList(MatchList& list) {
-    const int tailCount = m_count - m_headLength;
-    const uint16_t* tail = m_ps.pool + m_listStart;
-    const uint32_t prevEnd = m_ps.prevListEnd;
-    if (tailCount <= m_ps.prevTailCount && std::equal(tail, tail + tailCount, m_ps.pool + prevEnd - uint32_t(tailCount))) {
-      m_ps.poolFill = prevEnd;
-      list.start = prevEnd - uint32_t(tailCount);
+    const int count = m_count - m_headLength;
+    const int prevCount = m_ps.prevTailCount;
+    const uint32_t prevStart = m_ps.prevTailStart;
+    const uint16_t* written = ScratchTop() - (count - 1);  // lowest entry first
+    // The previous tail from its last entry up; at most its count entries.
+    const uint16_t* previous = prevCount > 0 ? m_ps.pool + (prevStart + 1 - uint32_t(prevCount)) : nullptr;
+    if (count == 0 && prevCount >= 0) {
+      list.start = prevStart;
+    } else if (count <= prevCount && std::equal(written, written + count, previous)) {
+      list.start = prevStart - uint32_t(prevCount - count);
     } else {
-      m_ps.poolFill = m_listStart + uint32_t(tailCount);
-      list.start = m_listStart;
+      const int added = count > prevCount && prevCount > 0 && prevStart + 1 == m_listStart &&
+                                std::equal(written, written + prevCount, previous)
+                            ? count - prevCount
+                            : count;
+      std::copy(written + (count - added), written + count, m_ps.pool + m_listStart);
+      list.start = m_listStart + uint32_t(added) - 1;
+      m_ps.poolFill = m_listStart + uint32_t(added);
     }
     list.headDistance = uint16_t(m_headDistance);
     list.headLast = uint8_t(m_headLength > 0 ? m_headLength - 1 : 0);
-    list.tailCount = uint8_t(tailCount);
-    m_ps.prevListEnd = m_ps.poolFill;
-    m_ps.prevTailCount = tailCount;
+    list.tailCount = uint8_t(count);
+    m_ps.prevTailStart = list.start;
+    m_ps.prevTailCount = count;
   }
+
+  // The room above the fill holds one whole tail (the pool keeps it past
+  // the wrap point too).
+  uint16_t* ScratchTop() const { return m_ps.pool + m_listStart + (kMaxListEntries - 1); }
 
   // Entry j of p's closed list (j below its count).
   int Entry(const MatchList& list, int j) const {
-    return j < m_headLength ? m_headDistance : m_ps.pool[list.start + uint32_t(j - m_headLength)];
+    return j < m_headLength ? m_headDistance : m_ps.pool[list.start - uint32_t(j - m_headLength)];
   }
 
   int Count() const { return m_count; }
@@ -114,7 +152,7 @@ class PositionSearch {
         if (leap == 0) return kNoCandidate;
       } else {
         if (tailEntry >= list.tailCount) return kNoCandidate;
-        leap = m_ps.pool[list.start + uint32_t(tailEntry)];
+        leap = m_ps.pool[list.start - uint32_t(tailEntry)];
       }
     }
     const int next = distance + leap;
@@ -240,6 +278,8 @@ class PositionSearch {
     return reached;
   }
 
+  int Cheapest(int length) const { return length < m_headCostEnd ? m_headCost : m_ps.cheapestAtLength[length]; }
+
   // Nearest-distance lists get one entry per new length: the head while
   // the distance is the first one, the pool after that.
   void AppendRange(int from, int to, int distance) {
@@ -248,7 +288,8 @@ class PositionSearch {
       m_headDistance = distance;
       m_headLength += n;
     } else {
-      uint16_t* out = m_ps.pool + m_listStart + uint32_t(m_count - m_headLength);
+      // The tail goes downwards from the top of the room above the fill.
+      uint16_t* out = ScratchTop() - (m_count - m_headLength) - (n - 1);
       std::fill(out, out + n, uint16_t(distance));
     }
     m_count += n;
@@ -258,9 +299,20 @@ class PositionSearch {
   // their list entry; every length keeps the cheapest distance cost seen.
   void RecordRange(int from, int to, int distance) {
     const int16_t cost = int16_t(m_ps.distanceCodeCost[Code(distance)]);
+    if (m_count == 0) {  // the head: its cost stays implicit until a lowering reaches into it
+      m_headCost = cost;
+      m_headCostEnd = to + 1;
+      AppendRange(from, to, distance);
+      RelaxRange(from, to, distance);
+      return;
+    }
     const int firstNew = std::max(from, kMinMatch + m_count);
     // Both loops run over whole ranges so that the compiler makes them wide.
     int16_t* cheapest = m_ps.cheapestAtLength;
+    if (from < m_headCostEnd) {
+      std::fill(cheapest + kMinMatch, cheapest + m_headCostEnd, m_headCost);
+      m_headCostEnd = kMinMatch;
+    }
     for (int length = from, last = std::min(firstNew - 1, to); length <= last; ++length)
       cheapest[length] = std::min(cheapest[length], cost);
     if (firstNew <= to) {
@@ -279,6 +331,10 @@ class PositionSearch {
   int m_count = 0;             // entries of p's list so far
   int m_headLength = 0;        // of them in the head
   int m_headDistance = 0;
+  // Strategy 0: lengths below m_headCostEnd have the cheapest cost
+  // m_headCost; cheapestAtLength holds the lengths from there on.
+  int16_t m_headCost = 0;
+  int m_headCostEnd = kMinMatch;
 };
 
 void PositionSearch::SearchNearest(int distance) {
@@ -315,6 +371,19 @@ void PositionSearch::SearchCheaper(int distance) {
     const int anchor = distance;
     const int cheaperCode = nextCheaper[Code(distance)];
     const int cheaperFrom = CodeStart(cheaperCode);
+    if (length == kMinMatch) {
+      // The walk below ends at the first candidate that shares one byte more
+      // (or has a cheaper code): at three bytes that is the nearest one
+      // sharing four, when it comes before any cheaper code and the walk
+      // would pass every candidate on its way.
+      const int found = FourByteMatchBeyond(anchor);
+      if (found == kNoCandidate && cheaperCode == kDistanceCodes) return;
+      if (found < cheaperFrom && ThreeByteWalkVisitsAll()) {
+        distance = found;
+        ++length;
+        continue;
+      }
+    }
     int32_t target = 0;
     bool extended = false;
     for (;;) {  // the candidate stopped matching at this length
@@ -344,8 +413,8 @@ void PositionSearch::SearchCheaper(int distance) {
 
     // Back off to the shortest length whose best distance cost the cheaper
     // code can still beat, then revisit that length from the anchor on.
-    while (length > 5 && m_ps.cheapestAtLength[length - 3] > target) length -= 3;
-    while (length > kMinMatch && m_ps.cheapestAtLength[length - 1] > target) length -= 1;
+    while (length > 5 && Cheapest(length - 3) > target) length -= 3;
+    while (length > kMinMatch && Cheapest(length - 1) > target) length -= 1;
     distance = anchor;
     for (;;) {
       distance = RunStart(length, distance);

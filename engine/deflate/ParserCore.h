@@ -43,10 +43,17 @@ inline void Prefetch(const void* address) {
 #endif
 }
 
+// Of the first four bytes, for fourByteHead.  Bytes past the end of the
+// data hash as they lie in the ring, as the byte compares see them.
+inline int FourByteHashAt(const ParserState& ps, int32_t pos) { return int((RingWord(ps, pos) * 0x9E3779B1u) >> 16); }
+
 inline void InsertIntoChain(ParserState& ps, int32_t pos) {
   const int h = HashAt(ps, pos);
   ps.chain[pos & kWindowMask] = ps.hashHead[h];
   ps.hashHead[h] = pos;
+  const int h4 = FourByteHashAt(ps, pos);
+  ps.fourByteChain[pos & kWindowMask] = ps.fourByteHead[h4];
+  ps.fourByteHead[h4] = pos;
 }
 
 // Counts the identical bytes before each position (capped), so that a

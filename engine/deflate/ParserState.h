@@ -39,9 +39,10 @@ constexpr int kRingTail = 8;
 constexpr int kWindowMask = 32767;
 constexpr int kHashSize = 65536;
 constexpr int32_t kNoPosition = -1;
-// A list holds at most one entry per match length.  The fill wraps only
-// after a whole window's worth of full lists, so a list a leap can still
-// reach (at most 32,767 positions back) is never overwritten, and the pool
+// A list holds at most one entry per match length.  Every list lies within
+// the last kMaxListEntries entries below the fill at its close, and the fill
+// wraps only after a whole window's worth of full lists, so a list a leap can
+// still reach (at most 32,767 positions back) is never overwritten; the pool
 // keeps room for one more list past the wrap point.
 constexpr uint32_t kMaxListEntries = kMaxMatch - kMinMatch + 1;
 constexpr uint32_t kPoolWrapAt = kWindow * kMaxListEntries;
@@ -81,13 +82,19 @@ struct LengthRise {
 
 // A window slot's match list.  Its first entries - every length the
 // nearest candidate reached - hold one distance, which the record keeps
-// itself; only the entries after that head lie in the pool.  Inside runs and
-// long repeats the head is most of the list, so the pool the walks read
-// stays small enough for the caches, and a leap to a length inside a head
-// reads the record alone.  One record of 8 bytes, so that a leap costs one
-// cache miss here, not two.
+// itself; only the entries after that head, the tail, lie in the pool.
+// Inside runs and long repeats the head is most of the list, so the pool the
+// walks read stays small enough for the caches, and a leap to a length inside
+// a head reads the record alone.  One record of 8 bytes, so that a leap costs
+// one cache miss here, not two.
+//
+// A tail lies in the pool downwards: its entry j at start - j.  Towards the
+// end of a run each position's head is one length shorter than the previous
+// position's and its tail one entry longer, the rest being the previous tail;
+// stored downwards, that tail is the previous one with one entry written
+// above it.  A tail that is the end of the previous one shares its entries.
 struct MatchList {
-  uint32_t start;         // pool index of the first entry after the head
+  uint32_t start;         // pool index of the tail's first entry
   uint16_t headDistance;  // the head's distance; 0 for an empty list (nothing found, or skipped)
   uint8_t headLast;       // entries in the head minus 1
   uint8_t tailCount;      // entries in the pool
@@ -107,6 +114,13 @@ struct ParserState {
   uint8_t ring[kRingSize + kRingTail];
   uint16_t runCount[kRingSize];  // identical bytes just before each position
   int32_t hashHead[kHashSize];
+  // Chains of positions whose first four bytes hash alike, like the chains
+  // above.  A walk at three bytes looks for the nearest candidate sharing
+  // a fourth byte through the three-byte candidates one by one; this finds
+  // it directly (and, when the head lies outside the window, shows that
+  // there is none).
+  int32_t fourByteHead[kHashSize];
+  int32_t fourByteChain[kWindow];
   int32_t chain[kWindow];
   MatchList lists[kWindow];
   uint16_t shortLeaps[kShortLeapLengths][kWindow];  // entry length - 3 of each slot's list
@@ -136,15 +150,19 @@ struct ParserState {
   int offerCount[2];
   int32_t offersAt[2];
 
+  // The latest position skipped without a search (its list is empty, so a
+  // walk through it ends there).
+  int32_t lastSkipped;
+
   // Run tracking.
   uint8_t lastByte;
   int32_t runCounter;
   int32_t runEnd;
 
   // List pool: the fill index, and where the previous searched position's
-  // pool entries end and how many there are (-1 before the first).
+  // tail starts and how many entries it has (-1 before the first).
   uint32_t poolFill;
-  uint32_t prevListEnd;
+  uint32_t prevTailStart;
   int32_t prevTailCount;
 
   // Window slots of the chains and of the lists that may hold something
