@@ -88,7 +88,9 @@ std::vector<uint8_t*> AdlerBytesOf(SourceImage& image, const DataStream& stream,
   for (auto i = stream.chunkIndexes.rbegin(); i != stream.chunkIndexes.rend() && bytes.size() < 4; ++i) {
     const ScannedChunk& chunk = image.scan.chunks[*i];
     uint8_t* data = image.bytes.data() + chunk.offset + 8;
-    for (size_t at = chunk.length; at > stream.skip && bytes.size() < 4; --at) bytes.insert(bytes.begin(), data + at - 1);
+    for (size_t at = chunk.length; at > stream.skip && bytes.size() < 4; --at) {
+      bytes.insert(bytes.begin(), data + at - 1);
+    }
     chunksTouched.push_back(*i);
   }
   if (bytes.size() < 4) bytes.clear();
@@ -110,7 +112,8 @@ bool CheckStreamChecksums(SourceImage& image, bool fix, std::string& error) {
     const std::vector<uint8_t*> stored = AdlerBytesOf(image, streams[s], touched);
     if (stored.empty()) continue;
     const uint32_t adler = deflate::AdlerBytes(1, rows.data(), rows.size());
-    const uint32_t written = uint32_t(*stored[0]) << 24 | uint32_t(*stored[1]) << 16 | uint32_t(*stored[2]) << 8 | *stored[3];
+    const uint32_t written =
+        uint32_t(*stored[0]) << 24 | uint32_t(*stored[1]) << 16 | uint32_t(*stored[2]) << 8 | *stored[3];
     if (written == adler) continue;
     const std::string where = s == 0 ? "the image data" : "animation frame " + std::to_string(s);
     if (!fix) {

@@ -196,10 +196,9 @@ TEST(CliGuards, JsonReportsNamesThatCannotBeUsed) {
   EXPECT_NE(r.out.find(R"json({"file":"missing.png","status":"failed","reason":"No such file or directory"})json"),
             std::string::npos)
       << r.out;
-  EXPECT_NE(
-      r.out.find(R"json({"file":"folder","status":"failed","reason":"is a folder (-r optimizes the PNG files in it)"})json"),
-      std::string::npos)
-      << r.out;
+  const std::string folder =
+      R"json({"file":"folder","status":"failed","reason":"is a folder (-r optimizes the PNG files in it)"})json";
+  EXPECT_NE(r.out.find(folder), std::string::npos) << r.out;
   EXPECT_EQ(CountLines(r.out), 2u) << r.out;
 }
 
@@ -261,7 +260,8 @@ TEST(CliGuards, ChunksBeyondTheEnginesRoomAreReportedDropped) {
   ASSERT_EQ(r.status, 0) << r.err;
   std::vector<oracle::Chunk> chunks;
   ASSERT_TRUE(oracle::ListChunks(oracle::ReadFile(dir.path() / "out.png"), chunks));
-  const auto kept = std::count_if(chunks.begin(), chunks.end(), [](const oracle::Chunk& c) { return c.type == "tEXt"; });
+  const auto kept =
+      std::count_if(chunks.begin(), chunks.end(), [](const oracle::Chunk& c) { return c.type == "tEXt"; });
   EXPECT_EQ(kept, 256);
   EXPECT_NE(r.out.find("dropped chunks: tEXt"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("kept the first 256 ancillary chunks; 44 more dropped"), std::string::npos) << r.out;
