@@ -4,7 +4,8 @@
 //
 // The overrides switch single parts of a level off or change their effort,
 // to measure what each part buys:
-//   --iterations N  --patience N  --restarts N  --refine N  --blocks N  --drop-rare N
+//   --iterations N  --patience N  --restarts N  --more-restarts N  --refine N  --blocks N
+//   --drop-rare N
 //   --depth N  --nice N  --plain-header  --entropy|--code-lengths
 //   --nearest-only|--every-code  --greedy-start|--fixed-start
 //   --both-prices|--one-price
@@ -23,7 +24,7 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: brumlex IN OUT [--level 1..5] [--iterations N] [--patience N] [--restarts N]\n"
+               "usage: brumlex IN OUT [--level 1..5] [--iterations N] [--patience N] [--restarts N] [--more-restarts N]\n"
                "       [--refine N] [--blocks N] [--drop-rare N] [--depth N] [--nice N] [--plain-header] [--entropy|--code-lengths]\n"
                "       [--nearest-only|--every-code] [--greedy-start|--fixed-start] [--both-prices|--one-price]\n");
   return 2;
@@ -75,6 +76,7 @@ int main(int argc, char** argv) {
     else if (opt == "--iterations") s.iterations = v;
     else if (opt == "--patience") s.patience = v;
     else if (opt == "--restarts") s.restarts = v;
+    else if (opt == "--more-restarts") s.moreRestarts = v;
     else if (opt == "--refine") s.refineRounds = v;
     else if (opt == "--drop-rare") s.dropRareSymbols = v;
     else if (opt == "--blocks" && v >= 1) s.maxBlocks = v;

@@ -10,8 +10,8 @@
 
 // Writes bytes to target atomically.  When modeFrom names an existing file,
 // the new file takes its permission bits, and its owner and group where the
-// system allows.  False with a reason on failure;
-// the target is then untouched and no temporary file is left behind.
+// system allows.  False with a reason on failure; the target is then
+// untouched and no temporary file is left behind.
 bool WriteFileAtomically(const std::filesystem::path& target, const std::vector<uint8_t>& bytes,
                          const std::filesystem::path& modeFrom, std::string& error);
 

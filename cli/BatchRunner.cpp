@@ -95,11 +95,11 @@ class Batch {
     std::vector<InputFile> inputs;
     std::vector<UnusableInput> unusable;
     ListInputs(m_options, inputs, unusable);
-    for (const UnusableInput& name : unusable) {
+    for (const UnusableInput& given : unusable) {
       FileState file;
-      file.input.name = name.name;
+      file.input.name = given.name;
       file.index = ++m_summary.files;
-      Report(file, FailedOutcome(file, name.reason));
+      Report(file, FailedOutcome(file, given.reason));
     }
     std::map<std::string, std::string> targets;
     for (const InputFile& input : inputs) {

@@ -68,11 +68,13 @@ bool ApplyKeep(CliOptions& o, const std::string& v, std::string& error) {
 
 // An option that takes a value: its short and long names, and how the value
 // is stored.  apply may set error; otherwise a false answer reports the
-// value as bad.
+// value as bad, with the values accepted (so that "-o7" from optipng says
+// which levels there are).
 struct ValueOption {
   const char* shortName;
   const char* longName;
   std::function<bool(CliOptions&, const std::string&, std::string&)> apply;
+  const char* accepted = nullptr;
 };
 
 const std::vector<ValueOption>& ValueOptions() {
@@ -81,41 +83,44 @@ const std::vector<ValueOption>& ValueOptions() {
       {"-c", "--color-type", [](CliOptions& o, S v, std::string&) {
          o.colortypeGiven = true;
          return ParseInt(v, 0, 6, o.colortype) && o.colortype != 1 && o.colortype != 5;
-       }},
+       }, "0, 2, 3, 4 or 6"},
       {"-f", "--filter", [](CliOptions& o, S v, std::string&) {
          o.filterGiven = true;
          return ParseInt(v, 0, 5, o.filter);
-       }},
+       }, "0..5"},
       {"-d", "--bit-depth", [](CliOptions& o, S v, std::string&) {
          return ParseInt(v, 1, 8, o.bitdepth) && (o.bitdepth & (o.bitdepth - 1)) == 0;
-       }},
+       }, "1, 2, 4 or 8"},
       {"-s", "--strategy", [](CliOptions& o, S v, std::string&) {
          o.strategyGiven = true;
          return ParseInt(v, 0, 4, o.strategy);
-       }},
+       }, "0..4"},
       {"-b", "--split-threshold", [](CliOptions& o, S v, std::string&) {
          o.splitGiven = true;
          return ParseThreshold(v, o.splitthreshold);
-       }},
+       }, "a number of bytes, 0 or more"},
       {"-n", "--blocks", [](CliOptions& o, S v, std::string&) {
          o.splitGiven = true;
          return ParseInt(v, 0, 1024, o.numblocks);
-       }},
+       }, "0..1024"},
       {"-k", "--keep", ApplyKeep},
       {nullptr, "--strip", ApplyStrip},
-      {"-o", "--opt", [](CliOptions& o, S v, std::string&) { return (o.effort = FindEffortLevel(v)) >= 0; }},
+      {"-o", "--opt", [](CliOptions& o, S v, std::string&) { return (o.effort = FindEffortLevel(v)) >= 0; },
+       "0..6 or max"},
       {"-O", nullptr, [](CliOptions& o, S v, std::string&) {
          int old = 0;
          if (!ParseInt(v, 1, 3, old)) return false;
          o.effort = EffortOfOldSwitch(old);
          return true;
-       }},
+       }, "1..3"},
       {nullptr, "--out", [](CliOptions& o, S v, std::string&) { return !(o.outFile = v).empty(); }},
       {nullptr, "--dir", [](CliOptions& o, S v, std::string&) { return !(o.outDir = v).empty(); }},
-      {"-t", "--threads", [](CliOptions& o, S v, std::string&) { return ParseInt(v, 1, 256, o.threads); }},
-      {"-j", "--jobs", [](CliOptions& o, S v, std::string&) { return ParseInt(v, 1, 256, o.threads); }},
-      {nullptr, "--passes", [](CliOptions& o, S v, std::string&) { return ParseInt(v, 1, 1024, o.passes); }},
-      {nullptr, "--trials", [](CliOptions& o, S v, std::string&) { return ParseInt(v, 0, 1000, o.trials); }},
+      {"-t", "--threads", [](CliOptions& o, S v, std::string&) { return ParseInt(v, 1, 256, o.threads); }, "1..256"},
+      {"-j", "--jobs", [](CliOptions& o, S v, std::string&) { return ParseInt(v, 1, 256, o.threads); }, "1..256"},
+      {nullptr, "--passes", [](CliOptions& o, S v, std::string&) { return ParseInt(v, 1, 1024, o.passes); },
+       "1..1024"},
+      {nullptr, "--trials", [](CliOptions& o, S v, std::string&) { return ParseInt(v, 0, 1000, o.trials); },
+       "0..1000"},
   };
   return table;
 }
@@ -233,7 +238,11 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& o, std::string& error) {
     }
     std::string reason;
     if (!option->apply(o, value, reason)) {
-      error = reason.empty() ? "bad value '" + value + "' for " + name : reason;
+      error = reason;
+      if (error.empty()) {
+        error = "bad value '" + value + "' for " + name;
+        if (option->accepted) error += std::string(" (") + option->accepted + ")";
+      }
       return false;
     }
   }

@@ -11,6 +11,9 @@
 #include <cstddef>
 #include <string>
 
+#include "cli/search/FilterEvolution.h"
+#include "cli/search/FilterPolish.h"
+
 struct EffortLevel {
   const char* name;      // as typed after -o
   int strategy;          // engine parse when -s is not given: 0 Xtreme!, 1 Intense, 2 Longest match
@@ -21,7 +24,9 @@ struct EffortLevel {
   int randomTrials;      // extra runs from random start tables, at most (RandomTrials)
   // Filter search (cli/FilterTrials.h), which replaces the three tries above
   // by estimates: 0 off, 1 fixed filters, entropy, minimum sum and greedy,
-  // 2 also the refined search, 3 with more refining sweeps.
+  // 2 also the refined search, 3 with more refining sweeps, 4 also the
+  // genetic search over whole filter vectors (EvolutionBudgetOf) and the
+  // polishing of its answer by the optimal parser (PolishBudgetOf).
   int filterSearch;
   int fullTrials;        // best estimated proposals written for real (FullTrials)
   bool paletteOrders;    // palettes also by luminance, colour chain, first use
@@ -48,7 +53,7 @@ inline constexpr EffortLevel kEffortLevels[] = {
     {"4", 0, 0, true, true, true, 2, 2, 2, true, 2e-5, 5, true},
     {"5", 0, 0, true, true, true, 4, 3, 3, true, 2e-5, 5, true},
     {"6", 0, 0, true, true, true, 4, 3, 4, true, 2e-5, 5, true},
-    {"max", 0, 0, true, true, true, 2, 3, 3, true, 0.0, 6, true},
+    {"max", 0, 0, true, true, true, 2, 4, 4, true, 0.0, 6, true},
 };
 inline constexpr int kEffortLevelCount = int(sizeof kEffortLevels / sizeof kEffortLevels[0]);
 inline constexpr int kDefaultEffort = 2;
@@ -65,6 +70,18 @@ int FullTrials(const EffortLevel& level, size_t rawBytes);
 // within a budget.  An icon gets the level's count, a photo a few, and the
 // top level finishes in a bounded time on any image.
 int RandomTrials(const EffortLevel& level, size_t rawBytes);
+
+// The genetic filter search's budget at a level that runs it, for rows of
+// rowBytes filtered bytes in all: a number of estimates whose bytes
+// together stay within a budget (each estimate prices the whole image), so
+// that a photo gets a few hundred and an icon 600, on `threads` threads.
+search::EvolutionBudget EvolutionBudgetOf(const EffortLevel& level, size_t rowBytes, int threads);
+
+// The budget of the polishing moves (cli/search/FilterPolish.h) at a level
+// that runs them, for rows of rowBytes filtered bytes in all: each move
+// costs a deflate of the whole image by the optimal parser's cheapest level,
+// so a photo gets about twenty and an icon 240.
+search::PolishBudget PolishBudgetOf(const EffortLevel& level, size_t rowBytes, int threads);
 
 // Index of the level named by text ("0".."6", "max"), or -1.
 int FindEffortLevel(const std::string& text);

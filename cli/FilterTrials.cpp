@@ -1,17 +1,20 @@
 #include "cli/FilterTrials.h"
 
 #include <algorithm>
-#include <atomic>
 #include <memory>
 #include <thread>
 
 #include "cli/RunPlan.h"
 #include "cli/search/FilterSearch.h"
 #include "cli/search/PaletteOrders.h"
+#include "cli/search/ParallelFor.h"
 
 namespace {
 
 using search::FilterStrategy;
+
+// Proposals deflated to find where the polishing moves start.
+constexpr int kPolishStarts = 3;
 
 // One colour alternative with its unfiltered rows.
 struct Alternative {
@@ -48,6 +51,54 @@ std::vector<FilterStrategy> StrategiesOf(const EffortLevel& level) {
                                       FilterStrategy::MinSum,  FilterStrategy::Greedy};
   if (level.filterSearch >= 2) list.push_back(FilterStrategy::Refined);
   return list;
+}
+
+// The genetic search for the alternative of the best proposal so far,
+// seeded with every proposal of that alternative; its answer joins the
+// proposals.  Its fitness is the estimate the proposals are ranked by, so
+// it ranks at least as well as its best seed.  Answers the new proposal's
+// index, or -1.
+int AddEvolvedProposal(const std::vector<Alternative>& alternatives, const EffortLevel& level, int threads,
+                       const StopFlags& stop, std::vector<Proposal>& proposals) {
+  const auto best = std::min_element(proposals.begin(), proposals.end(),
+                                     [](const Proposal& a, const Proposal& b) { return a.bits < b.bits; });
+  const Alternative& alt = alternatives[best->alternative];
+  std::vector<std::vector<uint8_t>> seeds;
+  for (const Proposal& p : proposals) {
+    if (p.alternative == best->alternative) seeds.push_back(p.filters);
+  }
+  search::EvolutionBudget budget = EvolutionBudgetOf(level, alt.rows.bytes.size(), threads);
+  budget.stop = &stop.cancel;
+  const search::EvolvedFilters evolved = search::EvolveFromSeeds(alt.rows, seeds, budget);
+  if (stop.cancel || evolved.filters.empty()) return -1;
+  proposals.push_back({best->alternative, FilterStrategy::Evolved, evolved.filters,
+                       evolved.fitness + 8.0 * alt.headerBytes});
+  return int(proposals.size()) - 1;
+}
+
+// The best few proposals of the evolved one's alternative deflated by the
+// optimal parser's cheapest level, and the smallest polished by it (the
+// model ranks near-equal vectors by chance; that level much less so).  Its
+// bytes are measured, not estimated, so when the moves gained it goes to
+// the front of the ranked proposals: the model would rank it behind the
+// vector it came from, the very judgement the moves overruled.
+void PlacePolishedProposal(const std::vector<Alternative>& alternatives, const EffortLevel& level, int threads,
+                           const StopFlags& stop, const Proposal& evolved, std::vector<Proposal>& ranked) {
+  const UnfilteredRows& rows = alternatives[evolved.alternative].rows;
+  std::vector<std::vector<uint8_t>> starts;
+  for (const Proposal& p : ranked) {
+    if (p.alternative != evolved.alternative ||
+        std::find(starts.begin(), starts.end(), p.filters) != starts.end()) {
+      continue;
+    }
+    starts.push_back(p.filters);
+    if (int(starts.size()) == kPolishStarts) break;
+  }
+  search::PolishBudget budget = PolishBudgetOf(level, rows.bytes.size(), threads);
+  budget.stop = &stop.cancel;
+  const search::PolishedFilters polished = search::PolishByDeflate(rows, starts, budget);
+  if (stop.cancel || polished.moves == 0) return;
+  ranked.insert(ranked.begin(), {evolved.alternative, FilterStrategy::Polished, polished.filters, evolved.bits});
 }
 
 // Colour alternatives: every planned run from the start code whose colour
@@ -96,19 +147,6 @@ void ChooseSplit(EngineContext& ctx, const SourceImage& image, const StopFlags& 
   if (oneBlock.ok && (!split.ok || oneBlock.png.size() < split.png.size())) run.splitthreshold = 0.0;
 }
 
-// Runs work(i) for i in [0, n) on up to `threads` threads.
-template <typename Work>
-void ParallelFor(size_t n, int threads, Work&& work) {
-  std::atomic<size_t> next{0};
-  auto loop = [&] {
-    for (size_t i = next++; i < n; i = next++) work(i);
-  };
-  std::vector<std::thread> pool;
-  for (int t = 1; t < threads && size_t(t) < n; ++t) pool.emplace_back(loop);
-  loop();
-  for (std::thread& t : pool) t.join();
-}
-
 // The proposals that get the full pass loop, count at most.  With room for
 // two or more, the best of each colour type goes first: the estimate weighs
 // a palette against true colour least reliably (it sees neither the block
@@ -151,7 +189,8 @@ void PlanFilterTrials(EngineContext& ctx, const SourceImage& image, const CliOpt
   search::SearchEffort effort;
   effort.refineSweeps = level.filterSearch >= 3 ? 4 : 2;
   int threads = options.threads > 0 ? options.threads : int(std::thread::hardware_concurrency());
-  ParallelFor(proposals.size(), std::max(threads, 1), [&](size_t i) {
+  threads = std::max(threads, 1);
+  search::ParallelFor(proposals.size(), threads, [&](size_t i) {
     Proposal& p = proposals[i];
     const Alternative& alt = alternatives[p.alternative];
     if (stop.cancel) return;
@@ -159,8 +198,13 @@ void PlanFilterTrials(EngineContext& ctx, const SourceImage& image, const CliOpt
     p.bits = search::ModelCost(alt.rows, p.filters) + 8.0 * alt.headerBytes;
   });
   if (stop.cancel || proposals.empty()) return;
+  const int evolved = level.filterSearch >= 4 ? AddEvolvedProposal(alternatives, level, threads, stop, proposals) : -1;
+  if (stop.cancel) return;
+  const Proposal evolvedProposal = evolved >= 0 ? proposals[size_t(evolved)] : Proposal{};
   std::stable_sort(proposals.begin(), proposals.end(),
                    [](const Proposal& a, const Proposal& b) { return a.bits < b.bits; });
+  if (evolved >= 0) PlacePolishedProposal(alternatives, level, threads, stop, evolvedProposal, proposals);
+  if (stop.cancel) return;
 
   std::vector<RunSettings> planned = {runs[0]};
   for (const Proposal* chosen : ChooseProposals(proposals, alternatives, FullTrials(level, image.pixels.size() * 4))) {

@@ -14,16 +14,32 @@ struct Proposal {
   double bits = 0.0;
 };
 
-std::vector<Proposal> RankedProposals(const UnfilteredRows& rows, int search) {
+std::vector<Proposal> RankedProposals(const UnfilteredRows& rows, const EffortLevel& level) {
   std::vector<Proposal> proposals;
+  std::vector<std::vector<uint8_t>> seeds;
   for (search::FilterStrategy s : search::kAllFilterStrategies) {
-    if (s == search::FilterStrategy::Refined && search < 2) continue;
+    if (s == search::FilterStrategy::Refined && level.filterSearch < 2) continue;
+    // The genetic search starts from the others' answers, below.
+    if (s == search::FilterStrategy::Evolved || s == search::FilterStrategy::Polished) continue;
     Proposal p{s, search::ChooseRowFilters(rows, s), 0.0};
     p.bits = search::ModelCost(rows, p.filters);
+    seeds.push_back(p.filters);
     proposals.push_back(std::move(p));
+  }
+  if (level.filterSearch >= 4) {
+    const search::EvolvedFilters e = search::EvolveFromSeeds(rows, seeds, EvolutionBudgetOf(level, rows.bytes.size(), 1));
+    proposals.push_back({search::FilterStrategy::Evolved, e.filters, e.fitness});
   }
   std::stable_sort(proposals.begin(), proposals.end(),
                    [](const Proposal& a, const Proposal& b) { return a.bits < b.bits; });
+  if (level.filterSearch >= 4) {
+    // Measured by the optimal parser, not estimated: tried first.
+    std::vector<std::vector<uint8_t>> starts;
+    for (size_t i = 0; i < proposals.size() && i < 3; ++i) starts.push_back(proposals[i].filters);
+    const search::PolishedFilters polished =
+        search::PolishByDeflate(rows, starts, PolishBudgetOf(level, rows.bytes.size(), 1));
+    if (polished.moves > 0) proposals.insert(proposals.begin(), {search::FilterStrategy::Polished, polished.filters, 0.0});
+  }
   return proposals;
 }
 
@@ -41,7 +57,7 @@ bool RefilterRows(EngineContext& ctx, const ImageLayout& layout, const std::vect
   rows.height = int(layout.height);
   const int trials = FullTrials(level, rows.bytes.size());
   std::vector<const Proposal*> tried;
-  const std::vector<Proposal> proposals = RankedProposals(rows, level.filterSearch);
+  const std::vector<Proposal> proposals = RankedProposals(rows, level);
   for (const Proposal& p : proposals) {
     if (int(tried.size()) >= trials) break;
     // Strategies often agree (one fixed filter wins every row).

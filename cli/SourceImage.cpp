@@ -88,7 +88,9 @@ std::vector<uint8_t*> AdlerBytesOf(SourceImage& image, const DataStream& stream,
   for (auto i = stream.chunkIndexes.rbegin(); i != stream.chunkIndexes.rend() && bytes.size() < 4; ++i) {
     const ScannedChunk& chunk = image.scan.chunks[*i];
     uint8_t* data = image.bytes.data() + chunk.offset + 8;
-    for (size_t at = chunk.length; at > stream.skip && bytes.size() < 4; --at) bytes.insert(bytes.begin(), data + at - 1);
+    for (size_t at = chunk.length; at > stream.skip && bytes.size() < 4; --at) {
+      bytes.insert(bytes.begin(), data + at - 1);
+    }
     chunksTouched.push_back(*i);
   }
   if (bytes.size() < 4) bytes.clear();
@@ -110,7 +112,8 @@ bool CheckStreamChecksums(SourceImage& image, bool fix, std::string& error) {
     const std::vector<uint8_t*> stored = AdlerBytesOf(image, streams[s], touched);
     if (stored.empty()) continue;
     const uint32_t adler = deflate::AdlerBytes(1, rows.data(), rows.size());
-    const uint32_t written = uint32_t(*stored[0]) << 24 | uint32_t(*stored[1]) << 16 | uint32_t(*stored[2]) << 8 | *stored[3];
+    const uint32_t written =
+        uint32_t(*stored[0]) << 24 | uint32_t(*stored[1]) << 16 | uint32_t(*stored[2]) << 8 | *stored[3];
     if (written == adler) continue;
     const std::string where = s == 0 ? "the image data" : "animation frame " + std::to_string(s);
     if (!fix) {
@@ -160,8 +163,29 @@ bool PrepareRecompression(SourceImage& image, std::string& error) {
   return true;
 }
 
+// The engine carries at most kMaxExtractedChunks chunks; the ones after
+// those are lost however the user's list reads, and the user is told which.
+// A spliced file (kept rows) carries them all.
+void ReportChunksBeyondRoom(SourceImage& image) {
+  int wanted = 0;
+  for (const ScannedChunk& chunk : image.scan.chunks) {
+    if (!image.chunkChoice.Keeps(chunk.type) || ++wanted <= image.chunkcount) continue;
+    if (std::find(image.chunkChoice.dropped.begin(), image.chunkChoice.dropped.end(), chunk.type) ==
+        image.chunkChoice.dropped.end()) {
+      image.chunkChoice.dropped.push_back(chunk.type);
+    }
+  }
+  if (wanted > image.chunkcount) {
+    image.notes.push_back("kept the first " + std::to_string(image.chunkcount) + " ancillary chunks; " +
+                          std::to_string(wanted - image.chunkcount) + " more dropped");
+  }
+}
+
 void ExtractKeptChunks(SourceImage& image) {
-  const size_t size = image.bytes.size();
+  // Only the chunks the scan walked, up to IEND: bytes after it (dropped
+  // with --fix) may well parse as chunks, and must not come back.
+  const ScannedChunk* last = image.scan.chunks.empty() ? nullptr : &image.scan.chunks.back();
+  const size_t size = last ? last->offset + last->RecordSize() : image.bytes.size();
   uint8_t colorType = 0, bitDepth = 0;
   // The source palette comes from a scan that keeps everything, so that -kp
   // works whatever the keep list says; the kept chunks from the user's list.
@@ -186,6 +210,7 @@ void ExtractKeptChunks(SourceImage& image) {
   image.chunkmid = kept.chunkmid;
   image.chunkpost = kept.chunkpost;
   image.chunkcount = kept.chunkcount;
+  if (!image.recompress) ReportChunksBeyondRoom(image);
 }
 
 // For an animation held to its format: the palette with the tRNS alphas, as

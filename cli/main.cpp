@@ -8,7 +8,7 @@
 namespace {
 
 StopFlags gStop;  // reached from the signal handlers, which have no context
-bool gStatusTerminal = false;  // stderr shows a status line; set before the handlers
+bool gStderrIsTerminal = false;  // where a status line shows; set before the handlers
 
 // First Ctrl-C: the runs under way finish after their current pass and
 // their files are written (as the dialog's "Stop After This Pass"); nothing
@@ -20,8 +20,8 @@ void OnInterrupt(int) {
     // the terminal echoed there), so that no stale status stays above it.
     static const char kNote[] = "\nvelkor: finishing the files under way (Ctrl-C again to cancel)\n";
     static const char kClearLine[] = "\r\x1b[K";
-    if (gStatusTerminal) (void)!::write(2, kClearLine, sizeof kClearLine - 1);
-    (void)!::write(2, kNote + (gStatusTerminal ? 1 : 0), sizeof kNote - (gStatusTerminal ? 2 : 1));
+    if (gStderrIsTerminal) (void)!::write(2, kClearLine, sizeof kClearLine - 1);
+    (void)!::write(2, kNote + (gStderrIsTerminal ? 1 : 0), sizeof kNote - (gStderrIsTerminal ? 2 : 1));
     return;
   }
   gStop.cancel = true;
@@ -38,7 +38,7 @@ void OnTerminate(int signal) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  gStatusTerminal = ::isatty(STDERR_FILENO) != 0;
+  gStderrIsTerminal = ::isatty(STDERR_FILENO) != 0;
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnTerminate);
   std::signal(SIGHUP, OnTerminate);

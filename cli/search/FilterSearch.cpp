@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "cli/search/DeflateCostModel.h"
+#include "engine/deflate/OptimalDeflate.h"
 
 namespace search {
 
@@ -144,8 +145,8 @@ bool RefineSweep(const UnfilteredRows& rows, const SearchEffort& effort, std::ve
 }  // namespace
 
 const char* FilterStrategyName(FilterStrategy strategy) {
-  static const char* const names[] = {"none",    "sub",    "up",     "average", "paeth",
-                                      "entropy", "minsum", "greedy", "refined"};
+  static const char* const names[] = {"none",   "sub",    "up",      "average", "paeth",   "entropy",
+                                      "minsum", "greedy", "refined", "evolved", "polished"};
   return names[int(strategy)];
 }
 
@@ -191,6 +192,25 @@ double ModelCost(const UnfilteredRows& rows, const std::vector<uint8_t>& rowFilt
   return model.TotalBits();
 }
 
+EvolvedFilters EvolveFromSeeds(const UnfilteredRows& rows, const std::vector<std::vector<uint8_t>>& seeds,
+                               const EvolutionBudget& budget) {
+  return EvolveRowFilters(
+      seeds, [&rows](const std::vector<uint8_t>& filters) { return ModelCost(rows, filters); }, budget);
+}
+
+PolishedFilters PolishByDeflate(const UnfilteredRows& rows, const std::vector<std::vector<uint8_t>>& starts,
+                                const PolishBudget& budget) {
+  const deflate::OptimalSettings cheapest = deflate::OptimalLevelSettings(deflate::kOptimalLevelMin);
+  return PolishRowFilters(
+      starts,
+      [&rows, &cheapest](const std::vector<uint8_t>& filters) {
+        const std::vector<uint8_t> stream = FilteredStream(rows, filters);
+        std::vector<uint8_t> zlib;
+        return deflate::OptimalDeflate(stream.data(), stream.size(), cheapest, zlib);
+      },
+      budget);
+}
+
 std::vector<uint8_t> ChooseRowFilters(const UnfilteredRows& rows, FilterStrategy strategy,
                                       const SearchEffort& effort) {
   switch (strategy) {
@@ -200,6 +220,21 @@ std::vector<uint8_t> ChooseRowFilters(const UnfilteredRows& rows, FilterStrategy
       return ChooseByRowCost(rows, AbsoluteSum);
     case FilterStrategy::Greedy:
       return ChooseGreedy(rows, effort);
+    case FilterStrategy::Evolved: {
+      std::vector<std::vector<uint8_t>> seeds;
+      for (FilterStrategy seed : kAllFilterStrategies) {
+        if (seed != FilterStrategy::Evolved && seed != FilterStrategy::Polished) {
+          seeds.push_back(ChooseRowFilters(rows, seed, effort));
+        }
+      }
+      return EvolveFromSeeds(rows, seeds, effort.evolution).filters;
+    }
+    case FilterStrategy::Polished:
+      return PolishByDeflate(rows,
+                             {ChooseRowFilters(rows, FilterStrategy::Evolved, effort),
+                              ChooseRowFilters(rows, FilterStrategy::Greedy, effort)},
+                             effort.polish)
+          .filters;
     case FilterStrategy::Refined: {
       std::vector<uint8_t> choice = ChooseGreedy(rows, effort);
       for (int sweep = 0; sweep < effort.refineSweeps && RefineSweep(rows, effort, choice); ++sweep) {

@@ -11,7 +11,13 @@
 //     far, cost least under the deflate cost model (DeflateCostModel.h);
 //   - Refined: starts from Greedy and improves it by local moves: each row
 //     in turn takes the filter that makes it and the row after it cheapest,
-//     sweep after sweep, until a sweep changes nothing or the sweeps run out.
+//     sweep after sweep, until a sweep changes nothing or the sweeps run out;
+//   - Evolved: the genetic search of FilterEvolution.h, seeded with every
+//     other strategy's answer and judged by the whole image's cost under
+//     the model, within the effort's budget of generations and estimates;
+//   - Polished: the smaller of Evolved's and Greedy's answers under the
+//     optimal parser's cheapest level, moved by whole filter classes while
+//     that level shrinks its stream (FilterPolish.h).
 // The first row never claims Average: the engine writes Average without a
 // row above as Sub, so the choices say Sub there, as the file will.
 #pragma once
@@ -20,19 +26,22 @@
 #include <string>
 #include <vector>
 
+#include "cli/search/FilterEvolution.h"
+#include "cli/search/FilterPolish.h"
 #include "engine/RowFilterEntry.h"
 
 namespace search {
 
-enum class FilterStrategy { None, Sub, Up, Average, Paeth, Entropy, MinSum, Greedy, Refined };
+enum class FilterStrategy { None, Sub, Up, Average, Paeth, Entropy, MinSum, Greedy, Refined, Evolved, Polished };
 
 constexpr FilterStrategy kAllFilterStrategies[] = {
     FilterStrategy::None,    FilterStrategy::Sub,     FilterStrategy::Up,     FilterStrategy::Average,
     FilterStrategy::Paeth,   FilterStrategy::Entropy, FilterStrategy::MinSum, FilterStrategy::Greedy,
-    FilterStrategy::Refined};
+    FilterStrategy::Refined, FilterStrategy::Evolved, FilterStrategy::Polished};
 
 // "none", "sub", "up", "average", "paeth", "entropy", "minsum", "greedy",
-// "refined": how verbose output and the benchmark name a strategy.
+// "refined", "evolved", "polished": how verbose output and the benchmark
+// name a strategy.
 const char* FilterStrategyName(FilterStrategy strategy);
 
 struct SearchEffort {
@@ -42,9 +51,11 @@ struct SearchEffort {
   // not, the shallow one orders them as well at a fraction of the time.
   int chainDepth = 256;
   int refineSweeps = 2;   // at most this many sweeps of Refined
+  EvolutionBudget evolution;  // of Evolved
+  PolishBudget polish;        // of Polished
 };
 
-constexpr SearchEffort kEstimateEffort = {16, 0};
+constexpr SearchEffort kEstimateEffort = {16, 0, {}, {}};
 
 // Filters row y with PNG filter type `filter` into out (rows.rowBytes
 // bytes, without the type byte).
@@ -61,5 +72,16 @@ double ModelCost(const UnfilteredRows& rows, const std::vector<uint8_t>& rowFilt
 
 std::vector<uint8_t> ChooseRowFilters(const UnfilteredRows& rows, FilterStrategy strategy,
                                       const SearchEffort& effort = {});
+
+// Evolved from answers already at hand (other strategies' vectors for these
+// rows), priced by ModelCost at the estimate's effort, the measure the
+// planner ranks every proposal by.
+EvolvedFilters EvolveFromSeeds(const UnfilteredRows& rows, const std::vector<std::vector<uint8_t>>& seeds,
+                               const EvolutionBudget& budget);
+
+// The smallest of starts polished, each start and move priced by the size
+// of the optimal parser's stream at its cheapest level.
+PolishedFilters PolishByDeflate(const UnfilteredRows& rows, const std::vector<std::vector<uint8_t>>& starts,
+                                const PolishBudget& budget);
 
 }  // namespace search

@@ -79,6 +79,21 @@ int CheapestTokens(const uint8_t* seq, int n, const int* cost, int mask, LengthT
   return count;
 }
 
+// The run symbols (mask bits as above) that some run of seq could use: 16
+// a value repeating at least three more times, 17 three zeros, 18 eleven.
+int UsableRunSymbols(const uint8_t* seq, int n) {
+  int usable = 0;
+  for (int i = 0; i < n;) {
+    int run = 1;
+    while (i + run < n && seq[i + run] == seq[i]) ++run;
+    if (run >= 4) usable |= 1;
+    if (seq[i] == 0 && run >= 3) usable |= 2;
+    if (seq[i] == 0 && run >= 11) usable |= 4;
+    i += run;
+  }
+  return usable;
+}
+
 }  // namespace
 
 void PlanCodeLengthHeader(const int32_t* litLengths, const int32_t* distLengths, bool search,
@@ -101,7 +116,11 @@ void PlanCodeLengthHeader(const int32_t* litLengths, const int32_t* distLengths,
   CodeLengthHeader trial;
   trial.hlit = hlit;
   trial.hdist = hdist;
+  const int usable = UsableRunSymbols(seq, n);
   for (int mask = 0; mask < kRunSymbolMasks; ++mask) {
+    // A run symbol the sequence has no run for changes nothing: that mask
+    // searches what the mask without it already did.
+    if (mask & ~usable) continue;
     // The first round prices every symbol alike, so that the runs decide;
     // later rounds price by the code the previous round's tokens built.
     int cost[19];

@@ -1,6 +1,7 @@
 #include "engine/deflate/LzBlock.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 
@@ -140,11 +141,23 @@ void BuildDynamicCode(const SymbolCounts& counts, bool searchHeader, DynamicCode
   DynamicCode trial;
   int32_t literal[kLitLenCodes];
   int32_t distance[kDistanceCodes];
+  // Reshapes often leave the lengths as an earlier one built them (a
+  // tolerance no stretch meets, no gaps to fill); the header search of the
+  // same lengths would find the same header, so it runs once per distinct
+  // set of lengths.
+  std::vector<std::array<int32_t, kLitLenCodes + kDistanceCodes>> tried(1);
+  std::copy(code.literal, code.literal + kLitLenCodes, tried[0].begin());
+  std::copy(code.distance, code.distance + kDistanceCodes, tried[0].begin() + kLitLenCodes);
   for (const ReshapeChoice& r : kReshapes) {
     Reshape(counts.literal, kLitLenCodes, r.tolerance, r.fillGaps, literal);
     Reshape(counts.distance, kDistanceCodes, r.tolerance, r.fillGaps, distance);
     HuffmanLengths(literal, kLitLenCodes, trial.literal, 16, 1);
     HuffmanLengths(distance, kDistanceCodes, trial.distance, 16, 0);
+    std::array<int32_t, kLitLenCodes + kDistanceCodes> lengths;
+    std::copy(trial.literal, trial.literal + kLitLenCodes, lengths.begin());
+    std::copy(trial.distance, trial.distance + kDistanceCodes, lengths.begin() + kLitLenCodes);
+    if (std::find(tried.begin(), tried.end(), lengths) != tried.end()) continue;
+    tried.push_back(lengths);
     PlanCodeLengthHeader(trial.literal, trial.distance, true, trial.header);
     const int64_t bits = DynamicBlockBits(counts, trial);
     if (bits < best) {

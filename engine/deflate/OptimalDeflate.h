@@ -45,6 +45,7 @@ struct OptimalSettings {
   bool greedyStart = false;    // also iterate from a greedy parse's counts
   bool bothPrices = false;     // also iterate under the other prices
   int dropRareSymbols = 0;     // try parses without each symbol used at most this often
+  int moreRestarts = 0;        // restarts past `restarts` while the last two found a gain
 };
 
 constexpr int kOptimalLevelMin = 1;

@@ -30,6 +30,16 @@ TEST(Cli, BadUsageExitsWithTwo) {
   EXPECT_EQ(RunVelkor("--out out.png a.png b.png", dir.path()).status, 2);
   EXPECT_EQ(RunVelkor("--json --stdout a.png", dir.path()).status, 2);
   EXPECT_EQ(RunVelkor("--out o.png --dir d a.png", dir.path()).status, 2);
+  // A value out of range says which values there are (optipng's -o7 is a
+  // habit users bring).
+  for (const auto& [args, message] : std::vector<std::pair<std::string, std::string>>{
+           {"-o7 x.png", "bad value '7' for -o (0..6 or max)"},
+           {"--filter=9 x.png", "bad value '9' for --filter (0..5)"},
+           {"-c 5 x.png", "bad value '5' for -c (0, 2, 3, 4 or 6)"}}) {
+    const CommandResult bad = RunVelkor(args, dir.path());
+    EXPECT_EQ(bad.status, 2) << args;
+    EXPECT_NE(bad.err.find(message), std::string::npos) << args << ": " << bad.err;
+  }
   const CommandResult help = RunVelkor("--help", dir.path());
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Usage: velkor"), std::string::npos);

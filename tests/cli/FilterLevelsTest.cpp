@@ -26,7 +26,7 @@ TEST(FilterLevels, EveryLevelDecodesAndNeverLosesToTheSingleRun) {
     oracle::Image original;
     ASSERT_TRUE(oracle::DecodePng(oracle::ReadFile(source), original)) << name;
     size_t single = 0;
-    for (const char* level : {"1", "2", "3"}) {
+    for (const char* level : {"1", "2", "3", "max"}) {
       const fs::path out = dir.path() / (std::string(level) + "-" + name);
       const CommandResult r =
           RunVelkor(std::string("-q -y --force -o ") + level + " --out '" + out.string() + "' '" + source.string() + "'",
