@@ -124,7 +124,10 @@ struct ParserState {
   int32_t chain[kWindow];
   MatchList lists[kWindow];
   uint16_t shortLeaps[kShortLeapLengths][kWindow];  // entry length - 3 of each slot's list
-  uint16_t pool[kPoolSize];
+  // kPoolSize entries, allocated apart from the rest and never cleared:
+  // every entry is written before a list that holds it is read, and a small
+  // image touches only the first pages of it.
+  uint16_t* pool = nullptr;
   int32_t cost[kCostRingSize];
   PathStep path[kPathRingSize];
 
