@@ -11,13 +11,16 @@
 //   3. each block is parsed again and again (OptimalParser.h): with the
 //      fixed code's prices, then with the lengths of the code its last parse
 //      built with the engine's length-limited builder (or the information
-//      content of its counts), while the block shrinks; then from a few
-//      randomly disturbed codes (a seeded generator, so outputs are
-//      reproducible), keeping the smallest; in a small input, each rarely
-//      used symbol is then tried out of the block's alphabet;
+//      content of its counts), while the block shrinks; then from the code
+//      the previous block ended with, and from a few randomly disturbed
+//      codes (a seeded generator, so outputs are reproducible), keeping the
+//      smallest; the winner is parsed again under the code it is written
+//      with; in a small input, each rarely used symbol is then tried out of
+//      the block's alphabet;
 //   4. the boundaries are re-estimated on the parse they produced (moved,
 //      merged, split) and the changed blocks parsed again, while the total
-//      shrinks;
+//      shrinks; in a small input, neighbouring blocks are then planned as
+//      one and joined where that is smaller;
 //   5. each block is written as the smallest of dynamic (with the cheapest
 //      run-length coding of its header, CodeLengthHeader.h), fixed or stored.
 //
