@@ -89,6 +89,16 @@ std::vector<Input> Inputs() {
       {"random", Random(20000, 256, 1)},
       {"four letters", Random(8000, 4, 2)},
       {"text", Text(20000)},
+      // Blocks of unlike data in a small input: the neighbours' joins and
+      // the starts from the previous block's code.
+      {"text, four letters, text", [] {
+         Bytes b = Text(9000);
+         const Bytes letters = Random(8000, 4, 5);
+         b.insert(b.end(), letters.begin(), letters.end());
+         const Bytes more = Text(9000);
+         b.insert(b.end(), more.begin(), more.end());
+         return b;
+       }()},
       {"filtered rows", FilteredRows(120, 80)},
       {"PngSuite photo rows", PngSuiteRows("basn2c08.png")},
       {"PngSuite palette rows", PngSuiteRows("basn3p02.png")},
