@@ -10,9 +10,16 @@
 
 namespace deflate {
 
-void ParserStateDeleter::operator()(ParserState* state) const { delete state; }
+void ParserStateDeleter::operator()(ParserState* state) const {
+  delete[] state->pool;
+  delete state;
+}
 
-ParserStatePtr CreateParserState() { return ParserStatePtr(new ParserState()); }
+ParserStatePtr CreateParserState() {
+  ParserStatePtr state(new ParserState());
+  state->pool = new uint16_t[kPoolSize];  // left uninitialised on purpose
+  return state;
+}
 
 namespace {
 

@@ -445,11 +445,12 @@ void SearchPosition(ParserState& ps, const CodeTables& tables, int strategy, int
 
   ps.offersAt[p & 1] = p;
   ps.offerCount[p & 1] = 0;
-  // The search of a photograph waits mostly on memory: the hash head, then
+  // The search of a photograph waits mostly on memory: the hash heads, then
   // the nearest candidate's list.  Ask for them a position or two early (the
   // look-ahead holds those bytes); a head that p itself is about to change
   // only makes the hint miss.
   Prefetch(&ps.hashHead[HashAt(ps, p + 2)]);
+  Prefetch(&ps.fourByteHead[FourByteHashAt(ps, p + 2)]);
   const int32_t nextHead = ps.hashHead[HashAt(ps, p + 1)];
   if (nextHead >= 0) Prefetch(&ps.shortLeaps[0][nextHead & kWindowMask]);
 

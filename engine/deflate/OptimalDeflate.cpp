@@ -154,7 +154,7 @@ class Compressor {
     return CostsOfLengths(code.literal, code.distance);
   }
 
-  BlockPlan PlanBlock(size_t begin, size_t end, uint32_t seed) {
+  BlockPlan PlanBlock(size_t begin, size_t end, uint32_t seed, const BlockPlan* neighbour = nullptr) {
     Candidate best;
     ParseInto(begin, end, CostsOfLengths(FixedLiteralLengths(), FixedDistanceLengths()), best);
     // The fixed-price parse is also the fixed block's best parse.
@@ -172,6 +172,11 @@ class Compressor {
       Iterate(begin, end, fixedCounts, best, prices);
       if (m_settings.greedyStart) Iterate(begin, end, greedyCounts, best, prices);
     }
+    // Neighbouring blocks of an image mostly hold like data, and the code
+    // the previous block ended with is a start the iteration cannot reach
+    // from this block's own counts.
+    if (neighbour && neighbour->kind == BlockKind::Dynamic)
+      Iterate(begin, end, SymbolCounts::Of(neighbour->steps.data(), neighbour->steps.size()), best, entropy);
     Random random(seed);
     // Past the set restarts, a block whose restarts still pay keeps
     // restarting while one of its last two found a smaller parse.
@@ -187,6 +192,7 @@ class Compressor {
     if (m_settings.searchHeader) {
       best.code = m_searched.Of(best.counts);
       best.bits = DynamicBlockBits(best.counts, best.code);
+      Polish(begin, end, best);
     }
     // Worth its parses where headers weigh most: in small inputs.
     if (m_settings.dropRareSymbols > 0 && m_size < kSmallInput)
@@ -210,6 +216,20 @@ class Compressor {
       plan.code = best.code;
     }
     return plan;
+  }
+
+  // The searched header may reshape the code the iteration converged to,
+  // so the parse is no longer the cheapest for the code it is written
+  // with: parse once more under the written code's own lengths.
+  void Polish(size_t begin, size_t end, Candidate& best) {
+    Candidate trial;
+    for (int i = 0; i < 4; ++i) {
+      ParseInto(begin, end, CostsOfLengths(best.code.literal, best.code.distance), trial);
+      if (m_settings.searchHeader && m_size >= kSmallInput) trial.code = m_searched.Of(trial.counts);
+      trial.bits = DynamicBlockBits(trial.counts, trial.code);
+      if (trial.bits >= best.bits) break;
+      std::swap(best, trial);
+    }
   }
 
   // A symbol used once or twice costs its code word each time and, in the
@@ -282,7 +302,7 @@ class Compressor {
       auto same = std::find_if(previous.begin(), previous.end(),
                                [&](const BlockPlan& p) { return p.begin == begin && p.end == end; });
       if (same != previous.end()) plans.push_back(std::move(*same));
-      else plans.push_back(PlanBlock(begin, end, Seed(begin, end)));
+      else plans.push_back(PlanBlock(begin, end, Seed(begin, end), plans.empty() ? nullptr : &plans.back()));
     }
     return plans;
   }
@@ -311,7 +331,24 @@ class Compressor {
       plans = std::move(next);
       total = nextTotal;
     }
+    if (m_size < kSmallInput) MergeNeighbours(plans);
     return plans;
+  }
+
+  // The boundary search prices blocks on one parse with estimated codes; in
+  // a small input, where a block's planning costs little, each pair of
+  // neighbours is planned again as one block and joined when that is
+  // smaller.
+  void MergeNeighbours(std::vector<BlockPlan>& plans) {
+    for (size_t k = 0; k + 1 < plans.size();) {
+      BlockPlan joined = PlanBlock(plans[k].begin, plans[k + 1].end, Seed(plans[k].begin, plans[k + 1].end));
+      if (joined.bits < plans[k].bits + plans[k + 1].bits) {
+        plans[k] = std::move(joined);
+        plans.erase(plans.begin() + k + 1);
+      } else {
+        ++k;
+      }
+    }
   }
 
   static uint32_t Seed(size_t begin, size_t end) { return uint32_t(begin * 2654435761u + end); }

@@ -310,3 +310,68 @@ TEST(LzParser, XtremeParsesRunsAtTheCheapestCostUnderUnevenLengthCosts) {
     EXPECT_EQ(parsed, cheapest) << "seed " << seed;
   }
 }
+
+namespace {
+
+// Rows of a flat picture: long runs of one byte broken by short bursts,
+// each row much like an earlier one.  Towards the end of every run each
+// list is the previous one with one length moved from its head to its tail.
+Bytes DiagramRows(size_t rows, size_t width, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes row(width, 0), v;
+  for (size_t r = 0; r < rows; ++r) {
+    if (r % 3 == 0) {
+      const size_t at = rng() % (width - 12);
+      for (size_t i = 0; i < 1 + rng() % 12; ++i) row[at + i] = uint8_t(1 + rng() % 5);
+    }
+    v.push_back(uint8_t(r % 2));  // a filter-type byte
+    v.insert(v.end(), row.begin(), row.end());
+  }
+  return v;
+}
+
+// Text whose every position finds long matches at several distances, so
+// that lists are long and rarely shared: the pool fills and wraps.
+Bytes LongListedText(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  const Bytes base = Text(3000, seed);
+  Bytes v;
+  while (v.size() < n) {
+    const size_t from = rng() % 2000, len = 200 + rng() % 800;
+    v.insert(v.end(), base.begin() + long(from), base.begin() + long(std::min(from + len, base.size())));
+    v.push_back(uint8_t(rng()));
+  }
+  v.resize(n);
+  return v;
+}
+
+// A stretch so repetitive that the parser skips positions to commit, then
+// bytes whose matches are mostly three bytes long: their walks meet the
+// skipped positions' empty lists.
+Bytes SkipsThenShortMatches(uint32_t seed) {
+  Bytes v(270000, 0);
+  const Bytes pattern = RandomBytes(5, seed);
+  for (size_t i = 0; i < 20000; ++i) v.push_back(pattern[i % 5]);
+  const Bytes small = RandomBytes(50000, seed + 1, 6);
+  v.insert(v.end(), small.begin(), small.end());
+  return v;
+}
+
+}  // namespace
+
+// The shapes in which the match lists share, wrap and skip most: every
+// strategy that builds lists still writes streams that inflate to the data.
+TEST(LzParser, ListSharingWrappingAndSkipsKeepStreamsExact) {
+  const std::vector<DataCase> cases = {{"diagram rows", DiagramRows(300, 1500, 11), {}},
+                                       {"long listed text", LongListedText(400000, 12), {150000}},
+                                       {"skips then short matches", SkipsThenShortMatches(13), {}}};
+  for (const DataCase& c : cases) {
+    for (int strategy = 0; strategy <= 2; ++strategy) {
+      SCOPED_TRACE(c.name + " strategy " + std::to_string(strategy));
+      DeflateHarness h(strategy);
+      h.SetBlockEnds(c.blockEnds);
+      for (int pass = 0; pass < 2; ++pass) ASSERT_TRUE(h.Pass(c.data)) << "pass " << pass << ": " << h.error;
+      EXPECT_LT(h.streamBytes(), int64_t(c.data.size()) / 3);
+    }
+  }
+}
