@@ -39,11 +39,12 @@ constexpr int kRingTail = 8;
 constexpr int kWindowMask = 32767;
 constexpr int kHashSize = 65536;
 constexpr int32_t kNoPosition = -1;
-// A list holds at most one entry per match length.  Every list lies within
-// the last kMaxListEntries entries below the fill at its close, and the fill
-// wraps only after a whole window's worth of full lists, so a list a leap can
-// still reach (at most 32,767 positions back) is never overwritten; the pool
-// keeps room for one more list past the wrap point.
+// A list holds at most one entry per match length, and lies within the
+// kMaxListEntries entries below where the fill stood when its first entry
+// was written.  The fill wraps only after a whole window's worth of full
+// lists, so a list a leap can still reach (at most 32,767 positions back) is
+// never overwritten; the pool keeps room for one more list past the wrap
+// point.
 constexpr uint32_t kMaxListEntries = kMaxMatch - kMinMatch + 1;
 constexpr uint32_t kPoolWrapAt = kWindow * kMaxListEntries;
 constexpr uint32_t kPoolSize = kPoolWrapAt + kMaxListEntries;
@@ -100,8 +101,6 @@ struct MatchList {
   uint8_t tailCount;      // entries in the pool
 };
 constexpr MatchList kEmptyList{};
-// Longest length reached minus 2 (at most 256).
-inline int ListCount(const MatchList& list) { return list.headDistance ? list.headLast + 1 + list.tailCount : 0; }
 
 // Most leaps ask for a short length (short matches in photographs): the
 // entries for the first few lengths of every list are kept again, one table
