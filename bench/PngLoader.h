@@ -1,12 +1,15 @@
 // The benchmark's own PNG reader: libpng decodes an input file into the
 // engine's pixel layout (0xAARRGGBB words, rows packed), expanding every
 // colour type to 8-bit RGBA.  Benchmarks may use libpng; the product may not.
+// Also the benchmarks' way of listing the PNG files of a folder.
 #pragma once
 
 #include <png.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -31,6 +34,17 @@ inline bool LoadPng(const std::string& path, Pixels& out) {
     return false;
   }
   return true;
+}
+
+// The .png files directly in a folder, sorted, so that tables list files in
+// the same order on every machine.
+inline std::vector<std::filesystem::path> PngFilesIn(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (entry.path().extension() == ".png") files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
 }
 
 }  // namespace bench

@@ -227,9 +227,8 @@ int main(int argc, char** argv) {
   if (folders.empty()) folders.push_back("/work/shared/corpus/samples");
   std::vector<std::filesystem::path> files;
   for (const std::string& folder : folders) {
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-      if (entry.path().extension() == ".png") files.push_back(entry.path());
-    }
+    const std::vector<std::filesystem::path> inFolder = bench::PngFilesIn(folder);
+    files.insert(files.end(), inFolder.begin(), inFolder.end());
   }
   std::sort(files.begin(), files.end());
 

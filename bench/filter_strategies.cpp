@@ -78,11 +78,7 @@ int main(int argc, char** argv) {
       folder = argv[i];
     }
   }
-  std::vector<std::string> files;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    if (entry.path().extension() == ".png") files.push_back(entry.path().string());
-  }
-  std::sort(files.begin(), files.end());
+  const std::vector<std::filesystem::path> files = bench::PngFilesIn(folder);
 
   std::ostringstream table;
   table << "file | strategy | model bits/8 | one pass | full | optimal zlib | search cpu s | full cpu s | optimal cpu s\n";
