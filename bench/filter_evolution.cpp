@@ -83,7 +83,8 @@ int main(int argc, char** argv) {
   std::fputs(line, stdout);
   double seedTotal = 0, evolvedTotal = 0, polishedTotal = 0;
   EngineContext ctx;
-  for (const std::string& path : files) {
+  for (const std::filesystem::path& file : files) {
+    const std::string path = file.string();
     bench::Pixels px;
     if (!bench::LoadPng(path, px)) continue;
     EncodeJob analysis = bench::DefaultJob(px);

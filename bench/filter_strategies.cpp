@@ -88,7 +88,8 @@ int main(int argc, char** argv) {
   std::vector<int> wins(std::size(search::kAllFilterStrategies), 0);
   std::vector<int> optimalWins(std::size(search::kAllFilterStrategies), 0);
   EngineContext ctx;
-  for (const std::string& path : files) {
+  for (const std::filesystem::path& file : files) {
+    const std::string path = file.string();
     bench::Pixels px;
     if (!bench::LoadPng(path, px)) continue;
     EncodeJob analysis = bench::DefaultJob(px);
