@@ -201,6 +201,32 @@ TEST(CliGuards, JsonReportsNamesThatCannotBeUsed) {
       R"json({"file":"folder","status":"failed","reason":"is a folder (-r optimizes the PNG files in it)"})json";
   EXPECT_NE(r.out.find(folder), std::string::npos) << r.out;
   EXPECT_EQ(CountLines(r.out), 2u) << r.out;
+
+  // A name that is not UTF-8 still makes a valid JSON line: each ill-formed
+  // part reads as one U+FFFD, as Python's own replacing decoder shows it.
+  // Files of such names are optimized, missing ones reported.
+  const std::string source = CopySuiteFile("basn0g01.png", dir.path()).string();
+  std::string checked;
+  ASSERT_EQ(oracle::RunPython(
+                "import json, os, shutil, subprocess\n"
+                "os.chdir(r'" + dir.path().string() + "')\n"
+                "names = [b'caf\\xe9.png', b'\\xed\\xa0\\x80.png', b'\\xc0\\xaf.png', b'cut\\xe2\\x82.png',\n"
+                "         b'\\xf4\\x90\\x80\\x80.png', 'gr\\u00fc\\u00dfe-\\u20ac-\\U0001d11e.png'.encode(),\n"
+                "         b'q\\\"\\\\\\x01\\x7f.png']\n"
+                "for n in names: shutil.copy(r'" + source + "', n)\n"
+                "missing = b'gone\\xff.png'\n"
+                "out = subprocess.run([r'" VELKOR_CLI "', '--json', '-P'] + names + [missing],\n"
+                "                     stdout=subprocess.PIPE).stdout\n"
+                "got = {}\n"
+                "for line in out.decode('utf-8').splitlines():\n"
+                "    o = json.loads(line)\n"
+                "    got[o['file']] = o['status']\n"
+                "want = {n.decode('utf-8', 'replace'): 'pretend' for n in names}\n"
+                "want[missing.decode('utf-8', 'replace')] = 'failed'\n"
+                "print('same' if got == want else 'got %r want %r' % (got, want))\n",
+                &checked),
+            0);
+  EXPECT_EQ(checked, "same\n");
 }
 
 // Rewritten in place by root (a build step, a cron job), a user's file stays
