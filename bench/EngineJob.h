@@ -5,6 +5,7 @@
 
 #include "PngLoader.h"
 #include "engine/EncodeJob.h"
+#include "engine/RowFilterEntry.h"
 
 namespace bench {
 
@@ -25,6 +26,35 @@ inline EncodeJob DefaultJob(Pixels& px) {
   job.splitthreshold = 256.0;
   job.print = Quiet;
   return job;
+}
+
+// job after an analysis-only run in ctx: its colour type and palette are
+// settled, and ctx holds its rows ready for TakeUnfilteredRows.
+inline EncodeJob Analysed(EngineContext& ctx, EncodeJob job) {
+  job.poll = StopAtAnalysis;
+  OptimizePngInContext(ctx, &job);
+  return job;
+}
+
+// The scanlines the engine would filter for job, for benchmarks that choose
+// the row filters themselves.
+inline UnfilteredRows AnalysedRows(EngineContext& ctx, const EncodeJob& job) {
+  EncodeJob analysed = Analysed(ctx, job);
+  return TakeUnfilteredRows(ctx, &analysed);
+}
+
+// An input file's pixels with the rows the engine would filter for them at
+// its default settings.
+struct AnalysedImage {
+  Pixels px;
+  UnfilteredRows rows;
+};
+
+// false when the file is not a PNG libpng can read; such files are skipped.
+inline bool LoadAnalysed(EngineContext& ctx, const std::filesystem::path& file, AnalysedImage& out) {
+  if (!LoadPng(file.string(), out.px)) return false;
+  out.rows = AnalysedRows(ctx, DefaultJob(out.px));
+  return true;
 }
 
 }  // namespace bench

@@ -84,13 +84,9 @@ int main(int argc, char** argv) {
   double seedTotal = 0, evolvedTotal = 0, polishedTotal = 0;
   EngineContext ctx;
   for (const std::filesystem::path& file : files) {
-    const std::string path = file.string();
-    bench::Pixels px;
-    if (!bench::LoadPng(path, px)) continue;
-    EncodeJob analysis = bench::DefaultJob(px);
-    analysis.poll = bench::StopAtAnalysis;
-    OptimizePngInContext(ctx, &analysis);
-    const UnfilteredRows rows = TakeUnfilteredRows(ctx, &analysis);
+    bench::AnalysedImage image;
+    if (!bench::LoadAnalysed(ctx, file, image)) continue;
+    const UnfilteredRows& rows = image.rows;
     std::vector<std::vector<uint8_t>> seeds;
     size_t best = 0;
     double bestBits = 0;
@@ -121,7 +117,7 @@ int main(int argc, char** argv) {
     evolvedTotal += double(evolvedBytes);
     polishedTotal += double(polishedBytes);
     std::snprintf(line, sizeof line, "%s | %s | %.0f | %.0f | %zu | %zu | %zu | %d | %d | %d | %.2f | %.2f\n",
-                  std::filesystem::path(path).filename().c_str(),
+                  file.filename().c_str(),
                   search::FilterStrategyName(search::kAllFilterStrategies[best]), bestBits / 8, evolved.fitness / 8,
                   seedBytes, evolvedBytes, polishedBytes, evolved.evaluations, evolved.generations, polished.moves, cpu,
                   polishCpu);

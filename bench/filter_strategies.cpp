@@ -89,13 +89,9 @@ int main(int argc, char** argv) {
   std::vector<int> optimalWins(std::size(search::kAllFilterStrategies), 0);
   EngineContext ctx;
   for (const std::filesystem::path& file : files) {
-    const std::string path = file.string();
-    bench::Pixels px;
-    if (!bench::LoadPng(path, px)) continue;
-    EncodeJob analysis = bench::DefaultJob(px);
-    analysis.poll = bench::StopAtAnalysis;
-    OptimizePngInContext(ctx, &analysis);
-    const UnfilteredRows rows = TakeUnfilteredRows(ctx, &analysis);
+    bench::AnalysedImage image;
+    if (!bench::LoadAnalysed(ctx, file, image)) continue;
+    const UnfilteredRows& rows = image.rows;
     std::vector<Row> results;
     for (search::FilterStrategy s : search::kAllFilterStrategies) {
       Row r{s};
@@ -103,9 +99,9 @@ int main(int argc, char** argv) {
       const std::vector<uint8_t> filters = search::ChooseRowFilters(rows, s);
       r.modelBits = search::ModelCost(rows, filters) / 8;
       r.searchCpu = CpuSeconds() - t0;
-      r.onePass = Encode(ctx, px, filters, 1, 0.0, 1);
+      r.onePass = Encode(ctx, image.px, filters, 1, 0.0, 1);
       t0 = CpuSeconds();
-      r.full = Encode(ctx, px, filters, 0, 256.0, 0);
+      r.full = Encode(ctx, image.px, filters, 0, 256.0, 0);
       r.fullCpu = CpuSeconds() - t0;
       t0 = CpuSeconds();
       const std::vector<uint8_t> stream = search::FilteredStream(rows, filters);
@@ -115,7 +111,7 @@ int main(int argc, char** argv) {
       results.push_back(r);
       char line[320];
       std::snprintf(line, sizeof line, "%s | %s | %.0f | %.0f | %.0f | %.0f | %.3f | %.3f | %.3f\n",
-                    std::filesystem::path(path).filename().c_str(), search::FilterStrategyName(s), r.modelBits,
+                    file.filename().c_str(), search::FilterStrategyName(s), r.modelBits,
                     r.onePass, r.full, r.optimal, r.searchCpu, r.fullCpu, r.optimalCpu);
       table << line;
       std::fputs(line, stdout);

@@ -35,10 +35,7 @@ EncodeJob MakeJob(bench::Pixels& px, const std::vector<uint32_t>* pal) {
 }
 
 long SmallestFile(EngineContext& ctx, bench::Pixels& px, const std::vector<uint32_t>* pal) {
-  EncodeJob analysis = MakeJob(px, pal);
-  analysis.poll = bench::StopAtAnalysis;
-  OptimizePngInContext(ctx, &analysis);
-  const UnfilteredRows rows = TakeUnfilteredRows(ctx, &analysis);
+  const UnfilteredRows rows = bench::AnalysedRows(ctx, MakeJob(px, pal));
   long best = -1;
   for (search::FilterStrategy s : {search::FilterStrategy::None, search::FilterStrategy::Greedy}) {
     const std::vector<uint8_t> filters = search::ChooseRowFilters(rows, s);
@@ -69,9 +66,7 @@ int main(int argc, char** argv) {
   for (const std::string& path : files) {
     bench::Pixels px;
     if (!bench::LoadPng(path, px)) continue;
-    EncodeJob analysis = MakeJob(px, nullptr);
-    analysis.poll = bench::StopAtAnalysis;
-    OptimizePngInContext(ctx, &analysis);
+    const EncodeJob analysis = bench::Analysed(ctx, MakeJob(px, nullptr));
     if (analysis.outcolortype != 3) continue;
     const std::vector<uint32_t> byUse(analysis.outpal, analysis.outpal + analysis.outpalcount);
     const long base = SmallestFile(ctx, px, nullptr);

@@ -78,8 +78,20 @@ class Batch {
   BatchSummary Run(int threads) {
     CheckTargets();
     m_display.SetTotal(m_summary.files);
+    // A -j the system cannot start threads for (a memory limit, a process
+    // limit) runs on the workers it did start, or on this thread alone; a
+    // failed start must not end the batch.
     std::vector<std::thread> workers;
-    for (int i = 0; i < threads; ++i) workers.emplace_back([this, i] { WorkerLoop(i); });
+    workers.reserve(size_t(threads));
+    m_contexts.reserve(size_t(threads));  // so that giving one back cannot fail
+    for (int i = 0; i < threads; ++i) {
+      try {
+        workers.emplace_back([this, i] { WorkerLoop(i); });
+      } catch (const std::exception&) {
+        break;
+      }
+    }
+    if (workers.empty()) WorkerLoop(0);
     m_display.RunUntil([this] {
       std::lock_guard<std::mutex> lock(m_mutex);
       return m_active == 0 && m_queue.empty();
@@ -155,17 +167,36 @@ class Batch {
 
   // An engine context holds tens of megabytes; a worker borrows one only
   // while it works, so a small batch builds no more than it uses at once.
+  // When memory holds no further context, the worker waits for one that
+  // another worker gives back: the batch runs on fewer contexts than -j
+  // asks.  Answers null only when no context can be had at all.
   std::unique_ptr<EngineContext> BorrowContext() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_contexts.empty()) return std::make_unique<EngineContext>();
-    std::unique_ptr<EngineContext> ctx = std::move(m_contexts.back());
-    m_contexts.pop_back();
-    return ctx;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+      if (!m_contexts.empty()) {
+        std::unique_ptr<EngineContext> ctx = std::move(m_contexts.back());
+        m_contexts.pop_back();
+        ++m_contextsLent;
+        return ctx;
+      }
+      if (!m_contextsExhausted || m_contextsLent == 0) {
+        std::unique_ptr<EngineContext> ctx;
+        if (WithinMemory([&ctx] { ctx = std::make_unique<EngineContext>(); })) {
+          ++m_contextsLent;
+          return ctx;
+        }
+        if (m_contextsLent == 0) return nullptr;
+        m_contextsExhausted = true;
+      }
+      m_wake.wait(lock, [this] { return !m_contexts.empty() || m_contextsLent == 0; });
+    }
   }
 
   void ReturnContext(std::unique_ptr<EngineContext> ctx) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_contexts.push_back(std::move(ctx));
+    --m_contextsLent;
+    if (ctx) m_contexts.push_back(std::move(ctx));
+    m_wake.notify_all();
   }
 
   void WorkerLoop(int slot) {
@@ -185,11 +216,11 @@ class Batch {
       std::unique_ptr<EngineContext> ctx = BorrowContext();
       bool prepared = false;
       if (item.run < 0) {
-        prepared = Prepare(*ctx, item.file);
+        prepared = Prepare(ctx.get(), item.file);
       } else {
-        DoRun(*ctx, slot, item);
+        DoRun(ctx.get(), slot, item);
       }
-      ReturnContext(std::move(ctx));
+      if (ctx) ReturnContext(std::move(ctx));
       if (prepared) QueueRuns(item.file);
       std::lock_guard<std::mutex> lock(m_mutex);
       --m_active;
@@ -198,17 +229,18 @@ class Batch {
     }
   }
 
-  // Reads and plans a file; true when its runs are ready to queue.
-  bool Prepare(EngineContext& ctx, const std::shared_ptr<FileState>& file) {
+  // Reads and plans a file; true when its runs are ready to queue.  No
+  // context: out of memory.
+  bool Prepare(EngineContext* ctx, const std::shared_ptr<FileState>& file) {
     if (Interrupted(m_stop)) {
       Report(*file, SkippedOutcome(*file));
       return false;
     }
     std::string error;
     bool loaded = false, planned = false;
-    const bool fits = WithinMemory([&] {
+    const bool fits = ctx && WithinMemory([&] {
       loaded = LoadSourceImage(file->input.path, m_options, file->image, error);
-      if (loaded) planned = PlanFileRuns(ctx, *file, error);
+      if (loaded) planned = PlanFileRuns(*ctx, *file, error);
     });
     if (!fits || !loaded || !planned) {
       file->image = SourceImage();
@@ -261,14 +293,15 @@ class Batch {
     return true;
   }
 
-  void DoRun(EngineContext& ctx, int slot, const WorkItem& item) {
+  // No context: the run failed for want of memory.
+  void DoRun(EngineContext* ctx, int slot, const WorkItem& item) {
     FileState& file = *item.file;
     const RunSettings& settings = file.runs[item.run];
     RunResult result;
     // After a stop request nothing new starts, not even a file's next run.
     if (!Interrupted(m_stop)) {
       RunProgress* progress = m_display.Begin(slot, file.input.name, file.index);
-      if (!WithinMemory([&] { result = RunOne(ctx, file, settings, progress); })) {
+      if (!ctx || !WithinMemory([&] { result = RunOne(*ctx, file, settings, progress); })) {
         result = RunResult();
         result.message = kOutOfMemory;
       }
@@ -479,6 +512,8 @@ class Batch {
   std::condition_variable m_wake;
   std::deque<WorkItem> m_queue;
   std::vector<std::unique_ptr<EngineContext>> m_contexts;
+  int m_contextsLent = 0;
+  bool m_contextsExhausted = false;  // the last context built ran out of memory
   int m_active = 0;
   BatchSummary m_summary;
 };

@@ -4,22 +4,32 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/Utf8Text.h"
+
 namespace {
 
+// JSON text is Unicode, a file name any bytes: what is not well-formed
+// UTF-8 becomes U+FFFD, one for each ill-formed part, as a UTF-8 decoder
+// that replaces would show it.  Such a name can no longer be matched to its
+// file, but the line stays valid JSON and says where the name was damaged.
 std::string JsonString(const std::string& text) {
   std::string out = "\"";
-  for (const char c : text) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
+  for (size_t i = 0; i < text.size();) {
+    const Utf8Unit unit = Utf8UnitAt(text, i);
+    const unsigned char u = static_cast<unsigned char>(text[i]);
+    if (!unit.valid) {
+      out += "\\ufffd";
+    } else if (u == '"' || u == '\\') {
       out += '\\';
-      out += c;
+      out += text[i];
     } else if (u < 0x20) {
       char escaped[8];
       std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
       out += escaped;
     } else {
-      out += c;
+      out.append(text, i, unit.length);
     }
+    i += unit.length;
   }
   return out + "\"";
 }

@@ -20,16 +20,6 @@ uint64_t PassExtent(uint32_t size, int start, int step) {
   return size > uint32_t(start) ? (uint64_t(size) - start + step - 1) / step : 0;
 }
 
-int Channels(int colorType) {
-  switch (colorType) {
-    case 0: case 3: return 1;
-    case 2: return 3;
-    case 4: return 2;
-    case 6: return 4;
-    default: return 0;
-  }
-}
-
 bool ValidDepth(int colorType, int depth) {
   switch (colorType) {
     case 0: return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
@@ -122,7 +112,17 @@ void ForEachUnfilteredRow(const ImageLayout& layout, const std::vector<uint8_t>&
 
 }  // namespace
 
-int ImageLayout::BitsPerPixel() const { return Channels(colorType) * bitDepth; }
+int ImageLayout::Channels() const {
+  switch (colorType) {
+    case 0: case 3: return 1;
+    case 2: return 3;
+    case 4: return 2;
+    case 6: return 4;
+    default: return 0;
+  }
+}
+
+int ImageLayout::BitsPerPixel() const { return Channels() * bitDepth; }
 
 size_t ImageLayout::StreamSize() const {
   if (!ValidDepth(colorType, bitDepth) || width == 0 || height == 0) return 0;
@@ -218,7 +218,7 @@ bool InflateDataStream(const uint8_t* file, const PngFileScan& scan, const DataS
 bool ReduceSixteenBit(const ImageLayout& layout, const std::vector<uint8_t>& filtered, const uint8_t* trnsData,
                       size_t trnsLength, std::vector<uint32_t>& pixels) {
   if (layout.bitDepth != 16 || filtered.size() != layout.StreamSize()) return false;
-  const int channels = Channels(layout.colorType);
+  const int channels = layout.Channels();
   const size_t bpp = size_t(channels) * 2;
   // The tRNS colour, as raw 16-bit samples: grey, or red, green, blue.
   int keySamples = 0;
@@ -271,7 +271,7 @@ bool UnfilteredImageRows(const ImageLayout& layout, const std::vector<uint8_t>& 
 bool ImageSamples(const ImageLayout& layout, const std::vector<uint8_t>& filtered, std::vector<uint16_t>& samples) {
   if (layout.StreamSize() == 0 || filtered.size() != layout.StreamSize()) return false;
   const int depth = layout.bitDepth;
-  const size_t channels = size_t(Channels(layout.colorType));
+  const size_t channels = size_t(layout.Channels());
   const size_t perRow = size_t(layout.width) * channels;
   samples.assign(perRow * layout.height, 0);
   // Sample i of a row, counted over the row's packed bits.

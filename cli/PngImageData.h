@@ -21,6 +21,9 @@ struct ImageLayout {
   int bitDepth = 0, colorType = 0;
   bool interlaced = false;
 
+  // Samples per pixel: 1 grey or palette index, 2 grey and alpha, 3 RGB,
+  // 4 RGBA; 0 for a colour type PNG does not define.
+  int Channels() const;
   int BitsPerPixel() const;
   // Bytes of the filtered stream (filter bytes included); 0 when the layout
   // is not one PNG defines or the size does not fit.

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <map>
 
+#include "cli/Utf8Text.h"
+
 namespace {
 
 std::string BaseName(const std::string& path) {
@@ -98,7 +100,7 @@ std::string ProgressDisplay::StatusText(size_t width) {
     if (s->progress.lastSize > 0) segment += ", " + SizeText(s->progress.lastSize);
     status += (status.empty() ? "" : " | ") + segment;
   }
-  if (width > 0 && status.size() > width - 1) status.resize(width - 1);
+  if (width > 0 && status.size() > width - 1) status.resize(Utf8PrefixLength(status, width - 1));
   return status;
 }
 

@@ -38,7 +38,7 @@ class ProgressDisplay {
   void Wake();
 
   // The status text for the given width: segments of the active files,
-  // cut to width - 1 characters.
+  // cut to at most width - 1 bytes, between characters (0: not cut).
   std::string StatusText(size_t width);
 
  private:

@@ -104,7 +104,7 @@ std::string CompareWithWideSource(const SourceImage& source, const std::vector<u
     return "the input's 16-bit samples cannot be read again";
   }
   const int colorType = source.scan.colorType;
-  const size_t channels = colorType == 0 ? 1 : colorType == 4 ? 2 : colorType == 2 ? 3 : 4;
+  const size_t channels = size_t(streams[0].layout.Channels());
   const std::vector<uint8_t> trns = FirstChunkData(source.scan, source.bytes.data(), "tRNS");
   const bool keyed = (colorType == 0 || colorType == 2) && trns.size() == 2 * channels;
   for (size_t i = 0; i < rendered.size(); ++i) {
@@ -185,9 +185,8 @@ std::string CompareKeptFormat(const SourceImage& source, const std::vector<uint8
     const auto diff = std::mismatch(after.begin(), after.end(), before.begin());
     if (diff.first != after.end()) {
       const ImageLayout& layout = source.streams[s].layout;
-      const size_t channels = before.size() / (size_t(layout.width) * layout.height);
-      return StreamName(s) + ": pixel " + At(size_t(diff.first - after.begin()) / channels, layout.width) +
-             " differs from the input's";
+      const size_t pixel = size_t(diff.first - after.begin()) / size_t(layout.Channels());
+      return StreamName(s) + ": pixel " + At(pixel, layout.width) + " differs from the input's";
     }
   }
   return "";

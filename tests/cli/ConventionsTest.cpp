@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli/CliSupport.h"
+#include "cli/ProgressDisplay.h"
 
 namespace fs = std::filesystem;
 using namespace clitest;
@@ -145,6 +146,38 @@ TEST(CliConventions, StatusLineFitsANarrowTerminal) {
   const int longest = std::atoi(out.c_str() + 5);
   EXPECT_LE(longest, 39) << out;
   EXPECT_NE(out.find("1/1 a-rather-long-file-name-for-the-lin"), std::string::npos) << out;
+}
+
+// Shortened to any width, the status line ends between characters (never in
+// the middle of a UTF-8 sequence) and gives up no more than one character's
+// bytes; bytes that are no UTF-8 are single characters there.
+TEST(CliConventions, StatusLineNeverCutsACharacterInHalf) {
+  const struct {
+    const char* name;
+    size_t longestSequence;
+  } cases[] = {
+      {"dir/gr\xC3\xBC\xC3\x9F""e.png", 2},
+      {"\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC.png", 3},
+      {"\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E-clef.png", 4},
+      {"caf\xE9\xFF\x80.png", 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ProgressDisplay display(false, false);
+    display.SetTotal(1);
+    display.Begin(0, c.name, 1);
+    const std::string full = display.StatusText(0);
+    ASSERT_NE(full.find(fs::path(c.name).filename().string()), std::string::npos) << full;
+    for (size_t width = 2; width <= full.size() + 1; ++width) {
+      const std::string cut = display.StatusText(width);
+      ASSERT_LE(cut.size(), width - 1);
+      ASSERT_GE(cut.size() + c.longestSequence, width);
+      ASSERT_EQ(full.compare(0, cut.size(), cut), 0);
+      if (cut.size() < full.size() && c.longestSequence > 1) {
+        EXPECT_NE(static_cast<unsigned char>(full[cut.size()]) & 0xC0, 0x80) << "cut at " << cut.size();
+      }
+    }
+  }
 }
 
 // Ctrl-C's note must not leave the status line standing above it.

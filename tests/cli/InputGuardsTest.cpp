@@ -137,20 +137,28 @@ TEST(CliGuards, LargeClaimsAndShortMemoryFailTheFileNotTheRun) {
     oracle::WriteFile(dir.path() / "solid.png", MakePng(6000, 6000, 8, 6, oracle::CompressZlib(rows)));
   }
   // The limit stands for a small machine; the address sanitizer cannot run
-  // under one, so there only the claims are checked.
-  struct Case { const char* name; const char* message; bool limited; };
+  // under one, so there only the claims are checked.  Under it, a -j that
+  // cannot have all its threads and engine contexts runs on those it gets.
+  struct Case { const char* name; const char* options; const char* message; bool limited; };
   const Case cases[] = {
-      {"widest.png", "widest.png: image too large (2147483647x2147483647)", true},
-      {"hollow.png", "hollow.png: cannot decode the image (damaged or unsupported variant)", true},
-      {"widest.png", "widest.png: image too large (2147483647x2147483647)", false},
-      {"hollow.png", "hollow.png: cannot decode the image (damaged or unsupported variant)", false},
-      {"solid.png", "solid.png: out of memory", true},
+      {"widest.png", "-j1 -o 0", "widest.png: image too large (2147483647x2147483647)", true},
+      {"hollow.png", "-j1 -o 0", "hollow.png: cannot decode the image (damaged or unsupported variant)", true},
+      {"widest.png", "-j1 -o 0", "widest.png: image too large (2147483647x2147483647)", false},
+      {"hollow.png", "-j1 -o 0", "hollow.png: cannot decode the image (damaged or unsupported variant)", false},
+      {"solid.png", "-j1 -o 0", "solid.png: out of memory", true},
+      {"basn2c08.png", "-j 256 -o 2 --pretend", nullptr, true},
   };
+  CopySuiteFile("basn2c08.png", dir.path());
   for (const Case& c : cases) {
     if (c.limited && kAddressSanitizer) continue;
     const std::string limit = c.limited ? "ulimit -v 300000 && " : "";
     const CommandResult r =
-        RunScript(limit + "\"$VELKOR\" -j1 -o 0 " + c.name + " basn0g01.png", dir.path());
+        RunScript(limit + "\"$VELKOR\" " + c.options + " " + c.name + " basn0g01.png", dir.path());
+    if (!c.message) {
+      EXPECT_EQ(r.status, 0) << c.name << ": " << r.err;
+      EXPECT_NE(r.out.find("2 files, 0 failed"), std::string::npos) << r.out << r.err;
+      continue;
+    }
     EXPECT_EQ(r.status, 1) << c.name << ": " << r.err;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     EXPECT_NE(r.out.find("2 files, 1 failed"), std::string::npos) << "the other file was done: " << r.out;
@@ -200,6 +208,32 @@ TEST(CliGuards, JsonReportsNamesThatCannotBeUsed) {
       R"json({"file":"folder","status":"failed","reason":"is a folder (-r optimizes the PNG files in it)"})json";
   EXPECT_NE(r.out.find(folder), std::string::npos) << r.out;
   EXPECT_EQ(CountLines(r.out), 2u) << r.out;
+
+  // A name that is not UTF-8 still makes a valid JSON line: each ill-formed
+  // part reads as one U+FFFD, as Python's own replacing decoder shows it.
+  // Files of such names are optimized, missing ones reported.
+  const std::string source = CopySuiteFile("basn0g01.png", dir.path()).string();
+  std::string checked;
+  ASSERT_EQ(oracle::RunPython(
+                "import json, os, shutil, subprocess\n"
+                "os.chdir(r'" + dir.path().string() + "')\n"
+                "names = [b'caf\\xe9.png', b'\\xed\\xa0\\x80.png', b'\\xc0\\xaf.png', b'cut\\xe2\\x82.png',\n"
+                "         b'\\xf4\\x90\\x80\\x80.png', 'gr\\u00fc\\u00dfe-\\u20ac-\\U0001d11e.png'.encode(),\n"
+                "         b'q\\\"\\\\\\x01\\x7f.png']\n"
+                "for n in names: shutil.copy(r'" + source + "', n)\n"
+                "missing = b'gone\\xff.png'\n"
+                "out = subprocess.run([r'" VELKOR_CLI "', '--json', '-P'] + names + [missing],\n"
+                "                     stdout=subprocess.PIPE).stdout\n"
+                "got = {}\n"
+                "for line in out.decode('utf-8').splitlines():\n"
+                "    o = json.loads(line)\n"
+                "    got[o['file']] = o['status']\n"
+                "want = {n.decode('utf-8', 'replace'): 'pretend' for n in names}\n"
+                "want[missing.decode('utf-8', 'replace')] = 'failed'\n"
+                "print('same' if got == want else 'got %r want %r' % (got, want))\n",
+                &checked),
+            0);
+  EXPECT_EQ(checked, "same\n");
 }
 
 // Rewritten in place by root (a build step, a cron job), a user's file stays

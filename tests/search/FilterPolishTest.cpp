@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <new>
 
 #include "cli/search/FilterPolish.h"
 #include "cli/search/FilterSearch.h"
@@ -104,6 +105,35 @@ TEST(FilterPolish, StopsWhenAskedAndWithoutStarts) {
   calls = 0;
   EXPECT_TRUE(search::PolishRowFilters({}, size, PolishBudget{}).filters.empty());
   EXPECT_EQ(0, calls.load());
+}
+
+// A size call that runs out of memory, on the caller's thread or a helper,
+// reaches the caller as that exception once every thread has stopped;
+// before, a throw on a helper thread ended the whole process.
+TEST(FilterPolish, AFailingSizeCallReachesTheCaller) {
+  const std::vector<uint8_t> paeth(16, 4), mixed = {4, 4, 0, 4, 4, 0, 4, 4, 4, 0, 4, 4, 0, 4, 4, 4};
+  const struct {
+    const char* name;
+    int threads, failFromCall;
+  } cases[] = {
+      {"every call, one thread", 1, 1},
+      {"every call, four threads", 4, 1},
+      {"during the moves, four threads", 4, 3},
+      {"during the moves, more threads than moves", 64, 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::atomic<int> calls{0};
+    const HalvesSize halves{&calls};
+    const search::FilteredSize size = [&](const std::vector<uint8_t>& filters) -> size_t {
+      if (calls + 1 >= c.failFromCall) throw std::bad_alloc();
+      return halves(filters);
+    };
+    PolishBudget budget;
+    budget.evaluations = 200;
+    budget.threads = c.threads;
+    EXPECT_THROW(search::PolishRowFilters({paeth, mixed}, size, budget), std::bad_alloc);
+  }
 }
 
 int StopAtAnalysis(int checkpoint) { return checkpoint == 2 ? 1 : 0; }

@@ -1,0 +1,24 @@
+// UTF-8 as the command meets it in file names: usually well formed, but a
+// Unix name is any bytes, so every user of a name as text must cope with
+// bytes that are no UTF-8 at all.
+//
+// The text is read unit by unit: a unit is a whole well-formed sequence, or
+// the longest start of one that the next byte does not continue (at least
+// one byte), which is the ill-formed "maximal subpart" the Unicode standard
+// replaces by one U+FFFD.  Overlong forms, surrogates and code points above
+// U+10FFFF are ill formed.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+struct Utf8Unit {
+  size_t length = 0;   // bytes, 1 to 4 (0 only at the end of the text)
+  bool valid = false;  // a well-formed sequence, not an ill-formed subpart
+};
+
+Utf8Unit Utf8UnitAt(std::string_view text, size_t pos);
+
+// The longest start of text no more than limit bytes long that ends
+// between units, so that a shortened name never ends in half a character.
+size_t Utf8PrefixLength(std::string_view text, size_t limit);
