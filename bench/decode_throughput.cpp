@@ -3,8 +3,10 @@
 // interlaced).  libpng is loaded at run time through its simplified API, so
 // the benchmark needs the library installed but the build does not link it.
 // Both decoders produce the same 32-bit BGRA pixels; the benchmark checks
-// that before it times anything.  Prints a table and writes it to
-// bench/results/decode_throughput.txt.
+// that before it times anything.  Prints a table; --write-results writes it
+// to bench/results/decode_throughput.txt, --out FILE elsewhere.
+//
+// Usage: decode_throughput [--write-results | --out FILE]
 #include <dlfcn.h>
 #include <png.h>
 
@@ -20,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "ResultsFile.h"
 #include "decode/ImageDecode.h"
 
 namespace {
@@ -154,7 +157,14 @@ struct Sample {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  bench::ResultsFile resultsFile;
+  for (int i = 1; i < argc; ++i) {
+    if (!resultsFile.TakeOption(argc, argv, i)) {
+      std::fprintf(stderr, "usage: decode_throughput [--write-results | --out FILE]\n");
+      return 2;
+    }
+  }
   Libpng libpng;
   if (!libpng.Load()) {
     std::fprintf(stderr, "libpng16.so.16 not found\n");
@@ -216,7 +226,5 @@ int main() {
   report(suite.name, suiteBytes, suitePixels, oursSuite, theirsSuite);
 
   std::fputs(table.str().c_str(), stdout);
-  fs::create_directories(source / "bench/results");
-  std::ofstream(source / "bench/results/decode_throughput.txt") << table.str();
-  return 0;
+  return resultsFile.Write(table.str(), "decode_throughput.txt") ? 0 : 1;
 }

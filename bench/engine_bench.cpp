@@ -7,7 +7,8 @@
 // CPU time (user + system, getrusage) are that file's own.  Per file: input
 // bytes, output bytes, the output with one deflate block (split threshold 0),
 // compression passes, wall and CPU seconds, peak memory and a hash of the
-// output file.  The table is printed and written to bench/results/engine.txt.
+// output file.  The table is printed; --write-results writes it to
+// bench/results/engine.txt, --out FILE elsewhere.
 //
 // Matrix mode (--matrix): every file under every strategy 0..4, filter
 // automatic and 0..5, split and one block, in this process; one hash line
@@ -17,7 +18,7 @@
 //   --check FILE          compares the run with such a file; exit 1 when a
 //                         hash moved or a key is missing
 //
-// Usage: engine_bench [folder ...] [--no-single] [--matrix]
+// Usage: engine_bench [folder ...] [--no-single] [--matrix] [--write-results | --out FILE]
 //                     [--write-hashes FILE] [--check FILE]
 
 #include <sys/resource.h>
@@ -37,6 +38,7 @@
 
 #include "EngineJob.h"
 #include "PngLoader.h"
+#include "ResultsFile.h"
 #include "engine/EncodeJob.h"
 
 namespace {
@@ -113,7 +115,10 @@ std::string HashText(const Measure& m) {
 
 using HashTable = std::vector<std::pair<std::string, std::string>>;  // key, hash in run order
 
-void RunTable(const std::vector<std::filesystem::path>& files, bool single, HashTable& hashes) {
+// The table of the default mode; false when it was asked to be written and
+// could not be.
+bool RunTable(const std::vector<std::filesystem::path>& files, bool single, const bench::ResultsFile& resultsFile,
+              HashTable& hashes) {
   std::ostringstream table;
   char line[320];
   snprintf(line, sizeof line, "%-48s %10s %10s %10s %6s %9s %9s %9s  %s\n", "file", "input", "bytes", "one-block",
@@ -147,9 +152,7 @@ void RunTable(const std::vector<std::filesystem::path>& files, bool single, Hash
   table << line;
   std::fputs(line, stdout);
 
-  const std::filesystem::path results = std::filesystem::path(VELKOR_SOURCE_DIR) / "bench" / "results";
-  std::filesystem::create_directories(results);
-  std::ofstream(results / "engine.txt") << table.str();
+  return resultsFile.Write(table.str(), "engine.txt");
 }
 
 void RunMatrix(const std::vector<std::filesystem::path>& files, HashTable& hashes) {
@@ -211,7 +214,9 @@ int main(int argc, char** argv) {
   std::vector<std::string> folders;
   bool single = true, matrix = false;
   std::string writeFile, checkFile;
+  bench::ResultsFile resultsFile;
   for (int i = 1; i < argc; ++i) {
+    if (resultsFile.TakeOption(argc, argv, i)) continue;
     if (std::strcmp(argv[i], "--no-single") == 0) {
       single = false;
     } else if (std::strcmp(argv[i], "--matrix") == 0) {
@@ -236,7 +241,7 @@ int main(int argc, char** argv) {
   if (matrix) {
     RunMatrix(files, hashes);
   } else {
-    RunTable(files, single, hashes);
+    if (!RunTable(files, single, resultsFile, hashes)) return 1;
   }
   if (!writeFile.empty()) {
     std::ofstream out(writeFile);

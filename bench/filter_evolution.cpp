@@ -12,7 +12,7 @@
 //
 // Budgets are the top effort level's for each image unless given.
 //
-// Usage: filter_evolution [folder] [--evaluations N] [--polish N] [--level L] [--threads T] [--out FILE]
+// Usage: filter_evolution [folder] [--evaluations N] [--polish N] [--level L] [--threads T] [--write-results | --out FILE]
 
 #include <sys/resource.h>
 
@@ -20,13 +20,13 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "EngineJob.h"
 #include "PngLoader.h"
+#include "ResultsFile.h"
 #include "cli/EffortLevels.h"
 #include "cli/search/FilterSearch.h"
 #include "engine/RowFilterEntry.h"
@@ -51,15 +51,14 @@ size_t OptimalBytes(const UnfilteredRows& rows, const std::vector<uint8_t>& filt
 
 int main(int argc, char** argv) {
   std::string folder = "/work/shared/corpus/samples";
-  std::string out = std::string(VELKOR_SOURCE_DIR) + "/bench/results/filter_evolution.txt";
+  bench::ResultsFile resultsFile;
   search::EvolutionBudget budget;
   search::PolishBudget polish;
   int evaluations = 0, polishes = 0, threads = 2;
   int level = 5;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
-      out = argv[++i];
-    } else if (std::strcmp(argv[i], "--evaluations") == 0 && i + 1 < argc) {
+    if (resultsFile.TakeOption(argc, argv, i)) continue;
+    if (std::strcmp(argv[i], "--evaluations") == 0 && i + 1 < argc) {
       evaluations = std::atoi(argv[++i]);
     } else if (std::strcmp(argv[i], "--polish") == 0 && i + 1 < argc) {
       polishes = std::atoi(argv[++i]);
@@ -130,6 +129,6 @@ int main(int argc, char** argv) {
                 seedTotal, evolvedTotal, evolvedTotal - seedTotal, polishedTotal, polishedTotal - seedTotal);
   table << line;
   std::fputs(line, stdout);
-  std::ofstream(out) << table.str();
+  if (!resultsFile.Write(table.str(), bench::FolderTableName("filter_evolution", folder))) return 1;
   return 0;
 }

@@ -11,7 +11,7 @@
 // against either result.  CPU seconds are this process's user + system time
 // per step.
 //
-// Usage: filter_strategies [folder] [--out FILE]
+// Usage: filter_strategies [folder] [--write-results | --out FILE]
 
 #include <sys/resource.h>
 
@@ -19,13 +19,13 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "EngineJob.h"
 #include "PngLoader.h"
+#include "ResultsFile.h"
 #include "cli/search/FilterSearch.h"
 #include "engine/RowFilterEntry.h"
 #include "engine/deflate/OptimalDeflate.h"
@@ -70,11 +70,9 @@ struct Score {
 
 int main(int argc, char** argv) {
   std::string folder = "/work/shared/corpus/samples";
-  std::string out = std::string(VELKOR_SOURCE_DIR) + "/bench/results/filter_strategies.txt";
+  bench::ResultsFile resultsFile;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
-      out = argv[++i];
-    } else {
+    if (!resultsFile.TakeOption(argc, argv, i)) {
       folder = argv[i];
     }
   }
@@ -170,6 +168,6 @@ int main(int argc, char** argv) {
                 passOptimal.hits, passOptimal.loss1, passOptimal.loss2);
   table << summary;
   std::fputs(summary, stdout);
-  std::ofstream(out) << table.str();
+  if (!resultsFile.Write(table.str(), bench::FolderTableName("filter_strategies", folder))) return 1;
   return 0;
 }

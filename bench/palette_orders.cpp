@@ -6,18 +6,18 @@
 // Totals: the orders' best against by-use alone, and each order's total when
 // it may fall back to by-use.
 //
-// Usage: palette_orders [--out FILE] PNG...
+// Usage: palette_orders [--write-results | --out FILE] PNG...
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "EngineJob.h"
 #include "PngLoader.h"
+#include "ResultsFile.h"
 #include "cli/search/FilterSearch.h"
 #include "cli/search/PaletteOrders.h"
 #include "engine/RowFilterEntry.h"
@@ -50,12 +50,10 @@ long SmallestFile(EngineContext& ctx, bench::Pixels& px, const std::vector<uint3
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string out = std::string(VELKOR_SOURCE_DIR) + "/bench/results/palette_orders.txt";
+  bench::ResultsFile resultsFile;
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
-      out = argv[++i];
-    } else {
+    if (!resultsFile.TakeOption(argc, argv, i)) {
       files.push_back(argv[i]);
     }
   }
@@ -97,6 +95,6 @@ int main(int argc, char** argv) {
                 orderTotal[1], orderTotal[2]);
   text += summary;
   std::fputs(text.c_str(), stdout);
-  std::ofstream(out) << text;
+  if (!resultsFile.Write(text, "palette_orders.txt")) return 1;
   return 0;
 }

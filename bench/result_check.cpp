@@ -2,21 +2,22 @@
 // every PNG of a folder (default: the shared corpus samples), the CPU time of
 // `velkor -o LEVEL -t 1` writing it to a private file (the check included),
 // then the CPU time of the check alone on that file (best of five).  Prints
-// a table and writes it to bench/results/result_check-<folder>.txt.  Not
-// part of the tests.
+// a table; --write-results writes it to
+// bench/results/result_check-<folder>.txt, --out FILE elsewhere.  Not part
+// of the tests.
 //
-// Usage: result_check [FOLDER] [LEVEL]
+// Usage: result_check [FOLDER] [LEVEL] [--write-results | --out FILE]
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "ResultsFile.h"
 #include "cli/AtomicFile.h"
 #include "cli/CliOptions.h"
 #include "cli/Command.h"
@@ -47,8 +48,13 @@ bool Optimize(const fs::path& input, const fs::path& out, const std::string& lev
 }  // namespace
 
 int main(int argc, char** argv) {
-  const fs::path folder = argc > 1 ? fs::path(argv[1]) : fs::path(VELKOR_SOURCE_DIR) / "../../shared/corpus/samples";
-  const std::string level = argc > 2 ? argv[2] : "2";
+  bench::ResultsFile resultsFile;
+  std::vector<std::string> given;
+  for (int i = 1; i < argc; ++i) {
+    if (!resultsFile.TakeOption(argc, argv, i)) given.push_back(argv[i]);
+  }
+  const fs::path folder = given.size() > 0 ? fs::path(given[0]) : fs::path(VELKOR_SOURCE_DIR) / "../../shared/corpus/samples";
+  const std::string level = given.size() > 1 ? given[1] : "2";
   std::vector<fs::path> files;
   for (const auto& entry : fs::directory_iterator(folder)) {
     if (entry.path().extension() == ".png") files.push_back(entry.path());
@@ -94,8 +100,5 @@ int main(int argc, char** argv) {
                 totalCheck * 1e3, totalRun > 0 ? 100.0 * totalCheck / totalRun : 0.0);
   table << line;
   std::fputs(table.str().c_str(), stdout);
-  const fs::path results = fs::path(VELKOR_SOURCE_DIR) / "bench/results" /
-                           ("result_check-" + folder.lexically_normal().filename().string() + ".txt");
-  std::ofstream(results) << table.str();
-  return 0;
+  return resultsFile.Write(table.str(), bench::FolderTableName("result_check", folder)) ? 0 : 1;
 }
