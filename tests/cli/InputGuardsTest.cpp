@@ -19,26 +19,19 @@ using namespace clitest;
 
 namespace {
 
-std::vector<uint8_t> Be32(uint32_t v) { return {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)}; }
-
 // A PNG of the given header whose zlib stream is cut into IDAT chunks, the
 // last one holding lastChunk bytes (0: one chunk); ancillary chunk records
 // go between IHDR and IDAT.
 std::vector<uint8_t> MakePng(uint32_t width, uint32_t height, uint8_t depth, uint8_t colorType,
                              const std::vector<uint8_t>& zlib, size_t lastChunk = 0,
                              const std::vector<uint8_t>& ancillary = {}) {
-  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-  std::vector<uint8_t> ihdr = Be32(width);
-  for (uint8_t b : Be32(height)) ihdr.push_back(b);
-  for (uint8_t b : {depth, colorType, uint8_t(0), uint8_t(0), uint8_t(0)}) ihdr.push_back(b);
-  auto append = [&png](const std::vector<uint8_t>& chunk) { png.insert(png.end(), chunk.begin(), chunk.end()); };
-  append(oracle::RawChunk("IHDR", ihdr));
-  append(ancillary);
+  oracle::PngFile png;
+  png.Header(width, height, depth, colorType);
+  png.bytes.insert(png.bytes.end(), ancillary.begin(), ancillary.end());
   const size_t cut = lastChunk ? zlib.size() - lastChunk : zlib.size();
-  append(oracle::RawChunk("IDAT", std::vector<uint8_t>(zlib.begin(), zlib.begin() + long(cut))));
-  if (lastChunk) append(oracle::RawChunk("IDAT", std::vector<uint8_t>(zlib.begin() + long(cut), zlib.end())));
-  append(oracle::RawChunk("IEND", {}));
-  return png;
+  png.Chunk("IDAT", std::vector<uint8_t>(zlib.begin(), zlib.begin() + long(cut)));
+  if (lastChunk) png.Chunk("IDAT", std::vector<uint8_t>(zlib.begin() + long(cut), zlib.end()));
+  return png.End().bytes;
 }
 
 // Filtered rows (filter None) of a small gradient, bytesPerPixel per pixel.

@@ -45,12 +45,9 @@ std::vector<oracle::Chunk> ChunksOf(const std::vector<uint8_t>& png) {
 }
 
 std::vector<uint8_t> Assemble(const std::vector<oracle::Chunk>& chunks) {
-  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-  for (const oracle::Chunk& c : chunks) {
-    const std::vector<uint8_t> record = oracle::RawChunk(c.type, c.data);
-    png.insert(png.end(), record.begin(), record.end());
-  }
-  return png;
+  oracle::PngFile png;
+  for (const oracle::Chunk& c : chunks) png.Chunk(c.type, c.data);
+  return png.bytes;
 }
 
 // A sound file with one sample changed: the stream of the first chunk of

@@ -1,7 +1,6 @@
 #include "FormatTestSupport.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <random>
@@ -153,27 +152,5 @@ Bytes Edit(Bytes file, std::initializer_list<Field> fields) {
   return file;
 }
 Bytes Cut(Bytes file, size_t size) { return Bytes(file.begin(), file.begin() + static_cast<ptrdiff_t>(size)); }
-
-PngFile::PngFile() : bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A} {}
-
-PngFile& PngFile::Chunk(const std::string& type, const Bytes& data) {
-  const Bytes chunk = oracle::RawChunk(type, data);
-  bytes.insert(bytes.end(), chunk.begin(), chunk.end());
-  return *this;
-}
-
-PngFile& PngFile::Header(uint32_t w, uint32_t h, int depth, int colorType, int interlace) {
-  return Chunk("IHDR", {uint8_t(w >> 24), uint8_t(w >> 16), uint8_t(w >> 8), uint8_t(w), uint8_t(h >> 24), uint8_t(h >> 16),
-                        uint8_t(h >> 8), uint8_t(h), uint8_t(depth), uint8_t(colorType), 0, 0, uint8_t(interlace)});
-}
-
-PngFile& PngFile::Image(const Bytes& rows, size_t idatSize) {
-  uLongf size = compressBound(rows.size());
-  Bytes stream(size);
-  compress2(stream.data(), &size, rows.data(), rows.size(), 9);
-  for (size_t at = 0; at < size; at += idatSize)
-    Chunk("IDAT", Bytes(stream.begin() + at, stream.begin() + std::min<size_t>(size, at + idatSize)));
-  return *this;
-}
 
 }  // namespace formats_test

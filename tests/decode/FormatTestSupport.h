@@ -62,15 +62,6 @@ Bytes Fields(size_t size, std::initializer_list<Field> fields);  // zeros, then 
 Bytes Edit(Bytes file, std::initializer_list<Field> fields);
 Bytes Cut(Bytes file, size_t size);
 
-// A PNG built chunk by chunk with correct CRCs; Image() compresses filtered
-// rows with zlib over IDAT chunks of at most idatSize bytes.
-struct PngFile {
-  PngFile& Chunk(const std::string& type, const Bytes& data);
-  PngFile& Header(uint32_t width, uint32_t height, int depth, int colorType, int interlace = 0);
-  PngFile& Image(const Bytes& rows, size_t idatSize = 1 << 20);
-  PngFile& End() { return Chunk("IEND", {}); }
-  PngFile();
-  Bytes bytes;
-};
+using oracle::PngFile;
 
 }  // namespace formats_test

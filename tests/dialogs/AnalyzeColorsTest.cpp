@@ -24,7 +24,7 @@ std::vector<uint32_t> Filled(uint32_t fill, std::vector<std::pair<int, uint32_t>
 }  // namespace
 
 TEST(NeedsAlpha, Table) {
-  struct Case { const char* name; std::vector<uint32_t> pixels; bool needs; };
+  struct Case { const char* name; std::vector<uint32_t> pixels; bool needs; int stride = 0, height = 1; };
   for (const Case& c : std::vector<Case>{
            {"opaque", {0xFF000000, 0xFFFFFFFF}, false},
            {"one transparent key", {0x00123456, 0xFF000000, 0x00123456}, false},
@@ -32,17 +32,12 @@ TEST(NeedsAlpha, Table) {
            {"two transparent colours", {0x00123456, 0x00000001}, true},
            {"key and partial alpha", {0x00123456, 0x80FFFFFF}, true},
            {"partial only", {0xFE000000, 0xFFFFFFFF}, true},
+           // Two rows of one pixel, 8 bytes apart; the word between them is padding.
+           {"rows through the stride", {0xFF000000, 0x00000000, 0xFF000000}, false, 8, 2},
        }) {
-    EXPECT_EQ(NeedsAlpha(c.pixels.data(), static_cast<int>(c.pixels.size()) * 4, static_cast<int>(c.pixels.size()), 1),
-              c.needs)
-        << c.name;
+    const int width = c.stride ? 1 : static_cast<int>(c.pixels.size());
+    EXPECT_EQ(NeedsAlpha(c.pixels.data(), c.stride ? c.stride : width * 4, width, c.height), c.needs) << c.name;
   }
-}
-
-TEST(NeedsAlpha, ReadsRowsThroughTheStride) {
-  // Two rows of one pixel, 8 bytes apart; the word between them is padding.
-  const std::vector<uint32_t> pixels = {0xFF000000, 0x00000000, 0xFF000000};
-  EXPECT_FALSE(NeedsAlpha(pixels.data(), 8, 1, 2));
 }
 
 // Colour images are the Advanced dialog's tests.

@@ -1,3 +1,5 @@
+// The dialogs' rule tables in full; the dialog suites drive the names,
+// presets and pass texts through the controls.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -5,22 +7,6 @@
 
 #include "common/VELKORPSUI/KeepChunksRules.h"
 #include "common/VELKORPSUI/OptionsRules.h"
-
-TEST(OptionsRules, StrategyNamesByPosition) {
-  const std::vector<std::string> names = {"Xtreme!", "Intense", "Longest match", "Huffman only", "No compression"};
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(StrategyName(i), names[i]);
-  EXPECT_EQ(StrategyName(-1), nullptr);
-  EXPECT_EQ(StrategyName(5), nullptr);
-}
-
-TEST(OptionsRules, ThresholdPresetsAndText) {
-  EXPECT_EQ(FormatThreshold(kThresholdPresets[3]), "256.000000");
-  EXPECT_EQ(FormatThreshold(0.0), "0.000000");
-  EXPECT_EQ(ThresholdPresetPosition(96.0), 0);
-  EXPECT_EQ(ThresholdPresetPosition(4096.0), 9);
-  EXPECT_EQ(ThresholdPresetPosition(0.0), 10);
-  EXPECT_EQ(ThresholdPresetPosition(256.5), std::nullopt);
-}
 
 TEST(OptionsRules, PassEditMovesTheSlider) {
   struct Case { IntegerStatus status; int value; int position; };
@@ -33,15 +19,6 @@ TEST(OptionsRules, PassEditMovesTheSlider) {
                                          {IntegerStatus::OutOfRange, -3, 11}}) {
     EXPECT_EQ(PassSliderPositionForEdit(c.status, c.value), c.position) << c.value;
   }
-}
-
-TEST(OptionsRules, PassTextAndLimit) {
-  EXPECT_EQ(PassText(true, 25), "25");
-  EXPECT_EQ(PassText(true, 0), "");
-  EXPECT_EQ(PassText(false, 5), "");
-  EXPECT_EQ(PassLimitOnOk(true, 25), 25);
-  EXPECT_EQ(PassLimitOnOk(true, -4), 0);
-  EXPECT_EQ(PassLimitOnOk(false, 25), 0);
 }
 
 TEST(OptionsRules, AnalysisEnablingTable) {

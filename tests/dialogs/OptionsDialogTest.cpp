@@ -113,12 +113,6 @@ TEST(SimpleDialog, OpensWithTheRememberedStrategyAndLimitAndResetsToThem) {
   EXPECT_EQ(run.maxPasses, 7);
 }
 
-TEST(SimpleDialog, CancelButtonCancels) {
-  OptionsRun run;
-  EXPECT_FALSE(run.Run({Click(kIdCancelOrReset)}));
-  EXPECT_EQ(run.Number(kSaveDialogValue), std::nullopt);
-}
-
 TEST(RunOptionsDialog, SwitchingDialogsRemembersTheLastOne) {
   OptionsRun run;
   EXPECT_TRUE(run.Run({Click(kIdToAdvanced), ExpectTemplate(kAdvancedDialogTemplate), Click(kIdToSimple),
@@ -129,10 +123,13 @@ TEST(RunOptionsDialog, SwitchingDialogsRemembersTheLastOne) {
   EXPECT_TRUE(run.Run({ExpectTemplate(kAdvancedDialogTemplate), Click(ui::kIdOk)}));
 }
 
-TEST(RunOptionsDialog, ADialogNobodyEndsCountsAsCancel) {
-  OptionsRun run;
-  EXPECT_FALSE(run.Run({}));
-  EXPECT_EQ(run.Number(kSaveDialogValue), std::nullopt);
+// Cancel, and a dialog nobody ends, cancel the save and remember nothing.
+TEST(RunOptionsDialog, CancelAndADialogNobodyEndsCancel) {
+  for (std::vector<Action> actions : {std::vector<Action>{Click(kIdCancelOrReset)}, std::vector<Action>{}}) {
+    OptionsRun run;
+    EXPECT_FALSE(run.Run(actions));
+    EXPECT_EQ(run.Number(kSaveDialogValue), std::nullopt);
+  }
 }
 
 TEST(AdvancedDialog, OpensAtTheDefaultsEvenAfterRemember) {

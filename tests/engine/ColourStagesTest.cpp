@@ -1,5 +1,7 @@
 // The colour stages one at a time: analysis, grey ramp, palette sort and the
-// reorder between passes.  Given and kept palettes are RoundTripTest's.
+// reorder between passes.  The automatic choice of colour type and depth,
+// and given and kept palettes, are RoundTripTest's, worked out there
+// independently from the pixels and read back by libpng.
 #include "EngineRunSupport.h"
 #include "engine/ColorAnalysis.h"
 #include "engine/Palette.h"
@@ -21,38 +23,6 @@ Pixels operator+(Pixels a, const Pixels& b) {
 // 64, optionally with one opaque pixel of level 64 as well.
 Pixels GreyWithTransparentKey(bool opaqueKeyLevel) {
   return Make(150, [](int i) { return Grey(i < 64 ? i : i + 1); }) + Pixels(9, Grey(64, 0)) + Pixels(opaqueKeyLevel, Grey(64));
-}
-
-constexpr uint32_t kNoKey = 0xFFFFFFFF;
-
-TEST(ScanColors, FlagsKeyAndAutomaticChoice) {
-  Pixels rgbAlpha = DistinctColors(300);
-  rgbAlpha[5] = Rgb(1, 2, 3, 77);
-  const Pixels colours256 = DistinctColors(256);
-  const struct { const char* name; Pixels px; uint32_t bkgd; int flags, colortype; uint32_t key; int colorCount; } cases[] = {
-      {"100 grey levels", GreyRamp(100), 0, 0, 3, kNoKey, 100}, {"200 grey levels", GreyRamp(200), 0, 0, 0, kNoKey, 200},
-      {"grey with transparent key", GreyWithTransparentKey(false), 0, 0, 0, 0x00404040, -1},
-      {"key level also opaque", GreyWithTransparentKey(true), 0, kNeedsAlpha, 3, kNoKey, -1},
-      {"transparent red in grey", {Grey(1), Rgb(255, 0, 0, 0)}, 0, kNotGrey, 3, 0x00FF0000, 2},
-      {"only transparent", {Grey(7, 0), Grey(7, 0)}, 0, 0, 3, 0x00070707, 1},
-      {"two transparent colours", {Grey(1, 0), Grey(2, 0), Grey(9)}, 0, kNeedsAlpha, 3, kNoKey, 3},
-      {"key colour also half opaque", {Grey(1, 0), Grey(1, 200)}, 0, kNeedsAlpha, 3, kNoKey, 2},
-      {"key plus a semi-transparent", {Grey(1, 0), Grey(2), Grey(3, 254)}, 0, kNeedsAlpha, 3, kNoKey, 3},
-      {"256 colours, foreign bKGD", colours256, 0xFF123456, kNotGrey | kTooManyColors, 2, kNoKey, 256},
-      {"256 colours, own bKGD", colours256, 0xFF000000 | colours256[200], kNotGrey, 3, kNoKey, 256},
-      {"255 colours, foreign bKGD", DistinctColors(255), 0xFF123456, kNotGrey, 3, kNoKey, 255},
-      {"257 colours", DistinctColors(257), 0, kNotGrey | kTooManyColors, 2, kNoKey, 256},
-      {"grey+alpha, many", GreyRamp(256) + GreyRamp(44, 100), 0, kNeedsAlpha | kTooManyColors, 4, kNoKey, -1},
-      {"rgb+alpha, many", rgbAlpha, 0, kNeedsAlpha | kNotGrey | kTooManyColors, 6, kNoKey, -1},
-      {"rgb+alpha, few", {Rgb(1, 2, 3), Grey(2, 3)}, 0, kNeedsAlpha | kNotGrey, 3, kNoKey, 2},
-  };
-  for (const auto& c : cases) {  // a key stands only where it can replace the alpha channel
-    StageHarness h(c.px, int(c.px.size()));
-    h.job().bkgd = c.bkgd;
-    EXPECT_TRUE(ScanColors(h.ctx()) && Rec().pieces.empty()) << c.name;
-    EXPECT_EQ(std::tuple(h.ctx().analysisFlags, h.ctx().colortype, h.ctx().key), std::tuple(c.flags, c.colortype, c.key)) << c.name;
-    EXPECT_TRUE(c.colorCount < 0 || h.ctx().colorCount == c.colorCount) << c.name << " " << h.ctx().colorCount;
-  }
 }
 
 TEST(ScanColors, ForcedTypesFitSilentlyOrPrintTheirReasons) {

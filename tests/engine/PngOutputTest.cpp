@@ -191,6 +191,8 @@ TEST(PngHeader, TransparencyAndBackgroundChunks) {
        -1, 0xFFABCDEF, "bKGD", Bytes{15}, 4, 16},
       {"background after 16 colours", MakeImage(16, 4, [](int x, int) { return Rgb(x * 16, 3, 3); }), -1, 0xFF00FF00,
        "bKGD", Bytes{16}, 8, 17},
+      {"background past 256 colours", MakeImage(16, 16, [](int x, int y) { return Rgb(x * 16, y * 16, 3); }), -1,
+       0xFF123457, "bKGD", Bytes{0, 0x12, 0, 0x34, 0, 0x57}, 8, 0},
       {"background in the palette", Palette4(4, 4), -1, 0xFF708090, "bKGD", Bytes{2}, 2, 4},
       {"rgb+alpha never has tRNS", MakeImage(6, 6, [](int x, int) { return x ? 0xFF808080u : 0u; }), 6, 0, "tRNS",
        std::nullopt, 8, 0},

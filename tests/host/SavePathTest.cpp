@@ -2,8 +2,6 @@
 // libpng and zlib: the refusals and failures with their boxes and codes,
 // the pixels the engine gets, the resolution chunk, the source file's
 // chunks, and the dialogs driven by a script.
-#include <zlib.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -34,37 +32,24 @@ struct ExtraChunk {
 
 // An 8-bit RGBA PNG of `pixels` (0xAARRGGBB) with the given extra chunks.
 Bytes MakeRgbaPng(int width, int height, const std::vector<uint32_t>& pixels, const std::vector<ExtraChunk>& extra) {
-  Bytes png = {137, 80, 78, 71, 13, 10, 26, 10};
-  const auto add = [&png](const std::string& type, const Bytes& data) {
-    const Bytes chunk = oracle::RawChunk(type, data);
-    png.insert(png.end(), chunk.begin(), chunk.end());
-  };
-  Bytes header;
-  Put32(header, width);
-  Put32(header, height);
-  header.insert(header.end(), {8, 6, 0, 0, 0});
-  add("IHDR", header);
+  oracle::PngFile png;
+  png.Header(width, height, 8, 6);
   for (const ExtraChunk& c : extra) {
-    if (!c.afterImage) add(c.type, c.data);
+    if (!c.afterImage) png.Chunk(c.type, c.data);
   }
-  Bytes raw;
+  Bytes rows;
   for (int y = 0; y < height; ++y) {
-    raw.push_back(0);
+    rows.push_back(0);
     for (int x = 0; x < width; ++x) {
       const uint32_t p = pixels[y * width + x];
-      raw.insert(raw.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), uint8_t(p >> 24)});
+      rows.insert(rows.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), uint8_t(p >> 24)});
     }
   }
-  uLongf size = compressBound(raw.size());
-  Bytes deflated(size);
-  compress(deflated.data(), &size, raw.data(), raw.size());
-  deflated.resize(size);
-  add("IDAT", deflated);
+  png.Image(rows);
   for (const ExtraChunk& c : extra) {
-    if (c.afterImage) add(c.type, c.data);
+    if (c.afterImage) png.Chunk(c.type, c.data);
   }
-  add("IEND", {});
-  return png;
+  return png.End().bytes;
 }
 
 Bytes Phys(uint32_t x, uint32_t y) {

@@ -6,11 +6,9 @@
 
 #include <algorithm>
 
+#include "SearchRows.h"
 #include "cli/search/FilterSearch.h"
 #include "cli/search/PaletteOrders.h"
-#include "engine/EncodeJob.h"
-#include "engine/EngineRunSupport.h"
-#include "engine/RowFilterEntry.h"
 
 namespace {
 
@@ -19,21 +17,8 @@ using enginetest::MakeImage;
 using enginetest::Noise;
 using search::FilterStrategy;
 
-int StopAtAnalysis(int checkpoint) { return checkpoint == 2 ? 1 : 0; }
-
-UnfilteredRows RowsOf(EngineContext& ctx, Image& img, const enginetest::Options& o = {}) {
-  EncodeJob job = enginetest::MakeJob(img, o);
-  job.poll = StopAtAnalysis;
-  OptimizePngInContext(ctx, &job);
-  return TakeUnfilteredRows(ctx, &job);
-}
-
-int RealSize(EngineContext& ctx, Image& img, const std::vector<uint8_t>& filters) {
-  EncodeJob job = enginetest::MakeJob(img);
-  const int size = OptimizePngWithRowFilters(ctx, &job, filters.data());
-  FreeEncodeBuffer(job.kbuf);
-  return size;
-}
+using searchtest::AnalysedRows;
+using searchtest::EncodeWithRows;
 
 struct EstimateCase {
   const char* name;
@@ -54,13 +39,13 @@ TEST(TrialEstimate, RanksStrategiesAsTheEngineDoes) {
   for (const EstimateCase& c : kEstimateCases) {
     Image img = MakeImage(96, 64, [&c](int x, int y) { return c.pixel(x, y); });
     EngineContext ctx;
-    const UnfilteredRows rows = RowsOf(ctx, img);
+    const UnfilteredRows rows = AnalysedRows(ctx, img);
     std::vector<double> estimate;
     std::vector<int> real;
     for (FilterStrategy s : strategies) {
       const std::vector<uint8_t> filters = search::ChooseRowFilters(rows, s);
       estimate.push_back(search::ModelCost(rows, filters));
-      real.push_back(RealSize(ctx, img, filters));
+      real.push_back(int(EncodeWithRows(ctx, img, filters).size()));
     }
     std::vector<size_t> order(estimate.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
@@ -112,9 +97,8 @@ TEST(PaletteOrders, KeptOrderDecodesWithEveryFilterStrategy) {
     return enginetest::Rgb(k * 10, 255 - k * 9, (k * 37) & 0xFF, k == 3 ? 0 : (k == 5 ? 128 : 255));
   });
   EngineContext ctx;
-  EncodeJob analysis = enginetest::MakeJob(img);
-  analysis.poll = StopAtAnalysis;
-  OptimizePngInContext(ctx, &analysis);
+  EncodeJob analysis;
+  AnalysedRows(ctx, img, {}, &analysis);
   ASSERT_EQ(3, analysis.outcolortype);
   const std::vector<uint32_t> byUse(analysis.outpal, analysis.outpal + analysis.outpalcount);
   for (search::PaletteOrder order : search::kAllPaletteOrders) {
@@ -122,13 +106,9 @@ TEST(PaletteOrders, KeptOrderDecodesWithEveryFilterStrategy) {
     enginetest::Options o;
     o.pal = &ordered;
     o.keeppal = 1;
-    const UnfilteredRows rows = RowsOf(ctx, img, o);
+    const UnfilteredRows rows = AnalysedRows(ctx, img, o);
     for (FilterStrategy s : {FilterStrategy::None, FilterStrategy::Greedy}) {
-      EncodeJob job = enginetest::MakeJob(img, o);
-      const int size = OptimizePngWithRowFilters(ctx, &job, search::ChooseRowFilters(rows, s).data());
-      ASSERT_NE(kEncodeFailed, size);
-      const std::vector<uint8_t> png(job.kbuf, job.kbuf + size);
-      FreeEncodeBuffer(job.kbuf);
+      const std::vector<uint8_t> png = EncodeWithRows(ctx, img, search::ChooseRowFilters(rows, s), o);
       EXPECT_TRUE(enginetest::DecodesTo(png, img)) << search::PaletteOrderName(order);
       std::vector<oracle::Chunk> chunks;
       ASSERT_TRUE(oracle::ListChunks(png, chunks));

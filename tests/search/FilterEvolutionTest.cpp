@@ -9,11 +9,9 @@
 #include <algorithm>
 #include <atomic>
 
+#include "SearchRows.h"
 #include "cli/search/FilterEvolution.h"
 #include "cli/search/FilterSearch.h"
-#include "engine/EncodeJob.h"
-#include "engine/EngineRunSupport.h"
-#include "engine/RowFilterEntry.h"
 
 namespace {
 
@@ -127,8 +125,6 @@ TEST(FilterEvolution, StopsWhenAskedAndWithoutSeeds) {
   EXPECT_EQ(0, calls.load());
 }
 
-int StopAtAnalysis(int checkpoint) { return checkpoint == 2 ? 1 : 0; }
-
 // On real rows with the model's fitness: never above the best strategy by
 // the model, and the vector is what the engine writes.
 TEST(FilterEvolution, EvolvedRowsAreWhatTheFileCarries) {
@@ -143,10 +139,7 @@ TEST(FilterEvolution, EvolvedRowsAreWhatTheFileCarries) {
   for (const auto& c : cases) {
     Image img = MakeImage(c.width, c.height, [&c](int x, int y) { return c.pixel(x, y); });
     EngineContext ctx;
-    EncodeJob analysis = enginetest::MakeJob(img);
-    analysis.poll = StopAtAnalysis;
-    OptimizePngInContext(ctx, &analysis);
-    const UnfilteredRows rows = TakeUnfilteredRows(ctx, &analysis);
+    const UnfilteredRows rows = searchtest::AnalysedRows(ctx, img);
     std::vector<std::vector<uint8_t>> seeds;
     double bestSeed = 1e300;
     for (search::FilterStrategy s : {search::FilterStrategy::None, search::FilterStrategy::Up,
@@ -162,11 +155,7 @@ TEST(FilterEvolution, EvolvedRowsAreWhatTheFileCarries) {
     EXPECT_LE(evolved.fitness, bestSeed);
     EXPECT_EQ(search::ModelCost(rows, evolved.filters), evolved.fitness);
 
-    EncodeJob job = enginetest::MakeJob(img);
-    const int length = OptimizePngWithRowFilters(ctx, &job, evolved.filters.data());
-    ASSERT_NE(kEncodeFailed, length);
-    const std::vector<uint8_t> png(job.kbuf, job.kbuf + length);
-    FreeEncodeBuffer(job.kbuf);
+    const std::vector<uint8_t> png = searchtest::EncodeWithRows(ctx, img, evolved.filters);
     EXPECT_TRUE(enginetest::DecodesTo(png, img));
     std::vector<uint8_t> inflated;
     ASSERT_TRUE(oracle::InflateIdat(png, inflated));

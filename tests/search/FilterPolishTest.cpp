@@ -9,11 +9,9 @@
 #include <atomic>
 #include <new>
 
+#include "SearchRows.h"
 #include "cli/search/FilterPolish.h"
 #include "cli/search/FilterSearch.h"
-#include "engine/EncodeJob.h"
-#include "engine/EngineRunSupport.h"
-#include "engine/RowFilterEntry.h"
 #include "engine/deflate/OptimalDeflate.h"
 
 namespace {
@@ -136,8 +134,6 @@ TEST(FilterPolish, AFailingSizeCallReachesTheCaller) {
   }
 }
 
-int StopAtAnalysis(int checkpoint) { return checkpoint == 2 ? 1 : 0; }
-
 TEST(FilterPolish, PolishedRowsAreWhatTheFileCarries) {
   // Soft horizontal gradients with noise in blocks: Sub and Up both do well,
   // Paeth and None less so.
@@ -145,10 +141,7 @@ TEST(FilterPolish, PolishedRowsAreWhatTheFileCarries) {
     return 0xFF000000u | ((uint32_t(x * 3 + y) + (Noise(x / 5, y / 3) & 15)) * 0x010101u & 0xFFFFFFu);
   });
   EngineContext ctx;
-  EncodeJob analysis = enginetest::MakeJob(img);
-  analysis.poll = StopAtAnalysis;
-  OptimizePngInContext(ctx, &analysis);
-  const UnfilteredRows rows = TakeUnfilteredRows(ctx, &analysis);
+  const UnfilteredRows rows = searchtest::AnalysedRows(ctx, img);
   std::vector<uint8_t> start(size_t(rows.height));
   for (size_t y = 0; y < start.size(); ++y) start[y] = uint8_t(y % 2 ? 4 : 0);
   PolishBudget budget;
@@ -165,11 +158,7 @@ TEST(FilterPolish, PolishedRowsAreWhatTheFileCarries) {
   ASSERT_TRUE(oracle::InflateZlib(zlib.data(), zlib.size(), inflated));
   EXPECT_EQ(stream, inflated);
 
-  EncodeJob job = enginetest::MakeJob(img);
-  const int length = OptimizePngWithRowFilters(ctx, &job, p.filters.data());
-  ASSERT_NE(kEncodeFailed, length);
-  const std::vector<uint8_t> png(job.kbuf, job.kbuf + length);
-  FreeEncodeBuffer(job.kbuf);
+  const std::vector<uint8_t> png = searchtest::EncodeWithRows(ctx, img, p.filters);
   EXPECT_TRUE(enginetest::DecodesTo(png, img));
   std::vector<uint8_t> written;
   ASSERT_TRUE(oracle::InflateIdat(png, written));

@@ -4,10 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "SearchRows.h"
 #include "cli/search/FilterSearch.h"
-#include "engine/EncodeJob.h"
-#include "engine/RowFilterEntry.h"
-#include "engine/EngineRunSupport.h"
 
 namespace {
 
@@ -17,35 +15,15 @@ using enginetest::Noise;
 using enginetest::Rec;
 using search::FilterStrategy;
 
+using searchtest::EncodeWithRows;
+
 struct Analysed {
   EngineContext ctx;
   UnfilteredRows rows;
-  int colortype = -1;
-  int bitdepth = 0;
+  EncodeJob job;
 };
 
-int StopAtAnalysis(int checkpoint) { return checkpoint == 2 ? 1 : 0; }
-
-void Analyse(Image& img, Analysed& out) {
-  EncodeJob job = enginetest::MakeJob(img);
-  job.poll = StopAtAnalysis;
-  ASSERT_EQ(kEncodeFailed, OptimizePngInContext(out.ctx, &job));
-  out.colortype = job.outcolortype;
-  out.bitdepth = job.outbitdepth;
-  out.rows = TakeUnfilteredRows(out.ctx, &job);
-}
-
-std::vector<uint8_t> EncodeWithRows(EngineContext& ctx, Image& img, const std::vector<uint8_t>& filters,
-                                    int* result = nullptr) {
-  EncodeJob job = enginetest::MakeJob(img);
-  Rec().pieces.clear();
-  const int length = OptimizePngWithRowFilters(ctx, &job, filters.data());
-  if (result) *result = length;
-  std::vector<uint8_t> png;
-  if (length != kEncodeFailed) png.assign(job.kbuf, job.kbuf + length);
-  FreeEncodeBuffer(job.kbuf);
-  return png;
-}
+void Analyse(Image& img, Analysed& out) { out.rows = searchtest::AnalysedRows(out.ctx, img, {}, &out.job); }
 
 // The filter type byte of every row of the file's image data.
 std::vector<uint8_t> FilterBytesOf(const std::vector<uint8_t>& png, const UnfilteredRows& rows) {
@@ -79,8 +57,8 @@ TEST(FilterSearch, EveryStrategyDecodesAndWritesTheFiltersItClaims) {
     Image img = MakeImage(c.width, c.height, [&c](int x, int y) { return c.pixel(x, y); });
     Analysed a;
     Analyse(img, a);
-    ASSERT_EQ(c.colortype, a.colortype) << c.name;
-    ASSERT_EQ(c.bitdepth, a.bitdepth) << c.name;
+    ASSERT_EQ(c.colortype, a.job.outcolortype) << c.name;
+    ASSERT_EQ(c.bitdepth, a.job.outbitdepth) << c.name;
     for (FilterStrategy s : search::kAllFilterStrategies) {
       const std::vector<uint8_t> filters = search::ChooseRowFilters(a.rows, s);
       ASSERT_EQ(size_t(c.height), filters.size()) << c.name;
@@ -90,18 +68,6 @@ TEST(FilterSearch, EveryStrategyDecodesAndWritesTheFiltersItClaims) {
       EXPECT_EQ(filters, FilterBytesOf(png, a.rows)) << c.name << " " << search::FilterStrategyName(s);
     }
   }
-}
-
-TEST(FilterSearch, FilteredStreamMatchesTheEnginesInflatedRows) {
-  Image img = MakeImage(29, 17, [](int x, int y) { return 0xFF000000u | Noise(x, y / 3); });
-  Analysed a;
-  Analyse(img, a);
-  std::vector<uint8_t> filters(17);
-  for (int y = 0; y < 17; ++y) filters[size_t(y)] = uint8_t(y == 0 ? 4 : y % 5);
-  const std::vector<uint8_t> png = EncodeWithRows(a.ctx, img, filters);
-  std::vector<uint8_t> inflated;
-  ASSERT_TRUE(oracle::InflateIdat(png, inflated));
-  EXPECT_EQ(inflated, search::FilteredStream(a.rows, filters));
 }
 
 TEST(FilterSearch, OneFilterForEveryRowWritesTheSameFileAsTheJobsFilter) {
@@ -121,7 +87,7 @@ TEST(FilterSearch, RowFilterAbovePaethFailsTheRun) {
   Image img = MakeImage(4, 3, [](int x, int y) { return enginetest::Rgb(x * 60, y * 80, 1); });
   EngineContext ctx;
   int result = 0;
-  EncodeWithRows(ctx, img, {1, 5, 2}, &result);
+  EncodeWithRows(ctx, img, {1, 5, 2}, {}, &result);
   EXPECT_EQ(kEncodeFailed, result);
   EXPECT_EQ("\rRow filter 5 not supported\n", Rec().Last());
 }

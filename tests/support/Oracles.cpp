@@ -164,6 +164,26 @@ std::vector<uint8_t> RawChunk(std::string_view type, const std::vector<uint8_t>&
   return out;
 }
 
+PngFile::PngFile() : bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A} {}
+
+PngFile& PngFile::Chunk(std::string_view type, const std::vector<uint8_t>& data) {
+  const std::vector<uint8_t> chunk = RawChunk(type, data);
+  bytes.insert(bytes.end(), chunk.begin(), chunk.end());
+  return *this;
+}
+
+PngFile& PngFile::Header(uint32_t w, uint32_t h, int depth, int colorType, int interlace) {
+  return Chunk("IHDR", {uint8_t(w >> 24), uint8_t(w >> 16), uint8_t(w >> 8), uint8_t(w), uint8_t(h >> 24), uint8_t(h >> 16),
+                        uint8_t(h >> 8), uint8_t(h), uint8_t(depth), uint8_t(colorType), 0, 0, uint8_t(interlace)});
+}
+
+PngFile& PngFile::Image(const std::vector<uint8_t>& rows, size_t idatSize) {
+  const std::vector<uint8_t> stream = CompressZlib(rows);
+  for (size_t at = 0; at < stream.size(); at += idatSize)
+    Chunk("IDAT", std::vector<uint8_t>(stream.begin() + long(at), stream.begin() + long(std::min(stream.size(), at + idatSize))));
+  return *this;
+}
+
 bool InflateIdat(const std::vector<uint8_t>& png, std::vector<uint8_t>& out) {
   std::vector<Chunk> chunks;
   if (!ListChunks(png, chunks)) return false;

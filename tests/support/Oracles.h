@@ -47,6 +47,17 @@ bool ListChunks(const std::vector<uint8_t>& png, std::vector<Chunk>& out);
 // A chunk record: length, type, data and zlib's CRC-32 of type and data.
 std::vector<uint8_t> RawChunk(std::string_view type, const std::vector<uint8_t>& data);
 
+// A PNG built chunk by chunk with zlib's CRCs; Image() compresses filtered
+// rows with zlib over IDAT chunks of at most idatSize bytes.
+struct PngFile {
+  PngFile();  // the signature (out of line: GCC 12 misreads an inline initialiser list here)
+  PngFile& Chunk(std::string_view type, const std::vector<uint8_t>& data);
+  PngFile& Header(uint32_t width, uint32_t height, int depth, int colorType, int interlace = 0);
+  PngFile& Image(const std::vector<uint8_t>& rows, size_t idatSize = 1 << 20);
+  PngFile& End() { return Chunk("IEND", {}); }
+  std::vector<uint8_t> bytes;
+};
+
 // Concatenated IDAT data of a PNG, inflated with zlib.
 bool InflateIdat(const std::vector<uint8_t>& png, std::vector<uint8_t>& out);
 

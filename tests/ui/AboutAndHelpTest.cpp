@@ -106,14 +106,6 @@ TEST(AboutBox, LinkOpensThePageAndUnreadableVersionKeepsTheTemplateText) {
             "VELKOR File Format Plugin");
 }
 
-TEST(Help, PathFromInstallFolderAndTopic) {
-  EXPECT_EQ(HelpFilePath("X:\\Plug-ins\\", "Advanced.htm"), "X:\\Plug-ins\\VELKORPS.chm::/Advanced.htm");
-  EXPECT_EQ(HelpFilePath("", "Simple.htm"), "VELKORPS.chm::/Simple.htm");
-  EXPECT_EQ(HelpFilePath("", ""), "VELKORPS.chm");
-  const std::string longFolder(5000, 'a');
-  EXPECT_EQ(HelpFilePath(longFolder + "\\", "KeepChunks.htm").size(), 5001u + 12 + 3 + 14);
-}
-
 // A desktop whose help library answers as configured and counts attempts.
 class ScriptedHelpDesktop final : public platform::RecordedDesktop {
  public:
