@@ -42,6 +42,11 @@ struct EffortLevel {
   // optimal parser instead of getting the engine's pass loop: the same
   // rows, a smaller stream, in a fraction of the time.
   bool framedProposals;
+  // The winning file's image data deflated once more at this optimal
+  // parser level (7: the longest search of cli/OptimalRedeflate.h), when
+  // it is above optimalLevel: a search too slow to spend on every proposal
+  // pays on the one that is written.  0: not again.
+  int winnerOptimalLevel = 0;
 };
 
 // Levels 0..6 and "max" (index 7).
@@ -53,7 +58,7 @@ inline constexpr EffortLevel kEffortLevels[] = {
     {"4", 0, 0, true, true, true, 2, 2, 2, true, 2e-5, 5, true},
     {"5", 0, 0, true, true, true, 4, 3, 3, true, 2e-5, 5, true},
     {"6", 0, 0, true, true, true, 4, 3, 4, true, 2e-5, 5, true},
-    {"max", 0, 0, true, true, true, 2, 4, 4, true, 0.0, 6, true},
+    {"max", 0, 0, true, true, true, 2, 4, 4, true, 0.0, 6, true, 7},
 };
 inline constexpr int kEffortLevelCount = int(sizeof kEffortLevels / sizeof kEffortLevels[0]);
 inline constexpr int kDefaultEffort = 2;

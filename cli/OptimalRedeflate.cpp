@@ -3,6 +3,10 @@
 #include "cli/PngImageData.h"
 #include "cli/PngSplice.h"
 
+namespace {
+constexpr int kLongestSearchLevel = deflate::kOptimalLevelMax + 1;
+}  // namespace
+
 deflate::OptimalSettings OptimalSettingsOf(int level) {
   deflate::OptimalSettings settings = deflate::OptimalLevelSettings(level);
   if (level > deflate::kOptimalLevelMax) {
@@ -10,6 +14,7 @@ deflate::OptimalSettings OptimalSettingsOf(int level) {
     settings.iterations = 60;
     settings.patience = 8;
   }
+  if (level > kLongestSearchLevel) settings.matchFinder.everyDistanceCode = true;
   return settings;
 }
 

@@ -55,6 +55,10 @@ int OptimalLevelOf(const CliOptions& o) {
   return kEffortLevels[o.effort].optimalLevel;
 }
 
+int WinnerOptimalLevelOf(const CliOptions& o) {
+  return OptimalLevelOf(o) > 0 ? kEffortLevels[o.effort].winnerOptimalLevel : 0;
+}
+
 RunSettings BaseRunSettings(const CliOptions& options) {
   return BaseSettings(options, kEffortLevels[options.effort]);
 }

@@ -29,6 +29,10 @@ bool PlanRuns(EngineContext& ctx, const SourceImage& image, const CliOptions& op
 // or a pass limit, which the optimal parser would not respect.
 int OptimalLevelOf(const CliOptions& options);
 
+// The optimal parser's level for the winning file's last deflate, or 0:
+// the effort level's winnerOptimalLevel, under the same conditions.
+int WinnerOptimalLevelOf(const CliOptions& options);
+
 // The user's run at the chosen effort level, before any alternative.
 RunSettings BaseRunSettings(const CliOptions& options);
 
