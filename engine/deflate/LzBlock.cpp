@@ -124,6 +124,65 @@ void Reshape(const int32_t* counts, int n, double tolerance, bool fillGaps, int3
   }
 }
 
+// Counts flattened where a stretch of neighbouring symbols is cheaper with
+// one shared length than with lengths of their own.  Reshape grows a stretch
+// only while every count stays near its mean, so one outlier ends it; here a
+// shortest path over the symbols picks the stretches: a stretch of used
+// symbols (with fillGaps, unused ones between them too) costs the bits of
+// its counts under the shared length its mean would get, plus what the
+// header pays for it (a length, then a repeat per six symbols); a run of
+// unused symbols costs one zero-run code.  headerBits weighs the header's
+// share, from a light touch to flattening most of the alphabet.
+void FlattenStretches(const int32_t* counts, int n, double headerBits, bool fillGaps, int32_t* out) {
+  constexpr int kMaxSymbols = kLitLenCodes;
+  double prefix[kMaxSymbols + 1] = {};
+  for (int i = 0; i < n; ++i) prefix[i + 1] = prefix[i] + std::max(counts[i], 0);
+  const double total = std::max(prefix[n], 1.0);
+  auto headerOf = [headerBits](int symbols) {
+    if (symbols < 4) return headerBits * symbols;
+    return headerBits + 1.25 * headerBits * ((symbols + 4) / 6);
+  };
+  double best[kMaxSymbols + 1];
+  int from[kMaxSymbols + 1];
+  std::fill(best, best + n + 1, 1e300);
+  best[0] = 0;
+  for (int i = 0; i < n; ++i) {
+    if (best[i] >= 1e300) continue;
+    if (counts[i] <= 0) {
+      int j = i;
+      while (j < n && counts[j] <= 0) ++j;
+      const double c = best[i] + (j - i < 3 ? headerBits * (j - i) : 2 * headerBits);
+      if (c < best[j]) {
+        best[j] = c;
+        from[j] = i;
+      }
+      continue;
+    }
+    for (int j = i + 1; j <= n; ++j) {
+      if (counts[j - 1] <= 0) {
+        if (!fillGaps) break;
+        continue;
+      }
+      const double sum = prefix[j] - prefix[i];
+      const double c = best[i] + sum * std::log2(total * (j - i) / sum) + headerOf(j - i);
+      if (c < best[j]) {
+        best[j] = c;
+        from[j] = i;
+      }
+    }
+  }
+  std::copy(counts, counts + n, out);
+  for (int j = n; j > 0; j = from[j]) {
+    const int i = from[j];
+    if (counts[i] <= 0 || j - i < 2) continue;
+    const int32_t mean = std::max<int32_t>(1, int32_t((prefix[j] - prefix[i]) / (j - i) + 0.5));
+    std::fill(out + i, out + j, mean);
+  }
+}
+
+constexpr double kFlattenWeights[] = {2.0, 4.0};
+constexpr int64_t kMaxSearchGainBits = 48;
+
 struct ReshapeChoice {
   double tolerance;
   bool fillGaps;
@@ -132,7 +191,7 @@ constexpr ReshapeChoice kReshapes[] = {{0.0, true}, {0.15, false}, {0.15, true},
 
 }  // namespace
 
-void BuildDynamicCode(const SymbolCounts& counts, bool searchHeader, DynamicCode& code) {
+void BuildDynamicCode(const SymbolCounts& counts, bool searchHeader, DynamicCode& code, bool flattenStretches) {
   HuffmanLengths(counts.literal, kLitLenCodes, code.literal, 16, 1);
   HuffmanLengths(counts.distance, kDistanceCodes, code.distance, 16, 0);
   PlanCodeLengthHeader(code.literal, code.distance, searchHeader, code.header);
@@ -148,9 +207,17 @@ void BuildDynamicCode(const SymbolCounts& counts, bool searchHeader, DynamicCode
   std::vector<std::array<int32_t, kLitLenCodes + kDistanceCodes>> tried(1);
   std::copy(code.literal, code.literal + kLitLenCodes, tried[0].begin());
   std::copy(code.distance, code.distance + kDistanceCodes, tried[0].begin() + kLitLenCodes);
-  for (const ReshapeChoice& r : kReshapes) {
-    Reshape(counts.literal, kLitLenCodes, r.tolerance, r.fillGaps, literal);
-    Reshape(counts.distance, kDistanceCodes, r.tolerance, r.fillGaps, distance);
+  const int flattens = flattenStretches ? 2 * int(std::size(kFlattenWeights)) : 0;
+  for (int k = 0; k < int(std::size(kReshapes)) + flattens; ++k) {
+    if (k < int(std::size(kReshapes))) {
+      const ReshapeChoice& r = kReshapes[k];
+      Reshape(counts.literal, kLitLenCodes, r.tolerance, r.fillGaps, literal);
+      Reshape(counts.distance, kDistanceCodes, r.tolerance, r.fillGaps, distance);
+    } else {
+      const int f = k - int(std::size(kReshapes));
+      FlattenStretches(counts.literal, kLitLenCodes, kFlattenWeights[f / 2], f % 2 == 1, literal);
+      FlattenStretches(counts.distance, kDistanceCodes, kFlattenWeights[f / 2], f % 2 == 1, distance);
+    }
     HuffmanLengths(literal, kLitLenCodes, trial.literal, 16, 1);
     HuffmanLengths(distance, kDistanceCodes, trial.distance, 16, 0);
     std::array<int32_t, kLitLenCodes + kDistanceCodes> lengths;
@@ -158,6 +225,10 @@ void BuildDynamicCode(const SymbolCounts& counts, bool searchHeader, DynamicCode
     std::copy(trial.distance, trial.distance + kDistanceCodes, lengths.begin() + kLitLenCodes);
     if (std::find(tried.begin(), tried.end(), lengths) != tried.end()) continue;
     tried.push_back(lengths);
+    // The search saves a header some bits over the engine's walk, never
+    // dozens: lengths whose walked block is that far behind cannot win.
+    PlanCodeLengthHeader(trial.literal, trial.distance, false, trial.header);
+    if (DynamicBlockBits(counts, trial) > best + kMaxSearchGainBits) continue;
     PlanCodeLengthHeader(trial.literal, trial.distance, true, trial.header);
     const int64_t bits = DynamicBlockBits(counts, trial);
     if (bits < best) {

@@ -43,7 +43,12 @@ struct DynamicCode {
   int32_t distance[kDistanceCodes];
   CodeLengthHeader header;
 };
-void BuildDynamicCode(const SymbolCounts& counts, bool searchHeader, DynamicCode& code);
+// With searchHeader, the header's run-length coding is searched and the
+// counts are also reshaped so that the lengths run-length code well; with
+// flattenStretches too, also flattened over whole stretches of the alphabet
+// (more header searches: meant for the codes a block is written with).
+void BuildDynamicCode(const SymbolCounts& counts, bool searchHeader, DynamicCode& code,
+                      bool flattenStretches = false);
 
 // Bits of the symbols alone (code words and extra bits) under the given
 // lengths.

@@ -22,7 +22,9 @@
 //      shrinks; in a small input, neighbouring blocks are then planned as
 //      one and joined where that is smaller;
 //   5. each block is written as the smallest of dynamic (with the cheapest
-//      run-length coding of its header, CodeLengthHeader.h), fixed or stored.
+//      run-length coding of its header, CodeLengthHeader.h, and its code
+//      lengths evened out over stretches of the alphabet where the header
+//      saves more than the symbols lose), fixed or stored.
 //
 // Only the command line and the benchmarks use it; the engine's strategies
 // 0-4 are untouched by it.

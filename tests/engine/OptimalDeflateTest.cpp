@@ -270,13 +270,46 @@ TEST(OptimalParser, FindsTheCheapestPathOverItsMatchLists) {
   EXPECT_GT(longestOfAll, size_t(40));
 }
 
+// Writes the header as a final dynamic block holding only its end of
+// block, behind a zlib header, and reads it back with the tracing decoder
+// and with zlib.
+void ExpectHeaderDecodes(const deflate::DynamicCode& searched) {
+  Bytes stream{0x78, 0x5E};
+  deflate::BitSink out(stream);
+  out.Put(1, 1);
+  out.Put(2, 2);
+  const size_t before = stream.size() * 8 + size_t(out.PendingBits());
+  deflate::WriteCodeLengthHeader(out, searched.header);
+  EXPECT_EQ(stream.size() * 8 + size_t(out.PendingBits()) - before, size_t(searched.header.bits));
+  uint32_t codes[deflate::kLitLenCodes];
+  deflate::CanonicalCodes(searched.literal, deflate::kLitLenCodes, codes);
+  out.Put(codes[deflate::kEndOfBlock], searched.literal[deflate::kEndOfBlock]);
+  out.AlignToByte();
+  for (uint8_t b : {0, 0, 0, 1}) stream.push_back(b);  // Adler-32 of nothing
+
+  std::vector<oracle::TracedBlock> blocks;
+  Bytes inflated;
+  std::string error;
+  ASSERT_TRUE(oracle::TraceZlib(stream.data(), stream.size(), blocks, inflated, &error)) << error;
+  ASSERT_EQ(blocks.size(), 1u);
+  const auto& b = blocks[0];
+  for (int i = 0; i < deflate::kLitLenCodes; ++i)
+    EXPECT_EQ(i < b.hlit ? b.litLenLengths[size_t(i)] : 0, searched.literal[i]) << "literal/length " << i;
+  for (int i = 0; i < deflate::kDistanceCodes; ++i)
+    EXPECT_EQ(i < b.hdist ? b.distanceLengths[size_t(i)] : 0, searched.distance[i]) << "distance " << i;
+  Bytes byZlib;
+  EXPECT_TRUE(oracle::InflateZlib(stream.data(), stream.size(), byZlib));
+}
+
 // Headers are decoded again by the tracing decoder: the lengths it reads
 // are the ones planned, the searched coding is never longer than the
-// engine's walk, and the planned bit count is what was written.
+// engine's walk, flattening never makes a block longer (and shortens one
+// whose lengths only wobble), and the planned bit count is what was written.
 TEST(CodeLengthHeader, DecodesToItsLengthsAndIsNeverLongerThanTheEngineWalk) {
   struct Case {
     const char* name;
     std::vector<int32_t> counts;  // 286 literal/length then 30 distance counts
+    bool flattenPays = false;
   };
   auto counts = [](auto fill) {
     std::vector<int32_t> c(deflate::kLitLenCodes + deflate::kDistanceCodes, 0);
@@ -299,44 +332,26 @@ TEST(CodeLengthHeader, DecodesToItsLengthsAndIsNeverLongerThanTheEngineWalk) {
          for (int i = 0; i < 64; ++i) c[i] = 10;
          for (int i = 64; i < 72; ++i) c[i] = 1000;
        })},
+      {"a wide stretch of wobbling counts", counts([](auto& c) {
+         for (int i = 0; i < 200; ++i) c[i] = 4 + (i * 7919) % 9;
+         for (int i = 0; i < 20; ++i) c[i * 10] = 40;
+         c[257] = 30, c[286 + 4] = 30;
+       }), true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     deflate::SymbolCounts sc;
     std::copy(c.counts.begin(), c.counts.begin() + 286, sc.literal);
     std::copy(c.counts.begin() + 286, c.counts.end(), sc.distance);
-    deflate::DynamicCode plain, searched;
+    deflate::DynamicCode plain, searched, flattened;
     deflate::BuildDynamicCode(sc, false, plain);
     deflate::BuildDynamicCode(sc, true, searched);
+    deflate::BuildDynamicCode(sc, true, flattened, true);
     EXPECT_LE(searched.header.bits, plain.header.bits);
-
-    // A final dynamic block with only its end-of-block symbol, behind a
-    // zlib header, so the tracing decoder can read the header.
-    Bytes stream{0x78, 0x5E};
-    deflate::BitSink out(stream);
-    out.Put(1, 1);
-    out.Put(2, 2);
-    const size_t before = stream.size() * 8 + size_t(out.PendingBits());
-    deflate::WriteCodeLengthHeader(out, searched.header);
-    EXPECT_EQ(stream.size() * 8 + size_t(out.PendingBits()) - before, size_t(searched.header.bits));
-    uint32_t codes[deflate::kLitLenCodes];
-    deflate::CanonicalCodes(searched.literal, deflate::kLitLenCodes, codes);
-    out.Put(codes[deflate::kEndOfBlock], searched.literal[deflate::kEndOfBlock]);
-    out.AlignToByte();
-    for (uint8_t b : {0, 0, 0, 1}) stream.push_back(b);  // Adler-32 of nothing
-
-    std::vector<oracle::TracedBlock> blocks;
-    Bytes inflated;
-    std::string error;
-    ASSERT_TRUE(oracle::TraceZlib(stream.data(), stream.size(), blocks, inflated, &error)) << error;
-    ASSERT_EQ(blocks.size(), 1u);
-    const auto& b = blocks[0];
-    for (int i = 0; i < deflate::kLitLenCodes; ++i)
-      EXPECT_EQ(i < b.hlit ? b.litLenLengths[size_t(i)] : 0, searched.literal[i]) << "literal/length " << i;
-    for (int i = 0; i < deflate::kDistanceCodes; ++i)
-      EXPECT_EQ(i < b.hdist ? b.distanceLengths[size_t(i)] : 0, searched.distance[i]) << "distance " << i;
-    Bytes byZlib;
-    EXPECT_TRUE(oracle::InflateZlib(stream.data(), stream.size(), byZlib));
+    const int64_t searchedBits = deflate::DynamicBlockBits(sc, searched);
+    if (c.flattenPays) EXPECT_LT(deflate::DynamicBlockBits(sc, flattened), searchedBits);
+    else EXPECT_LE(deflate::DynamicBlockBits(sc, flattened), searchedBits);
+    for (const deflate::DynamicCode* code : {&searched, &flattened}) ExpectHeaderDecodes(*code);
   }
 }
 
