@@ -148,4 +148,10 @@ int RunPythonPng(const std::string& script) {
   return oracle::RunPython(kWriter + script);
 }
 
+void ExpectNoTemporaryFiles(const fs::path& dir) {
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    EXPECT_EQ(entry.path().filename().string().find(".velkor-"), std::string::npos) << entry.path();
+  }
+}
+
 }  // namespace clitest

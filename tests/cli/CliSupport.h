@@ -24,6 +24,8 @@ oracle::Image DecodeFile(const std::filesystem::path& path);
 std::filesystem::path CopySuiteFile(const std::string& name, const std::filesystem::path& dir);
 size_t CountLines(const std::string& text);
 std::string ChunkTypes(const std::filesystem::path& png);
+// Expects no ".velkor-" temporary file left in dir.
+void ExpectNoTemporaryFiles(const std::filesystem::path& dir);
 
 // Starts velkor on args in dir with -v, waits until its standard error shows
 // waitFor (a pass has ended), sends the signal count times (a second SIGINT

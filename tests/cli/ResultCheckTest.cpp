@@ -161,12 +161,6 @@ std::vector<FaultCase> FaultCases() {
   };
 }
 
-void ExpectNoTemporaryFiles(const fs::path& dir) {
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    EXPECT_EQ(entry.path().filename().string().find(".velkor-"), std::string::npos) << entry.path();
-  }
-}
-
 class CliResultCheck : public testing::Test {
  protected:
   static void SetUpTestSuite() {

@@ -29,12 +29,6 @@ void MakeSlowImages(const fs::path& dir, const std::vector<std::string>& names) 
   ASSERT_EQ(oracle::RunPython(script), 0);
 }
 
-void ExpectNoTemporaryFiles(const fs::path& dir) {
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    EXPECT_EQ(entry.path().filename().string().find(".velkor-"), std::string::npos) << entry.path();
-  }
-}
-
 }  // namespace
 
 TEST(CliSafety, InterruptsFinishOrCancelAndSkipTheRest) {

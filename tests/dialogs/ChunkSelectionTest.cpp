@@ -116,6 +116,24 @@ TEST(ChunkSelection, SetBackgroundWithoutBkgdAppendsAnRgbOne) {
   EXPECT_EQ(s.m_items.size(), 2u);
 }
 
+// The source file's own bKGD, whatever its length, is replaced by a chunk
+// of the selection's, never written into.
+TEST(ChunkSelection, SetBackgroundReplacesASourceBkgdWithoutTouchingIt) {
+  struct Case { Bytes data; uint8_t colorType, bitDepth; };
+  for (const Case& c : std::vector<Case>{{{1}, 3, 8}, {{0, 3}, 0, 2}, {{0, 9, 0, 8, 0, 7}, 2, 8}}) {
+    JobWithChunks source({{}, {{"bKGD", c.data}, {"hIST", {0, 1, 0, 1}}}, {}}, 2);
+    const Bytes original = source.blocks[0];
+    ChunkSelection s = ChunkSelection::Build(source.job, c.colorType, c.bitDepth);
+    s.m_items[0].keep = 1;
+    const uint8_t* created = s.SetBackground(0xAA, 0xBB, 0xCC);
+    ASSERT_NE(created, nullptr);
+    EXPECT_NE(created, source.blocks[0].data());
+    EXPECT_EQ(s.m_items[0], (ChunkItem{const_cast<uint8_t*>(created), chunks::BeforeImageData, 1}));
+    EXPECT_EQ(ChunkBytes(created), RawChunk("bKGD", {0, 0xAA, 0, 0xBB, 0, 0xCC}));
+    EXPECT_EQ(source.blocks[0], original) << int(c.colorType);
+  }
+}
+
 TEST(ChunkSelection, ACopyOwnsItsOwnCreatedChunks) {
   JobWithChunks source({{}, {}, {}});
   auto original = std::make_unique<ChunkSelection>(ChunkSelection::Build(source.job, 2, 8));

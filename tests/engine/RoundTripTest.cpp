@@ -78,7 +78,11 @@ TEST(RoundTrip, AutomaticAndForcedChoicesAtEveryTypeAndDepth) {
        MakeImage(40, 40, [](int x, int y) { return (x * y) % 17 == 5 ? Grey(200, 0) : Grey((x + 40 * y) % 160); }), 0, 8, 256},
       {"grey 160 levels, key level also opaque",
        MakeImage(40, 40, [](int x, int y) { return (x + y) % 9 ? Grey((x + 40 * y) % 160) : Grey(64, 0); }), 3, 8, 161},
+      {"grey levels with a transparent red",
+       MakeImage(20, 10, [](int x, int y) { return (x + y) % 7 ? Grey(((x + y) % 4) * 85) : Rgb(255, 0, 0, 0); }), 3, 4, 5},
       {"rgb with key", MakeImage(64, 20, [](int x, int y) { return x % 7 == 3 ? Rgb(1, 2, 3, 0) : Rgb(x * 4, y * 12, 9); }), 2, 8, 0},
+      {"rgb with two transparent colours",
+       MakeImage(64, 20, [](int x, int y) { return x % 7 == 3 ? Rgb(1, 2, 3, 0) : x % 7 == 5 ? Rgb(9, 9, 9, 0) : Rgb(x * 4, y * 12, 9); }), 6, 8, 0},
       {"palette depth 4 with alpha",
        MakeImage(17, 17, [](int x, int y) { return Rgb((x % 4) * 60, (y % 3) * 90, 5, x % 4 || y % 3 ? 255 : 128); }), 3, 4, 12},
   };

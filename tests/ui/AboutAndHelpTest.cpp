@@ -69,41 +69,36 @@ AboutOutcome ShowAbout(std::optional<std::string> version, const std::function<v
   return out;
 }
 
-TEST(AboutBox, EnterEscapeAndAClickCloseIt) {
-  struct Case { const char* name; unsigned message; MessageParam first; MessageResult result; };
+// Enter, Escape and a click close the box; another key and a click on the
+// link leave it open (the toolkit then ends it with -1), the link opening
+// the page.  Without a readable product version the template's line stays.
+TEST(AboutBox, WhatClosesItWhatTheLinkOpensAndTheVersionLine) {
+  const std::string page = "https://quenbury-imaging.example/velkor/", line = "VELKOR File Format Plugin 2.5.0 Build 31";
+  using Act = std::function<void(HeadlessToolkit&, HeadlessWindow&)>;
+  const auto send = [](unsigned message, MessageParam first) -> Act {
+    return [=](HeadlessToolkit& tk, HeadlessWindow& w) { tk.SendToDialog(&w, message, first, 0); };
+  };
+  struct Case { const char* name; std::optional<std::string> version; Act act; MessageResult result;
+                std::string versionText; std::vector<std::string> opened; };
   const Case cases[] = {
-      {"Enter as a character", kWmChar, kKeyReturn, 0},
-      {"Escape as a character", kWmChar, kKeyEscape, 0},
-      {"a click on the box", kWmLButtonDown, 0, 0},
-      {"Enter as the dialog manager's OK", kWmCommand, MakeCommandParam(kIdOk, 0), 0},
-      {"Escape as the dialog manager's Cancel", kWmCommand, MakeCommandParam(kIdCancel, 0), 2},
+      {"Enter as a character", "2, 5, 0, 31", send(kWmChar, kKeyReturn), 0, line, {}},
+      {"Escape as a character", "2, 5, 0, 31", send(kWmChar, kKeyEscape), 0, line, {}},
+      {"a click on the box", "2, 5, 0, 31", send(kWmLButtonDown, 0), 0, line, {}},
+      {"Enter as the dialog manager's OK", "2, 5, 0, 31", send(kWmCommand, MakeCommandParam(kIdOk, 0)), 0, line, {}},
+      {"Escape as the dialog manager's Cancel", "2, 5, 0, 31", send(kWmCommand, MakeCommandParam(kIdCancel, 0)), 2, line, {}},
+      {"another character", "2, 5, 0, 31", send(kWmChar, 'a'), -1, line, {}},
+      {"the link, no version", std::nullopt,
+       [](HeadlessToolkit& tk, HeadlessWindow& w) { tk.UserClick(w, kAboutLinkId); }, -1, "VELKOR File Format Plugin", {page}},
+      {"a version of two numbers", "2, 5", send(kWmChar, kKeyEscape), 0, "VELKOR File Format Plugin", {}},
   };
   for (const Case& c : cases) {
-    const AboutOutcome out = ShowAbout("2, 5, 0, 31", [&](HeadlessToolkit& tk, HeadlessWindow& window) {
-      tk.SendToDialog(&window, c.message, c.first, 0);
-    });
+    const AboutOutcome out = ShowAbout(c.version, c.act);
     EXPECT_EQ(out.result, c.result) << c.name;
-    EXPECT_EQ(out.versionText, "VELKOR File Format Plugin 2.5.0 Build 31") << c.name;
-    EXPECT_EQ(out.debugLines, std::vector<std::string>{"2, 5, 0, 31"}) << c.name;
+    EXPECT_EQ(out.versionText, c.versionText) << c.name;
+    EXPECT_EQ(out.opened, c.opened) << c.name;
+    EXPECT_EQ(out.debugLines, c.version ? std::vector<std::string>{*c.version} : std::vector<std::string>{}) << c.name;
     EXPECT_TRUE(out.linkStyled) << c.name;
   }
-  // Another character leaves it open; the toolkit then has to end it.
-  EXPECT_EQ(ShowAbout("2, 5, 0, 31", [](HeadlessToolkit& tk, HeadlessWindow& w) { tk.SendToDialog(&w, kWmChar, 'a', 0); })
-                .result,
-            -1);
-}
-
-TEST(AboutBox, LinkOpensThePageAndUnreadableVersionKeepsTheTemplateText) {
-  const AboutOutcome link = ShowAbout(std::nullopt, [](HeadlessToolkit& tk, HeadlessWindow& window) {
-    tk.UserClick(window, kAboutLinkId);
-    tk.PostToDialog(&window, kWmChar, kKeyEscape, 0);
-  });
-  EXPECT_EQ(link.versionText, "VELKOR File Format Plugin");
-  EXPECT_TRUE(link.debugLines.empty());
-  EXPECT_EQ(link.opened, std::vector<std::string>{"https://quenbury-imaging.example/velkor/"});
-  EXPECT_EQ(link.result, 0) << "the link itself does not close the box";
-  EXPECT_EQ(ShowAbout("2, 5", [](HeadlessToolkit& tk, HeadlessWindow& w) { tk.EndDialog(&w, 0); }).versionText,
-            "VELKOR File Format Plugin");
 }
 
 // A desktop whose help library answers as configured and counts attempts.
