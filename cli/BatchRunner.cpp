@@ -305,8 +305,9 @@ class Batch {
       if (optimal > 0 && !best.redeflated && !Interrupted(m_stop)) {
         best.redeflated = RedeflateImageData(png, optimal);
       }
-      const int last = WinnerOptimalLevelOf(m_options);
-      if (last > optimal && !Interrupted(m_stop) && RedeflateImageData(png, last)) best.redeflated = true;
+      for (int level : WinnerOptimalLevelsOf(m_options, file.image.pixels.size() * 4)) {
+        if (!Interrupted(m_stop) && RedeflateImageData(png, level)) best.redeflated = true;
+      }
       return true;
     }
     const int recompressRun = int(file.runs.size()) - 1;

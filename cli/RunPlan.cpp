@@ -6,6 +6,8 @@
 
 namespace {
 
+constexpr size_t kSmallImageData = 64 * 1024;
+
 RunSettings BaseSettings(const CliOptions& o, const EffortLevel& level) {
   RunSettings s;
   s.colortype = o.colortype;
@@ -55,8 +57,15 @@ int OptimalLevelOf(const CliOptions& o) {
   return kEffortLevels[o.effort].optimalLevel;
 }
 
-int WinnerOptimalLevelOf(const CliOptions& o) {
-  return OptimalLevelOf(o) > 0 ? kEffortLevels[o.effort].winnerOptimalLevel : 0;
+std::vector<int> WinnerOptimalLevelsOf(const CliOptions& o, size_t rawBytes) {
+  const int optimal = OptimalLevelOf(o);
+  const int last = kEffortLevels[o.effort].winnerOptimalLevel;
+  if (optimal == 0 || last <= optimal) return {};
+  std::vector<int> levels = {last};
+  if (rawBytes <= kSmallImageData) {
+    for (int level = 1; level < optimal; ++level) levels.push_back(level);
+  }
+  return levels;
 }
 
 RunSettings BaseRunSettings(const CliOptions& options) {

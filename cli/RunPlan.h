@@ -29,9 +29,13 @@ bool PlanRuns(EngineContext& ctx, const SourceImage& image, const CliOptions& op
 // or a pass limit, which the optimal parser would not respect.
 int OptimalLevelOf(const CliOptions& options);
 
-// The optimal parser's level for the winning file's last deflate, or 0:
-// the effort level's winnerOptimalLevel, under the same conditions.
-int WinnerOptimalLevelOf(const CliOptions& options);
+// The optimal parser's levels for the winning file's last deflates, each
+// kept when smaller: the effort level's winnerOptimalLevel, under the same
+// conditions as OptimalLevelOf; for image data of at most 64 KB (rawBytes
+// unfiltered) also every cheaper level, since the levels do not order a
+// small stream's sizes by their effort (an icon's rows: 577 bytes at
+// levels 1 to 3, 580 at 5) and they cost next to nothing there.
+std::vector<int> WinnerOptimalLevelsOf(const CliOptions& options, size_t rawBytes);
 
 // The user's run at the chosen effort level, before any alternative.
 RunSettings BaseRunSettings(const CliOptions& options);
