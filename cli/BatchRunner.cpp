@@ -1,8 +1,6 @@
 #include "cli/BatchRunner.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <condition_variable>
 #include <cstdio>
@@ -15,32 +13,19 @@
 #include <thread>
 #include <vector>
 
-#include "cli/AtomicFile.h"
+#include "cli/BatchFile.h"
+#include "cli/EngineContextPool.h"
 #include "cli/FileReport.h"
 #include "cli/InputList.h"
 #include "cli/OptimalRedeflate.h"
 #include "cli/OutputTarget.h"
 #include "cli/ProgressDisplay.h"
-#include "cli/ResultCheck.h"
+#include "cli/ResultDelivery.h"
 #include "cli/RunPlan.h"
 #include "cli/SourceImage.h"
 #include "cli/StreamRecompress.h"
 
 namespace {
-
-// One input file on its way through the batch.
-struct FileState {
-  InputFile input;
-  OutputTarget target;
-  int index = 0;  // 1-based position in the batch, for the status line
-  struct stat inputStat {};
-  bool haveStat = false;
-  SourceImage image;
-  std::vector<RunSettings> runs;
-  std::vector<RunResult> results;
-  RecompressedStreams recompressed;  // a recompress run's streams
-  int pendingRuns = 0;
-};
 
 // A unit of work: prepare a file (run < 0) or do one of its runs.
 struct WorkItem {
@@ -69,22 +54,23 @@ constexpr const char* kCancelled = "cancelled; original kept";
 
 class Batch {
  public:
-  Batch(const CliOptions& options, StopFlags& stop, const BatchHooks& hooks)
+  Batch(const CliOptions& options, StopFlags& stop, const BatchHooks& hooks, int threads)
       : m_options(options),
         m_stop(stop),
         m_hooks(hooks),
-        m_display(options.quiet, options.json || options.toStdout) {}
+        m_threads(threads),
+        m_display(options.quiet, options.json || options.toStdout),
+        m_contexts(size_t(threads)) {}
 
-  BatchSummary Run(int threads) {
+  BatchSummary Run() {
     CheckTargets();
     m_display.SetTotal(m_summary.files);
     // A -j the system cannot start threads for (a memory limit, a process
     // limit) runs on the workers it did start, or on this thread alone; a
     // failed start must not end the batch.
     std::vector<std::thread> workers;
-    workers.reserve(size_t(threads));
-    m_contexts.reserve(size_t(threads));  // so that giving one back cannot fail
-    for (int i = 0; i < threads; ++i) {
+    workers.reserve(size_t(m_threads));
+    for (int i = 0; i < m_threads; ++i) {
       try {
         workers.emplace_back([this, i] { WorkerLoop(i); });
       } catch (const std::exception&) {
@@ -165,40 +151,6 @@ class Batch {
     return true;
   }
 
-  // An engine context holds tens of megabytes; a worker borrows one only
-  // while it works, so a small batch builds no more than it uses at once.
-  // When memory holds no further context, the worker waits for one that
-  // another worker gives back: the batch runs on fewer contexts than -j
-  // asks.  Answers null only when no context can be had at all.
-  std::unique_ptr<EngineContext> BorrowContext() {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    for (;;) {
-      if (!m_contexts.empty()) {
-        std::unique_ptr<EngineContext> ctx = std::move(m_contexts.back());
-        m_contexts.pop_back();
-        ++m_contextsLent;
-        return ctx;
-      }
-      if (!m_contextsExhausted || m_contextsLent == 0) {
-        std::unique_ptr<EngineContext> ctx;
-        if (WithinMemory([&ctx] { ctx = std::make_unique<EngineContext>(); })) {
-          ++m_contextsLent;
-          return ctx;
-        }
-        if (m_contextsLent == 0) return nullptr;
-        m_contextsExhausted = true;
-      }
-      m_wake.wait(lock, [this] { return !m_contexts.empty() || m_contextsLent == 0; });
-    }
-  }
-
-  void ReturnContext(std::unique_ptr<EngineContext> ctx) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    --m_contextsLent;
-    if (ctx) m_contexts.push_back(std::move(ctx));
-    m_wake.notify_all();
-  }
-
   void WorkerLoop(int slot) {
     for (;;) {
       WorkItem item;
@@ -213,14 +165,14 @@ class Batch {
         m_queue.pop_front();
         ++m_active;
       }
-      std::unique_ptr<EngineContext> ctx = BorrowContext();
+      std::unique_ptr<EngineContext> ctx = m_contexts.Borrow();
       bool prepared = false;
       if (item.run < 0) {
         prepared = Prepare(ctx.get(), item.file);
       } else {
         DoRun(ctx.get(), slot, item);
       }
-      if (ctx) ReturnContext(std::move(ctx));
+      if (ctx) m_contexts.GiveBack(std::move(ctx));
       if (prepared) QueueRuns(item.file);
       std::lock_guard<std::mutex> lock(m_mutex);
       --m_active;
@@ -383,103 +335,8 @@ class Batch {
       return;
     }
     if (m_hooks.alterResult) m_hooks.alterResult(file.input.name, png);
-    Deliver(file, png, winner);
+    Report(file, DeliverResult(file, png, winner, m_options, m_mutex));
     file.image = SourceImage();  // release the pixels early; the batch may be long
-  }
-
-  // Writes the result, or the input's bytes where the result is not smaller.
-  void Deliver(FileState& file, const std::vector<uint8_t>& png, int winner) {
-    const SourceImage& image = file.image;
-    FileOutcome outcome = BaseOutcome(file);
-    outcome.result = png.size();
-    const RunResult& best = file.results[winner];
-    outcome.trial = DescribeTrial(file.runs[winner], best);
-    outcome.trials = int(file.runs.size());
-    outcome.passes = best.passes;
-    if (file.runs[winner].recompress && !file.recompressed.rows.empty()) {
-      outcome.trial = "image data recompressed, rows refiltered (" + file.recompressed.rows + ")";
-      if (file.recompressed.deinterlaced) outcome.trial += ", not interlaced";
-    }
-    if (!file.runs[winner].recompress) {
-      outcome.colortype = best.outcolortype;
-      outcome.bitdepth = best.outbitdepth;
-      outcome.filter = best.outfilter;
-    }
-    const PngFileScan& scan = image.scan;
-    const bool repaired = scan.badCrcs > 0 || scan.trailingBytes > 0 || !scan.complete || image.repaired;
-    // PNG to PNG never grows unless asked: a damaged input accepted with
-    // --fix is the exception, as its own bytes are not sound.
-    const bool keepInput = image.isPng && png.size() >= image.bytes.size() && !m_options.force && !repaired;
-    const std::vector<uint8_t>& bytes = keepInput ? image.bytes : png;
-    outcome.after = bytes.size();
-    // Nothing stands in for an input before it has been read back; a dry
-    // run checks too, so that it says what a real run would do.
-    const std::string mismatch = keepInput ? std::string() : CheckResult(image, png);
-    if (!mismatch.empty()) {
-      const bool nothingWritten = m_options.pretend || !file.target.replacesInput;
-      Report(file, FailedOutcome(file, "the optimized file does not match the input (" + mismatch + "); " +
-                                           (nothingWritten ? "nothing written" : "original kept")));
-      return;
-    }
-    std::string error;
-    if (m_options.pretend) {
-      outcome.status = FileOutcome::Status::Pretend;
-    } else if (keepInput && file.target.replacesInput) {
-      outcome.status = FileOutcome::Status::Kept;
-    } else if (!WriteResult(file, bytes, error, outcome.notes)) {
-      Report(file, FailedOutcome(file, error));
-      return;
-    } else {
-      outcome.status = keepInput ? FileOutcome::Status::Kept : FileOutcome::Status::Written;
-    }
-    Report(file, outcome);
-  }
-
-  // notes: where a written file could not be given the input's times.
-  bool WriteResult(const FileState& file, const std::vector<uint8_t>& bytes, std::string& error,
-                   std::vector<std::string>& notes) {
-    if (file.target.toStdout) {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() || std::fflush(stdout) != 0) {
-        error = "cannot write standard output";
-        return false;
-      }
-      return true;
-    }
-    const OutputTarget& target = file.target;
-    if (!WriteFileAtomically(target.path, bytes, target.replacesInput ? target.path : "", error)) return false;
-    if (m_options.preserve && file.haveStat) {
-      const struct timespec times[2] = {file.inputStat.st_atim, file.inputStat.st_mtim};
-      if (::utimensat(AT_FDCWD, target.path.c_str(), times, 0) != 0) {
-        notes.push_back("could not keep the input's times");
-      }
-    }
-    return true;
-  }
-
-  FileOutcome BaseOutcome(const FileState& file) const {
-    FileOutcome outcome;
-    outcome.name = file.input.name;
-    outcome.before = file.image.bytes.size();
-    outcome.conversion = !file.image.isPng;
-    outcome.lossySource = file.image.fromLossyFormat;
-    outcome.dropped = file.image.chunkChoice.dropped;
-    outcome.notes = file.image.notes;
-    if (!file.target.replacesInput && !file.target.toStdout) outcome.output = file.target.shownName;
-    return outcome;
-  }
-
-  FileOutcome FailedOutcome(const FileState& file, const std::string& reason) const {
-    FileOutcome outcome = BaseOutcome(file);
-    outcome.status = FileOutcome::Status::Failed;
-    outcome.reason = reason;
-    return outcome;
-  }
-
-  FileOutcome SkippedOutcome(const FileState& file) const {
-    FileOutcome outcome = FailedOutcome(file, "skipped (interrupted)");
-    outcome.status = FileOutcome::Status::Skipped;
-    return outcome;
   }
 
   void Report(const FileState& file, const FileOutcome& outcome) {
@@ -509,13 +366,12 @@ class Batch {
   const CliOptions& m_options;
   StopFlags& m_stop;
   const BatchHooks& m_hooks;
+  const int m_threads;
   ProgressDisplay m_display;
   std::mutex m_mutex;
   std::condition_variable m_wake;
   std::deque<WorkItem> m_queue;
-  std::vector<std::unique_ptr<EngineContext>> m_contexts;
-  int m_contextsLent = 0;
-  bool m_contextsExhausted = false;  // the last context built ran out of memory
+  EngineContextPool m_contexts;
   int m_active = 0;
   BatchSummary m_summary;
 };
@@ -525,6 +381,6 @@ class Batch {
 BatchSummary RunBatch(const CliOptions& options, StopFlags& stop, const BatchHooks& hooks) {
   int threads = options.threads > 0 ? options.threads : static_cast<int>(std::thread::hardware_concurrency());
   if (threads < 1) threads = 1;
-  Batch batch(options, stop, hooks);
-  return batch.Run(threads);
+  Batch batch(options, stop, hooks, threads);
+  return batch.Run();
 }

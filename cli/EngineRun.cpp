@@ -34,8 +34,12 @@ void FlushEchoLine(RunMonitor& run) {
   if (first != std::string::npos) {
     const auto last = run.echoLine.find_last_not_of(' ');
     const std::string text = InCliTerms(run.echoLine.substr(first, last - first + 1));
-    const std::string line = "  [" + run.settings->label + "] " + text + "\n";
-    std::fputs(line.c_str(), stderr);
+    const std::string line = "  [" + run.settings->label + "] " + text;
+    if (run.progress && run.progress->printLine) {
+      run.progress->printLine(line);
+    } else {
+      std::fprintf(stderr, "%s\n", line.c_str());
+    }
   }
   run.echoLine.clear();
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <cstdint>
 #include <string>
@@ -85,6 +86,10 @@ struct RunProgress {
   std::atomic<int> pass{0};
   std::atomic<int> percent{0};
   std::atomic<int> lastSize{0};
+  // Where the run's echoed engine lines go (without the newline), so that
+  // they take the place of the status line rather than run on from it; unset,
+  // straight to stderr.
+  std::function<void(const std::string&)> printLine;
 };
 
 RunResult RunEngine(EngineContext& ctx, const RunInput& input, const RunSettings& settings,

@@ -43,7 +43,10 @@ ProgressDisplay::ProgressDisplay(bool quiet, bool reportsToStderr)
     : m_quiet(quiet), m_reportsToStderr(reportsToStderr), m_terminal(::isatty(STDERR_FILENO) != 0) {}
 
 ProgressDisplay::Slot& ProgressDisplay::SlotAt(int slot) {
-  while (static_cast<int>(m_slots.size()) <= slot) m_slots.push_back(std::make_unique<Slot>());
+  while (static_cast<int>(m_slots.size()) <= slot) {
+    m_slots.push_back(std::make_unique<Slot>());
+    m_slots.back()->progress.printLine = [this](const std::string& text) { Line(text, true); };
+  }
   return *m_slots[slot];
 }
 

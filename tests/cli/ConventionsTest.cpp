@@ -88,15 +88,17 @@ TEST(CliConventions, VerboseNamesTheWinnerAndDroppedChunksInWords) {
 }
 
 // A pseudo-terminal 40 columns wide: every redraw of the status line fits
-// in 39 characters and names the file as "1/1 name: pass N".
+// in 39 characters and names the file as "1/1 name: pass N", and with -v the
+// engine's lines replace the status line instead of running on from it.
 namespace {
 
-// Runs velkor -O1 on a slow file in a 40-column pseudo-terminal; with
-// interrupt, sends SIGINT once the status line shows.  Prints (through
-// Python) whether a status line was seen, the longest one, the first one,
-// and with interrupt whether the note of the interrupt replaced the status
-// line in place rather than leaving it above.
-std::string RunInNarrowTerminal(const fs::path& dir, bool interrupt) {
+// Runs velkor -O1 (with -v when verbose) on a slow file in a 40-column
+// pseudo-terminal; with interrupt, sends SIGINT once the status line shows.
+// Prints (through Python) whether a status line was seen, the longest one,
+// the first one, with interrupt whether the note of the interrupt replaced
+// the status line in place rather than leaving it above, and whether an
+// engine line ever ran on from a status line.
+std::string RunInNarrowTerminal(const fs::path& dir, bool interrupt, bool verbose = false) {
   const std::string script =
       "from PIL import Image\n"
       "import random\n"
@@ -110,7 +112,8 @@ std::string RunInNarrowTerminal(const fs::path& dir, bool interrupt) {
       "pid, fd = pty.fork()\n"
       "if pid == 0:\n"
       "    os.chdir(r'" + dir.string() + "')\n"
-      "    os.execv(r'" VELKOR_CLI "', ['velkor', '-O1', 'a-rather-long-file-name-for-the-line.png'])\n"
+      "    os.execv(r'" VELKOR_CLI "', ['velkor', '-O1'" + std::string(verbose ? ", '-v'" : "") +
+      ", 'a-rather-long-file-name-for-the-line.png'])\n"
       "fcntl.ioctl(fd, termios.TIOCSWINSZ, struct.pack('HHHH', 24, 40, 0, 0))\n"
       "out = b''\n"
       "interrupt = " + std::string(interrupt ? "True" : "False") + "\n"
@@ -131,7 +134,8 @@ std::string RunInNarrowTerminal(const fs::path& dir, bool interrupt) {
       "pieces = [p for p in re.split(r'[\\r\\n]', text) if p]\n"
       "status = [p for p in pieces if p.startswith('1/1 ')]\n"
       "print(len(status) > 0, max(len(p) for p in status) if status else 0, status[0] if status else '', "
-      "'note-in-place' if in_place else 'note-below')\n";
+      "'note-in-place' if in_place else 'note-below', "
+      "'mixed' if any('  [' in p for p in status) else 'separate')\n";
   std::string out;
   EXPECT_EQ(oracle::RunPython(pty, &out), 0);
   return out;
@@ -141,11 +145,12 @@ std::string RunInNarrowTerminal(const fs::path& dir, bool interrupt) {
 
 TEST(CliConventions, StatusLineFitsANarrowTerminal) {
   oracle::TempDir dir;
-  const std::string out = RunInNarrowTerminal(dir.path(), false);
+  const std::string out = RunInNarrowTerminal(dir.path(), false, true);
   EXPECT_EQ(out.rfind("True ", 0), 0u) << out;
   const int longest = std::atoi(out.c_str() + 5);
   EXPECT_LE(longest, 39) << out;
   EXPECT_NE(out.find("1/1 a-rather-long-file-name-for-the-lin"), std::string::npos) << out;
+  EXPECT_NE(out.find(" separate"), std::string::npos) << out;
 }
 
 // Shortened to any width, the status line ends between characters (never in
