@@ -58,9 +58,10 @@ int CheapestTokens(const uint8_t* seq, int n, const int* cost, int mask, LengthT
       // A long zero run costs one 18 whatever its length, so only ends
       // near the run's end (leaving a short rest) or near its start (so
       // that a later 18 takes the rest) can matter.
-      if (mask & 4)
-        for (int k = 11; k <= run; ++k)
-          if (k <= 13 || run - k <= 13) relax(i, k, 18, cost[18] + 7);
+      if (mask & 4) {
+        for (int k = 11; k <= std::min(run, 13); ++k) relax(i, k, 18, cost[18] + 7);
+        for (int k = std::max(14, run - 13); k <= run; ++k) relax(i, k, 18, cost[18] + 7);
+      }
     }
   }
   int count = 0;

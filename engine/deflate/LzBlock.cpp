@@ -207,35 +207,46 @@ void BuildDynamicCode(const SymbolCounts& counts, bool searchHeader, DynamicCode
   std::vector<std::array<int32_t, kLitLenCodes + kDistanceCodes>> tried(1);
   std::copy(code.literal, code.literal + kLitLenCodes, tried[0].begin());
   std::copy(code.distance, code.distance + kDistanceCodes, tried[0].begin() + kLitLenCodes);
-  const int flattens = flattenStretches ? 2 * int(std::size(kFlattenWeights)) : 0;
-  for (int k = 0; k < int(std::size(kReshapes)) + flattens; ++k) {
-    if (k < int(std::size(kReshapes))) {
-      const ReshapeChoice& r = kReshapes[k];
-      Reshape(counts.literal, kLitLenCodes, r.tolerance, r.fillGaps, literal);
-      Reshape(counts.distance, kDistanceCodes, r.tolerance, r.fillGaps, distance);
-    } else {
-      const int f = k - int(std::size(kReshapes));
-      FlattenStretches(counts.literal, kLitLenCodes, kFlattenWeights[f / 2], f % 2 == 1, literal);
-      FlattenStretches(counts.distance, kDistanceCodes, kFlattenWeights[f / 2], f % 2 == 1, distance);
-    }
+  std::vector<std::array<int32_t, kLitLenCodes + kDistanceCodes>> shapes(1);
+  std::copy(counts.literal, counts.literal + kLitLenCodes, shapes[0].begin());
+  std::copy(counts.distance, counts.distance + kDistanceCodes, shapes[0].begin() + kLitLenCodes);
+  auto consider = [&](const int32_t* literal, const int32_t* distance) {
+    // Likewise the same counts would build the same lengths.
+    std::array<int32_t, kLitLenCodes + kDistanceCodes> shaped;
+    std::copy(literal, literal + kLitLenCodes, shaped.begin());
+    std::copy(distance, distance + kDistanceCodes, shaped.begin() + kLitLenCodes);
+    if (std::find(shapes.begin(), shapes.end(), shaped) != shapes.end()) return;
+    shapes.push_back(shaped);
     HuffmanLengths(literal, kLitLenCodes, trial.literal, 16, 1);
     HuffmanLengths(distance, kDistanceCodes, trial.distance, 16, 0);
     std::array<int32_t, kLitLenCodes + kDistanceCodes> lengths;
     std::copy(trial.literal, trial.literal + kLitLenCodes, lengths.begin());
     std::copy(trial.distance, trial.distance + kDistanceCodes, lengths.begin() + kLitLenCodes);
-    if (std::find(tried.begin(), tried.end(), lengths) != tried.end()) continue;
+    if (std::find(tried.begin(), tried.end(), lengths) != tried.end()) return;
     tried.push_back(lengths);
     // The search saves a header some bits over the engine's walk, never
     // dozens: lengths whose walked block is that far behind cannot win.
     PlanCodeLengthHeader(trial.literal, trial.distance, false, trial.header);
-    if (DynamicBlockBits(counts, trial) > best + kMaxSearchGainBits) continue;
+    if (DynamicBlockBits(counts, trial) > best + kMaxSearchGainBits) return;
     PlanCodeLengthHeader(trial.literal, trial.distance, true, trial.header);
     const int64_t bits = DynamicBlockBits(counts, trial);
     if (bits < best) {
       best = bits;
       code = trial;
     }
+  };
+  for (const ReshapeChoice& r : kReshapes) {
+    Reshape(counts.literal, kLitLenCodes, r.tolerance, r.fillGaps, literal);
+    Reshape(counts.distance, kDistanceCodes, r.tolerance, r.fillGaps, distance);
+    consider(literal, distance);
   }
+  if (!flattenStretches) return;
+  for (double weight : kFlattenWeights)
+    for (bool fillGaps : {false, true}) {
+      FlattenStretches(counts.literal, kLitLenCodes, weight, fillGaps, literal);
+      FlattenStretches(counts.distance, kDistanceCodes, weight, fillGaps, distance);
+      consider(literal, distance);
+    }
 }
 
 int64_t SymbolBits(const SymbolCounts& counts, const int32_t* literalLengths, const int32_t* distanceLengths) {

@@ -110,9 +110,10 @@ void OptimalParser::Parse(const uint8_t* data, const MatchCache& matches, size_t
     }
   }
 
+  const float cheapestDistance = *std::min_element(costs.distance, costs.distance + kDistanceCodes);
   const size_t first = out.size();
   for (size_t at = n; at > 0;) {
-    const LzStep step = ArrivalAt(data, matches, begin, at, costs);
+    const LzStep step = ArrivalAt(data, matches, begin, at, costs, cheapestDistance);
     out.push_back(step);
     at -= step.length;
   }
@@ -120,12 +121,16 @@ void OptimalParser::Parse(const uint8_t* data, const MatchCache& matches, size_t
 }
 
 LzStep OptimalParser::ArrivalAt(const uint8_t* data, const MatchCache& matches, size_t begin, size_t at,
-                                const CostModel& costs) const {
+                                const CostModel& costs, float cheapestDistance) const {
   const uint8_t byte = data[begin + at - 1];
   if (m_cost[at - 1] + costs.literal[byte] == m_cost[at]) return {1, byte};
   const size_t longest = std::min<size_t>(at, kMaxMatch);
   for (size_t length = kMinMatch; length <= longest; ++length) {
     const size_t i = at - length;
+    // Float addition rounds monotonically, so no pair from i arrives at the
+    // recorded cost when even the cheapest distance code overshoots it;
+    // inside a long match, most starting points are far too dear.
+    if (m_cost[i] + cheapestDistance + costs.length[length] > m_cost[at]) continue;
     const MatchPair* const pairs = matches.begin(begin + i);
     const uint8_t* const codes = matches.codes(begin + i);
     const int count = std::min<int>(int(matches.end(begin + i) - pairs), kMaxPairsPriced);

@@ -52,7 +52,7 @@ class OptimalParser {
   // The step of the cheapest path that ends at position at (relative to
   // begin), found again from the costs.
   LzStep ArrivalAt(const uint8_t* data, const MatchCache& matches, size_t begin, size_t at,
-                   const CostModel& costs) const;
+                   const CostModel& costs, float cheapestDistance) const;
 
   std::vector<float> m_cost;  // cheapest cost of reaching each position
 };
