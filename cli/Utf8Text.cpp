@@ -49,3 +49,27 @@ size_t Utf8PrefixLength(std::string_view text, size_t limit) {
   }
   return end;
 }
+
+std::string TerminalText(std::string_view text) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (size_t pos = 0; pos < text.size();) {
+    const Utf8Unit unit = Utf8UnitAt(text, pos);
+    const unsigned char lead = static_cast<unsigned char>(text[pos]);
+    const bool c0OrDel = lead < 0x20 || lead == 0x7F;
+    const bool c1 = unit.valid && lead == 0xC2 && static_cast<unsigned char>(text[pos + 1]) < 0xA0;
+    if (c0OrDel || c1) {
+      for (size_t i = 0; i < unit.length; ++i) {
+        static constexpr char kHex[] = "0123456789abcdef";
+        const unsigned char byte = static_cast<unsigned char>(text[pos + i]);
+        shown += "\\x";
+        shown += kHex[byte >> 4];
+        shown += kHex[byte & 0xF];
+      }
+    } else {
+      shown.append(text, pos, unit.length);
+    }
+    pos += unit.length;
+  }
+  return shown;
+}
