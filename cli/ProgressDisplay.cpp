@@ -105,7 +105,7 @@ std::string ProgressDisplay::StatusText(size_t width) {
     if (s->progress.lastSize > 0) segment += ", " + SizeText(s->progress.lastSize);
     status += (status.empty() ? "" : " | ") + segment;
   }
-  if (width > 0 && status.size() > width - 1) status.resize(Utf8PrefixLength(status, width - 1));
+  if (width > 0 && status.size() > width - 1) status.resize(TerminalPrefixLength(status, width - 1));
   return status;
 }
 

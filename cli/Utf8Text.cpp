@@ -50,6 +50,15 @@ size_t Utf8PrefixLength(std::string_view text, size_t limit) {
   return end;
 }
 
+size_t TerminalPrefixLength(std::string_view shown, size_t limit) {
+  const size_t end = Utf8PrefixLength(shown, limit);
+  // An escape is four bytes: one starting in the last three is cut.
+  for (size_t i = end < 3 ? 0 : end - 3; i < end; ++i) {
+    if (shown.compare(i, 2, "\\x") == 0) return i;
+  }
+  return end;
+}
+
 std::string TerminalText(std::string_view text) {
   std::string shown;
   shown.reserve(text.size());

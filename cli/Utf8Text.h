@@ -33,3 +33,7 @@ size_t Utf8PrefixLength(std::string_view text, size_t limit);
 // printable UTF-8 as it is, and ill-formed bytes as they came, which a UTF-8
 // terminal shows as its replacement mark.
 std::string TerminalText(std::string_view text);
+
+// As Utf8PrefixLength, for text in its terminal form: nor does the prefix
+// end inside a "\xHH", where "\x1" would read as another byte.
+size_t TerminalPrefixLength(std::string_view shown, size_t limit);

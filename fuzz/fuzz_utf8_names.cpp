@@ -5,7 +5,7 @@
 // of such a name carries no raw control byte and no ill-formed UTF-8; its
 // terminal form carries no control character (C0, DEL, C1) and changes
 // nothing else; and a status line shortened to any width is a prefix within
-// the width that ends between units.
+// the width that ends between units and never inside an escape.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -93,6 +93,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t width = 1; width <= full.size() + 1; width += 1 + width / 8) {
     const std::string cut = display.StatusText(width);
     Check(cut.size() <= width - 1 && full.compare(0, cut.size(), cut) == 0 && EndsBetweenUnits(full, cut.size()));
+    if (name.find('\\') == std::string::npos) {
+      Check(cut.find('\\', cut.size() < 3 ? 0 : cut.size() - 3) == std::string::npos);
+    }
   }
   return 0;
 }

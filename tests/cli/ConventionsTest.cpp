@@ -156,7 +156,8 @@ TEST(CliConventions, StatusLineFitsANarrowTerminal) {
 // Shortened to any width, the status line ends between characters (never in
 // the middle of a UTF-8 sequence) and gives up no more than one character's
 // bytes; bytes that are no UTF-8 are single characters there.  A control
-// character in the name is shown escaped, and the width counts the escapes.
+// character in the name is shown escaped, the width counts the escapes, and
+// no escape is cut.
 TEST(CliConventions, StatusLineNeverCutsACharacterInHalf) {
   const struct {
     const char* name;
@@ -167,7 +168,7 @@ TEST(CliConventions, StatusLineNeverCutsACharacterInHalf) {
       {"\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC.png", "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC.png", 3},
       {"\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E-clef.png", "\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E-clef.png", 4},
       {"caf\xE9\xFF\x80.png", "caf\xE9\xFF\x80.png", 1},
-      {"dir/\x1B[2J\x1B]0;t\x07\r\xC2\x9B""1m\x7F.png", R"(\x1b[2J\x1b]0;t\x07\x0d\xc2\x9b1m\x7f.png)", 1},
+      {"dir/\x1B[2J\x1B]0;t\x07\r\xC2\x9B""1m\x7F.png", R"(\x1b[2J\x1b]0;t\x07\x0d\xc2\x9b1m\x7f.png)", 4},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.shown);
@@ -181,6 +182,8 @@ TEST(CliConventions, StatusLineNeverCutsACharacterInHalf) {
       ASSERT_LE(cut.size(), width - 1);
       ASSERT_GE(cut.size() + c.longestSequence, width);
       ASSERT_EQ(full.compare(0, cut.size(), cut), 0);
+      const size_t escape = full.find('\\', cut.size() < 3 ? 0 : cut.size() - 3);
+      EXPECT_FALSE(escape < cut.size()) << "an escape cut: " << cut;
       if (cut.size() < full.size() && c.longestSequence > 1) {
         EXPECT_NE(static_cast<unsigned char>(full[cut.size()]) & 0xC0, 0x80) << "cut at " << cut.size();
       }
