@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli/CliOptions.h"
+#include "cli/Utf8Text.h"
 
 namespace {
 
@@ -26,7 +27,8 @@ int RunCommand(int argc, char** argv, StopFlags& stop, const BatchHooks& hooks) 
   CliOptions options;
   std::string error;
   if (!ParseCliOptions(argc, argv, options, error)) {
-    std::fprintf(stderr, "velkor: %s\nTry 'velkor --help'.\n", error.c_str());
+    // The message may quote an argument, and arguments are often file names.
+    std::fprintf(stderr, "velkor: %s\nTry 'velkor --help'.\n", TerminalText(error).c_str());
     return 2;
   }
   if (options.help || options.version) {

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "cli/FileReport.h"
+#include "cli/Utf8Text.h"
 #include "engine/deflate/DeflateBytes.h"
 
 namespace {
@@ -34,7 +35,9 @@ void FlushEchoLine(RunMonitor& run) {
   if (first != std::string::npos) {
     const auto last = run.echoLine.find_last_not_of(' ');
     const std::string text = InCliTerms(run.echoLine.substr(first, last - first + 1));
-    const std::string line = "  [" + run.settings->label + "] " + text;
+    // The label holds the file's name and the engine's messages may quote
+    // the file's bytes (a chunk type), so the line is shown terminal-safe.
+    const std::string line = TerminalText("  [" + run.settings->label + "] " + text);
     if (run.progress && run.progress->printLine) {
       run.progress->printLine(line);
     } else {

@@ -57,9 +57,9 @@ std::string Percent(uint64_t before, uint64_t after) {
   return text;
 }
 
-std::string Join(const std::vector<std::string>& items) {
+std::string JoinForTerminal(const std::vector<std::string>& items) {
   std::string out;
-  for (const std::string& item : items) out += (out.empty() ? "" : ", ") + item;
+  for (const std::string& item : items) out += (out.empty() ? "" : ", ") + TerminalText(item);
   return out;
 }
 
@@ -103,20 +103,22 @@ std::string InCliTerms(std::string message) {
   return out;
 }
 
+// Names, reasons and notes come from outside (the file system, the file's
+// own bytes), so each is shown terminal-safe; the line breaks of -v are ours.
 std::string PlainReport(const FileOutcome& o, bool verbose) {
-  std::string line = o.name + ": ";
+  std::string line = TerminalText(o.name) + ": ";
   switch (o.status) {
-    case FileOutcome::Status::Failed: return "velkor: " + line + o.reason;
-    case FileOutcome::Status::Skipped: return line + o.reason;
+    case FileOutcome::Status::Failed: return "velkor: " + line + TerminalText(o.reason);
+    case FileOutcome::Status::Skipped: return line + TerminalText(o.reason);
     case FileOutcome::Status::Kept:
       line += std::to_string(o.before) + " bytes kept (the result, " + std::to_string(o.result) + " bytes, is not smaller)";
-      if (!o.output.empty()) line += " -> " + o.output;
+      if (!o.output.empty()) line += " -> " + TerminalText(o.output);
       break;
     case FileOutcome::Status::Pretend:
     case FileOutcome::Status::Written:
       line += std::to_string(o.before) + " -> " + std::to_string(o.after) + " bytes (" + Percent(o.before, o.after) + ")";
       if (o.conversion && o.after > o.before) line += o.lossySource ? ", larger than the JPEG" : ", larger than the input";
-      if (!o.output.empty()) line += " -> " + o.output;
+      if (!o.output.empty()) line += " -> " + TerminalText(o.output);
       if (o.status == FileOutcome::Status::Pretend) line += " (pretend: nothing written)";
       break;
   }
@@ -128,8 +130,8 @@ std::string PlainReport(const FileOutcome& o, bool verbose) {
       line += "\n  won: " + o.trial + ", " + std::to_string(o.passes) + " pass" + (o.passes == 1 ? "" : "es") +
               " (best of " + std::to_string(o.trials) + " trial" + (o.trials == 1 ? "" : "s") + ")";
     }
-    if (!o.dropped.empty()) line += "\n  dropped chunks: " + Join(o.dropped);
-    for (const std::string& note : o.notes) line += "\n  " + note;
+    if (!o.dropped.empty()) line += "\n  dropped chunks: " + JoinForTerminal(o.dropped);
+    for (const std::string& note : o.notes) line += "\n  " + TerminalText(note);
   }
   return line;
 }

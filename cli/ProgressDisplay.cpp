@@ -54,7 +54,9 @@ RunProgress* ProgressDisplay::Begin(int slot, const std::string& name, int index
   std::lock_guard<std::mutex> lock(m_mutex);
   Slot& s = SlotAt(slot);
   s.active = true;
-  s.name = BaseName(name);
+  // Kept in its shown form, so that the width arithmetic below counts the
+  // escapes a control byte in the name turns into.
+  s.name = TerminalText(BaseName(name));
   s.index = index;
   s.progress.pass = 0;
   s.progress.percent = 0;
@@ -103,7 +105,7 @@ std::string ProgressDisplay::StatusText(size_t width) {
     if (s->progress.lastSize > 0) segment += ", " + SizeText(s->progress.lastSize);
     status += (status.empty() ? "" : " | ") + segment;
   }
-  if (width > 0 && status.size() > width - 1) status.resize(Utf8PrefixLength(status, width - 1));
+  if (width > 0 && status.size() > width - 1) status.resize(TerminalPrefixLength(status, width - 1));
   return status;
 }
 

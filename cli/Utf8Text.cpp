@@ -49,3 +49,36 @@ size_t Utf8PrefixLength(std::string_view text, size_t limit) {
   }
   return end;
 }
+
+size_t TerminalPrefixLength(std::string_view shown, size_t limit) {
+  const size_t end = Utf8PrefixLength(shown, limit);
+  // An escape is four bytes: one starting in the last three is cut.
+  for (size_t i = end < 3 ? 0 : end - 3; i < end; ++i) {
+    if (shown.compare(i, 2, "\\x") == 0) return i;
+  }
+  return end;
+}
+
+std::string TerminalText(std::string_view text) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (size_t pos = 0; pos < text.size();) {
+    const Utf8Unit unit = Utf8UnitAt(text, pos);
+    const unsigned char lead = static_cast<unsigned char>(text[pos]);
+    const bool c0OrDel = lead < 0x20 || lead == 0x7F;
+    const bool c1 = unit.valid && lead == 0xC2 && static_cast<unsigned char>(text[pos + 1]) < 0xA0;
+    if (c0OrDel || c1) {
+      for (size_t i = 0; i < unit.length; ++i) {
+        static constexpr char kHex[] = "0123456789abcdef";
+        const unsigned char byte = static_cast<unsigned char>(text[pos + i]);
+        shown += "\\x";
+        shown += kHex[byte >> 4];
+        shown += kHex[byte & 0xF];
+      }
+    } else {
+      shown.append(text, pos, unit.length);
+    }
+    pos += unit.length;
+  }
+  return shown;
+}

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 struct Utf8Unit {
@@ -22,3 +23,17 @@ Utf8Unit Utf8UnitAt(std::string_view text, size_t pos);
 // The longest start of text no more than limit bytes long that ends
 // between units, so that a shortened name never ends in half a character.
 size_t Utf8PrefixLength(std::string_view text, size_t limit);
+
+// Outside text (a file name, a chunk type, a message quoting file bytes) as
+// it may be shown on a terminal: every byte of a control character -- C0,
+// DEL, and the C1 controls U+0080..U+009F in their UTF-8 form -- becomes
+// "\xHH", so a name cannot move the cursor, clear or retitle the window, or
+// hide a line.  The form is the one C, Python and bash's $'...' read, so
+// the shown name says which bytes were there.  Everything else is kept:
+// printable UTF-8 as it is, and ill-formed bytes as they came, which a UTF-8
+// terminal shows as its replacement mark.
+std::string TerminalText(std::string_view text);
+
+// As Utf8PrefixLength, for text in its terminal form: nor does the prefix
+// end inside a "\xHH", where "\x1" would read as another byte.
+size_t TerminalPrefixLength(std::string_view shown, size_t limit);

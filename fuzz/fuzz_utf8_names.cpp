@@ -2,9 +2,10 @@
 // exactly, every unit called well formed must decode (by the plain rules,
 // worked out here afresh) to a scalar value in its shortest form, and an
 // ill-formed one must be no longer than a sequence can be.  The JSON report
-// of such a name carries no raw control byte and no ill-formed UTF-8, and a
-// status line shortened to any width is a prefix within the width that
-// ends between units.
+// of such a name carries no raw control byte and no ill-formed UTF-8; its
+// terminal form carries no control character (C0, DEL, C1) and changes
+// nothing else; and a status line shortened to any width is a prefix within
+// the width that ends between units and never inside an escape.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -64,6 +65,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pos += unit.length;
   }
 
+  // Put back, the escapes give the name again; what is no escape is the
+  // name's own text.  A name's own backslashes are kept, so undoing is
+  // checked where the name has none.
+  const std::string shown = TerminalText(name);
+  std::string undone;
+  for (size_t pos = 0; pos < shown.size();) {
+    const Utf8Unit unit = Utf8UnitAt(shown, pos);
+    const unsigned char lead = static_cast<unsigned char>(shown[pos]);
+    Check(lead >= 0x20 && lead != 0x7F);
+    Check(!(unit.valid && lead == 0xC2 && static_cast<unsigned char>(shown[pos + 1]) < 0xA0));
+    if (lead == '\\' && name.find('\\') == std::string::npos) {
+      Check(pos + 4 <= shown.size() && shown[pos + 1] == 'x');
+      undone += static_cast<char>(std::stoi(shown.substr(pos + 2, 2), nullptr, 16));
+      pos += 4;
+    } else {
+      undone.append(shown, pos, unit.length);
+      pos += unit.length;
+    }
+  }
+  if (name.find('\\') == std::string::npos) Check(undone == name);
+
   ProgressDisplay display(true, false);
   display.SetTotal(1);
   display.Begin(0, name, 1);
@@ -71,6 +93,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t width = 1; width <= full.size() + 1; width += 1 + width / 8) {
     const std::string cut = display.StatusText(width);
     Check(cut.size() <= width - 1 && full.compare(0, cut.size(), cut) == 0 && EndsBetweenUnits(full, cut.size()));
+    if (name.find('\\') == std::string::npos) {
+      Check(cut.find('\\', cut.size() < 3 ? 0 : cut.size() - 3) == std::string::npos);
+    }
   }
   return 0;
 }

@@ -46,7 +46,7 @@ struct DynamicCode {
 // With searchHeader, the header's run-length coding is searched and the
 // counts are also reshaped so that the lengths run-length code well; with
 // flattenStretches too, also flattened over whole stretches of the alphabet
-// (more header searches: meant for the codes a block is written with).
+// (a few more header searches).
 void BuildDynamicCode(const SymbolCounts& counts, bool searchHeader, DynamicCode& code,
                       bool flattenStretches = false);
 

@@ -32,7 +32,6 @@ constexpr OptimalSettings kLevels[] = {
 constexpr size_t kSmallInput = 65536;
 constexpr size_t kRestartBudget = 131072;
 constexpr size_t kMaxExtraRestarts = 8;
-constexpr int64_t kFlattenMargin = 24;
 
 // Deterministic generator for the restarts (xorshift32).
 class Random {
@@ -55,8 +54,6 @@ class Random {
 // the parse of a small block; each distinct set of counts is searched once.
 class SearchedCodes {
  public:
-  explicit SearchedCodes(bool flattenStretches) : m_flatten(flattenStretches) {}
-
   const DynamicCode& Of(const SymbolCounts& counts) {
     const uint64_t key = Hash(counts);
     auto range = m_index.equal_range(key);
@@ -67,7 +64,7 @@ class SearchedCodes {
       m_index.clear();
     }
     m_entries.push_back({counts, {}});
-    BuildDynamicCode(counts, true, m_entries.back().code, m_flatten);
+    BuildDynamicCode(counts, true, m_entries.back().code, true);
     m_index.emplace(key, m_entries.size() - 1);
     return m_entries.back().code;
   }
@@ -88,7 +85,6 @@ class SearchedCodes {
     for (int32_t c : counts.distance) h = (h ^ uint32_t(c)) * 0x100000001B3u;
     return h;
   }
-  bool m_flatten;
   std::vector<Entry> m_entries;
   std::unordered_multimap<uint64_t, size_t> m_index;
 };
@@ -118,7 +114,7 @@ class Compressor {
   }
 
   size_t MemoryBytes() const {
-    return m_matches.MemoryBytes() + m_parser.MemoryBytes() + m_searched.MemoryBytes() + m_written.MemoryBytes();
+    return m_matches.MemoryBytes() + m_parser.MemoryBytes() + m_searched.MemoryBytes();
   }
 
   // A parse of [begin, end) under costs, counted and priced.
@@ -196,7 +192,7 @@ class Compressor {
     }
 
     if (m_settings.searchHeader) {
-      best.code = m_written.Of(best.counts);
+      best.code = m_searched.Of(best.counts);
       best.bits = DynamicBlockBits(best.counts, best.code);
       Polish(begin, end, best);
     }
@@ -231,7 +227,7 @@ class Compressor {
     Candidate trial;
     for (int i = 0; i < 4; ++i) {
       ParseInto(begin, end, CostsOfLengths(best.code.literal, best.code.distance), trial);
-      if (m_settings.searchHeader) trial.code = m_written.Of(trial.counts);
+      if (m_settings.searchHeader) trial.code = m_searched.Of(trial.counts);
       trial.bits = DynamicBlockBits(trial.counts, trial.code);
       if (trial.bits >= best.bits) break;
       std::swap(best, trial);
@@ -261,12 +257,6 @@ class Compressor {
         }
       else costs.distance[symbol - kLitLenCodes] = kForbidden;
       ParseInto(begin, end, costs, trial);
-      // The flattened codes rarely save more than a few bytes over the
-      // iteration's code; a parse further behind is not worth their search.
-      if (m_settings.searchHeader && trial.bits < best.bits + kFlattenMargin) {
-        trial.code = m_written.Of(trial.counts);
-        trial.bits = DynamicBlockBits(trial.counts, trial.code);
-      }
       if (trial.bits < best.bits) std::swap(best, trial);
     }
   }
@@ -409,10 +399,7 @@ class Compressor {
   OptimalSettings m_settings;
   MatchCache m_matches;
   OptimalParser m_parser;
-  // Codes of the parses an iteration compares, and the dearer codes of the
-  // parses a block may be written with.
-  SearchedCodes m_searched{false};
-  SearchedCodes m_written{true};
+  SearchedCodes m_searched;
 };
 
 }  // namespace

@@ -155,29 +155,35 @@ TEST(CliConventions, StatusLineFitsANarrowTerminal) {
 
 // Shortened to any width, the status line ends between characters (never in
 // the middle of a UTF-8 sequence) and gives up no more than one character's
-// bytes; bytes that are no UTF-8 are single characters there.
+// bytes; bytes that are no UTF-8 are single characters there.  A control
+// character in the name is shown escaped, the width counts the escapes, and
+// no escape is cut.
 TEST(CliConventions, StatusLineNeverCutsACharacterInHalf) {
   const struct {
     const char* name;
+    const char* shown;
     size_t longestSequence;
   } cases[] = {
-      {"dir/gr\xC3\xBC\xC3\x9F""e.png", 2},
-      {"\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC.png", 3},
-      {"\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E-clef.png", 4},
-      {"caf\xE9\xFF\x80.png", 1},
+      {"dir/gr\xC3\xBC\xC3\x9F""e.png", "gr\xC3\xBC\xC3\x9F""e.png", 2},
+      {"\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC.png", "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC.png", 3},
+      {"\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E-clef.png", "\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E-clef.png", 4},
+      {"caf\xE9\xFF\x80.png", "caf\xE9\xFF\x80.png", 1},
+      {"dir/\x1B[2J\x1B]0;t\x07\r\xC2\x9B""1m\x7F.png", R"(\x1b[2J\x1b]0;t\x07\x0d\xc2\x9b1m\x7f.png)", 4},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.shown);
     ProgressDisplay display(false, false);
     display.SetTotal(1);
     display.Begin(0, c.name, 1);
     const std::string full = display.StatusText(0);
-    ASSERT_NE(full.find(fs::path(c.name).filename().string()), std::string::npos) << full;
+    ASSERT_EQ(full.rfind(std::string("1/1 ") + c.shown + ": ", 0), 0u) << full;
     for (size_t width = 2; width <= full.size() + 1; ++width) {
       const std::string cut = display.StatusText(width);
       ASSERT_LE(cut.size(), width - 1);
       ASSERT_GE(cut.size() + c.longestSequence, width);
       ASSERT_EQ(full.compare(0, cut.size(), cut), 0);
+      const size_t escape = full.find('\\', cut.size() < 3 ? 0 : cut.size() - 3);
+      EXPECT_FALSE(escape < cut.size()) << "an escape cut: " << cut;
       if (cut.size() < full.size() && c.longestSequence > 1) {
         EXPECT_NE(static_cast<unsigned char>(full[cut.size()]) & 0xC0, 0x80) << "cut at " << cut.size();
       }

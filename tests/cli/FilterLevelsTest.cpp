@@ -60,8 +60,8 @@ TEST(FilterLevels, EveryLevelDecodesKeepsTheChunksAndNeverLosesToTheSingleRun) {
     for (const char* level : {"1", "2", "3", "max"}) {
       SCOPED_TRACE(level);
       const fs::path out = dir.path() / (std::string(level) + ".png");
-      ASSERT_NE(VelkorOutput(std::string("-q -y --force -o ") + level + " --out '" + out.string() + "' '" + source.string() + "'",
-                             dir.path()), "failed");
+      const std::string args = std::string("-q -y --force -o ") + level + " --out '" + out.string() + "' '" + source.string() + "'";
+      ASSERT_NE(VelkorOutput(args, dir.path()), "failed");
       oracle::Image decoded;
       ASSERT_TRUE(oracle::DecodePng(oracle::ReadFile(out), decoded));
       EXPECT_EQ(original, decoded);

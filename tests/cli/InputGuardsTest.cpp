@@ -1,7 +1,8 @@
 // Inputs that must not cost the user a file, a crash or a misleading
 // answer: image data whose Adler-32 is wrong under right CRCs, headers that
 // claim more pixels than the file or the memory holds, another format under
-// a .png name, names that cannot be used in a machine-read report, and the
+// a .png name, names that cannot be used in a machine-read report or shown
+// raw on a terminal, and the
 // owner of a file rewritten for someone else.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -235,6 +236,52 @@ TEST(CliGuards, JsonReportsNamesThatCannotBeUsed) {
                 &checked),
             0);
   EXPECT_EQ(checked, "same\n");
+}
+
+// The plain report, the -v lines and the error lines go to a terminal, where
+// a control character in a name would be obeyed: it could clear the screen,
+// retitle the window, or return the cursor to paint "ok" over a failure.
+// Whatever the name, no control character (Unicode's own class Cc, asked of
+// Python) reaches either stream raw; each shows as \xHH per byte.
+TEST(CliGuards, PlainOutputShowsControlCharactersInNamesEscaped) {
+  oracle::TempDir dir;
+  const std::string source = CopySuiteFile("basn0g01.png", dir.path()).string();
+  std::string checked;
+  ASSERT_EQ(oracle::RunPython(
+                "import os, shutil, subprocess, unicodedata\n"
+                "os.chdir(r'" + dir.path().string() + "')\n"
+                "names = ['esc\\x1b[2J\\x1b]0;title\\x07.png', 'bel\\x07.png', 'cr\\rok.png', 'lf\\nx.png',\n"
+                "         'del\\x7f.png', 'c1\\x85\\x9b31m\\x80.png', 'tab\\there.png', 'gr\\u00fc\\u00dfe-\\u20ac.png']\n"
+                "for n in names: shutil.copy(r'" + source + "', n)\n"
+                "broken = 'bad\\x1b[2K\\rok.png'\n"
+                "open(broken, 'wb').write(b'\\x89PNG\\r\\n\\x1a\\nthis is no image')\n"
+                "missing = 'gone\\x1b[8m.png'\n"
+                "def shown(name):\n"
+                "    return ''.join(''.join('\\\\x%02x' % b for b in c.encode())\n"
+                "                   if unicodedata.category(c) == 'Cc' else c for c in name)\n"
+                "def run(args):\n"
+                "    r = subprocess.run([r'" VELKOR_CLI "'] + args, stdout=subprocess.PIPE, stderr=subprocess.PIPE)\n"
+                "    return r.stdout.decode(), r.stderr.decode()\n"
+                "problems = []\n"
+                "def expect(what, ok):\n"
+                "    if not ok: problems.append(what)\n"
+                "out, err = run(['-P', '-v', '-o', '0'] + names + [broken, missing])\n"
+                "opt_out, opt_err = run(['--' + names[0]])\n"
+                "for stream in (out, err, opt_err):\n"
+                "    raw = [c for c in stream if unicodedata.category(c) == 'Cc' and c != '\\n']\n"
+                "    expect('raw control characters %r' % raw, not raw)\n"
+                "reports = [line for line in out.splitlines() if not line.startswith(' ')]\n"
+                "expect('one line per file, one summary: %r' % reports, len(reports) == len(names) + 1)\n"
+                "for n in names:\n"
+                "    expect('report of ' + shown(n), shown(n) + ': ' in out)\n"
+                "    expect('-v line of ' + shown(n), '[' + shown(n) + ' ' in err)\n"
+                "expect('failure of ' + shown(broken), 'velkor: ' + shown(broken) + ': no IEND' in err)\n"
+                "expect('failure of ' + shown(missing), 'velkor: ' + shown(missing) + ': No such file' in err)\n"
+                "expect('option error', shown(names[0]) in opt_err)\n"
+                "print('; '.join(problems) or 'clean')\n",
+                &checked),
+            0);
+  EXPECT_EQ(checked, "clean\n");
 }
 
 // Rewritten in place by root (a build step, a cron job), a user's file stays

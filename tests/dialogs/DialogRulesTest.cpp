@@ -1,5 +1,5 @@
-// The dialogs' rule tables in full; the dialog suites drive the names,
-// presets and pass texts through the controls.
+// The dialogs' rules in full; the threshold presets and their text the
+// Advanced dialog's tests drive through the controls.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,6 +7,20 @@
 
 #include "common/VELKORPSUI/KeepChunksRules.h"
 #include "common/VELKORPSUI/OptionsRules.h"
+
+TEST(OptionsRules, StrategyNamesByPosition) {
+  const std::vector<std::string> names = {"Xtreme!", "Intense", "Longest match", "Huffman only", "No compression"};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(StrategyName(i), names[i]);
+  EXPECT_EQ(StrategyName(-1), nullptr);
+  EXPECT_EQ(StrategyName(5), nullptr);
+}
+
+// A pasted "-4" is no pass limit.
+TEST(OptionsRules, PassTextAndLimit) {
+  EXPECT_EQ(PassText(true, 25) + "|" + PassText(true, 0) + "|" + PassText(false, 5), "25||");
+  EXPECT_EQ(std::vector<int>({PassLimitOnOk(true, 25), PassLimitOnOk(true, -4), PassLimitOnOk(false, 25)}),
+            std::vector<int>({25, 0, 0}));
+}
 
 TEST(OptionsRules, PassEditMovesTheSlider) {
   struct Case { IntegerStatus status; int value; int position; };

@@ -149,10 +149,12 @@ TEST(Help, LoaderTriesTheRegisteredServerThenByNameAndCachesTheOutcome) {
     int owner = 0;
     help.Open(&owner, "X:\\Plug-ins\\", "Advanced.htm");
     help.Open(&owner, "", "Simple.htm");
+    help.Open(&owner, "", "");  // no topic: the file alone
     EXPECT_EQ(desktop.attempts, c.attempts) << c.name << ": one attempt, remembered";
     const std::vector<platform::HelpRequest> expected =
         c.opens ? std::vector<platform::HelpRequest>{{&owner, "X:\\Plug-ins\\VELKORPS.chm::/Advanced.htm", 0},
-                                                     {&owner, "VELKORPS.chm::/Simple.htm", 0}}
+                                                     {&owner, "VELKORPS.chm::/Simple.htm", 0},
+                                                     {&owner, "VELKORPS.chm", 0}}
                 : std::vector<platform::HelpRequest>{};
     EXPECT_EQ(platform::RecordedDesktop::HelpRequests(), expected) << c.name;
   }

@@ -63,7 +63,9 @@ TEST(DialogScriptRun, DrivesControlsAndChecksThem) {
   Harness h;
   const std::filesystem::path shots = std::filesystem::temp_directory_path() / "velkor-ui-shots";
   const ParsedScript parsed = ParseDialogScript(
-      "wait Test\ncheck 30\ncheck 30\nexpect-state 30 checked\nexpect-state 31 disabled\ntype 40 4x2\n"
+      "wait Test\nexpect-state 10 checked\nexpect-state 12 checked\n"
+      "check 30\ncheck 30\nexpect-state 30 checked\npress 30\nexpect-state 30 unchecked\ncheck 30\n"
+      "expect-state 31 disabled\ntype 40 4x2\n"
       "expect 40 42\nslide 50 500\nexpect-pos 50 100\nslide 50 -4\nexpect-pos 50 0\nexpect-state 11 unchecked\npress 11\n"
       "expect-state 11 checked\nexpect-state 10 unchecked\npress 12\nexpect-state 11 unchecked\n"
       "check 60:0\nshot controls\npress 20\n"
@@ -77,7 +79,15 @@ TEST(DialogScriptRun, DrivesControlsAndChecksThem) {
   class RowAndBoxDialog : public RecordingDialog {
    public:
     using RecordingDialog::RecordingDialog;
-    void Init() override { m_toolkit->ListAddRow(m_hWnd, 60, nullptr); }
+    void Init() override {
+      m_toolkit->ListAddRow(m_hWnd, 60, nullptr);
+      // CheckRadio touches only its range, as Win32's CheckRadioButton does.
+      m_toolkit->CheckRadio(m_hWnd, 10, 12, 12);
+      m_toolkit->CheckRadio(m_hWnd, 10, 11, 10);
+      // Text the program sets is not filtered; a read is cut to its buffer, as Win32's is.
+      m_toolkit->SetText(m_hWnd, 40, "x7");
+      EXPECT_EQ(m_toolkit->GetText(m_hWnd, 40, 2), "x");
+    }
     void Command(unsigned, int id) override {
       if (id == 20) platform::ShowMessageBox("Error in Chunk String.\nFormat is cHNK,cHNK.", "Error in Chunk String");
     }
