@@ -4,17 +4,20 @@
 #include "cli/PngSplice.h"
 
 namespace {
+// Above the compressor's own levels: 6 searches longest, 7 also lists the
+// longest match of every distance code.
 constexpr int kLongestSearchLevel = deflate::kOptimalLevelMax + 1;
+constexpr int kEveryDistanceCodeLevel = kLongestSearchLevel + 1;
 }  // namespace
 
 deflate::OptimalSettings OptimalSettingsOf(int level) {
   deflate::OptimalSettings settings = deflate::OptimalLevelSettings(level);
-  if (level > deflate::kOptimalLevelMax) {
+  if (level >= kLongestSearchLevel) {
     settings.restarts = 10;
     settings.iterations = 60;
     settings.patience = 8;
   }
-  if (level > kLongestSearchLevel) settings.matchFinder.everyDistanceCode = true;
+  if (level >= kEveryDistanceCodeLevel) settings.matchFinder.everyDistanceCode = true;
   return settings;
 }
 
