@@ -16,7 +16,8 @@
 //      codes (a seeded generator, so outputs are reproducible), keeping the
 //      smallest; the winner is parsed again under the code it is written
 //      with; in a small input, each rarely used symbol is then tried out of
-//      the block's alphabet;
+//      the block's alphabet (the parse without it parsed once more under
+//      its own code, the symbol still left out);
 //   4. the boundaries are re-estimated on the parse they produced (moved,
 //      merged, split) and the changed blocks parsed again, while the total
 //      shrinks; in a small input, neighbouring blocks are then planned as
@@ -51,6 +52,11 @@ struct OptimalSettings {
   bool bothPrices = false;     // also iterate under the other prices
   int dropRareSymbols = 0;     // try parses without each symbol used at most this often
   int moreRestarts = 0;        // restarts past `restarts` while the last two found a gain
+  // Inputs smaller than this list the farther distance codes too, whatever
+  // matchFinder says: where the header weighs most, a match at a distance
+  // code the block already uses can beat the nearest one, whose code
+  // would need a length of its own.
+  size_t everyDistanceCodeBelow = 0;
 };
 
 constexpr int kOptimalLevelMin = 1;
