@@ -391,15 +391,23 @@ class Compressor {
     return bytes;
   }
 
-  // Counts shaken at random: each symbol's count scaled by a factor in
-  // [0.5, 1.5), and an unused symbol now and then given a count of 1, so
-  // that the next code explores lengths the converged one ruled out.
-  static SymbolCounts Disturb(const SymbolCounts& counts, Random& random) {
+  // Counts shaken at random, so that the next code explores lengths the
+  // converged one ruled out: each symbol's count scaled by a factor in
+  // [0.5, 1.5), and an unused symbol now and then given the count of one
+  // use.  In a small input most counts are a handful of uses, which such a
+  // factor rounds back to themselves, and the restarts keep finding the
+  // code they started from; there the counts are taken sixteen times first
+  // (the code they build is the same) and the factor spans [1/16, 3).
+  SymbolCounts Disturb(const SymbolCounts& counts, Random& random) const {
+    const bool small = m_size < kRestartBudget;
+    const int32_t scale = small ? 16 : 1;
+    const uint32_t low = small ? 64 : 512;
+    const uint32_t span = small ? 3000 : 1024;
     SymbolCounts out = counts;
-    auto shake = [&random](int32_t& c) {
+    auto shake = [&](int32_t& c) {
       const uint32_t r = random.Next();
-      if (c > 0) c = std::max<int32_t>(1, int32_t(int64_t(c) * (512 + (r & 1023)) / 1024));
-      else if ((r & 15) == 0) c = 1;
+      if (c > 0) c = std::max<int32_t>(1, int32_t(int64_t(c) * scale * (low + r % span) / 1024));
+      else if ((r & 15) == 0) c = scale;
     };
     for (int32_t& c : out.literal) shake(c);
     for (int32_t& c : out.distance) shake(c);
