@@ -27,7 +27,7 @@ constexpr OptimalSettings kLevels[] = {
     {{64, 258, false}, 3, 1, 0, 0, 1024, true, true, true, false, 0, 0},
     {{128, 258, false}, 5, 1, 1, 0, 1024, true, true, true, false, 0, 0},
     {{256, 258, false}, 8, 2, 1, 1, 1024, true, true, true, false, 0, 0},
-    {{512, 258, false}, 15, 3, 6, 1, 1024, true, true, true, true, 4, 12, 131072},
+    {{512, 258, false}, 15, 3, 6, 1, 1024, true, true, true, true, 2, 12, 131072},
 };
 
 // Inputs below this size get the searched header for every parse.
@@ -237,41 +237,31 @@ class Compressor {
     }
   }
 
-  // A symbol used a few times costs its code word each time and, in the
+  // A symbol used once or twice costs its code word each time and, in the
   // header, its own code length and a longer code for the others; the
   // iteration cannot see the header's share.  So each rare symbol is
   // forbidden in turn (priced out of reach) and the block parsed again
-  // under its code's prices, then once more under the code that parse
-  // built (the uses moved elsewhere change the other lengths too), the
-  // symbol still forbidden; the parse stays when the block shrinks.
+  // under its code's prices; the parse stays when the block shrinks.
   void DropRareSymbols(size_t begin, size_t end, Candidate& best, int maxCount) {
+    constexpr float kForbidden = 1e6f;
+    const CodeTables& tables = SharedCodeTables();
     std::vector<int> rare;
     for (int i = 0; i < kLitLenCodes + kDistanceCodes; ++i) {
       const int32_t c = i < kLitLenCodes ? best.counts.literal[i] : best.counts.distance[i - kLitLenCodes];
       if (i != kEndOfBlock && c > 0 && c <= maxCount) rare.push_back(i);
     }
     Candidate trial;
-    Candidate again;
     for (int symbol : rare) {
-      ParseInto(begin, end, Without(symbol, CostsOfLengths(best.code.literal, best.code.distance)), trial);
-      ParseInto(begin, end, Without(symbol, CostsOfLengths(trial.code.literal, trial.code.distance)), again);
-      if (again.bits < trial.bits) std::swap(trial, again);
+      CostModel costs = CostsOfLengths(best.code.literal, best.code.distance);
+      if (symbol < 256) costs.literal[symbol] = kForbidden;
+      else if (symbol < kLitLenCodes)
+        for (int len = kMinMatch; len <= kMaxMatch; ++len) {
+          if (257 + tables.LengthCode(len) == symbol) costs.length[len] = kForbidden;
+        }
+      else costs.distance[symbol - kLitLenCodes] = kForbidden;
+      ParseInto(begin, end, costs, trial);
       if (trial.bits < best.bits) std::swap(best, trial);
     }
-  }
-
-  // The prices with one literal/length or distance symbol priced out of
-  // reach.
-  static CostModel Without(int symbol, CostModel costs) {
-    constexpr float kForbidden = 1e6f;
-    const CodeTables& tables = SharedCodeTables();
-    if (symbol < 256) costs.literal[symbol] = kForbidden;
-    else if (symbol < kLitLenCodes)
-      for (int len = kMinMatch; len <= kMaxMatch; ++len) {
-        if (257 + tables.LengthCode(len) == symbol) costs.length[len] = kForbidden;
-      }
-    else costs.distance[symbol - kLitLenCodes] = kForbidden;
-    return costs;
   }
 
   // Restarts cost a block's parses again, which is little for a small

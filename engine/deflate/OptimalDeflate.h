@@ -16,8 +16,7 @@
 //      codes (a seeded generator, so outputs are reproducible), keeping the
 //      smallest; the winner is parsed again under the code it is written
 //      with; in a small input, each rarely used symbol is then tried out of
-//      the block's alphabet (the parse without it parsed once more under
-//      its own code, the symbol still left out);
+//      the block's alphabet;
 //   4. the boundaries are re-estimated on the parse they produced (moved,
 //      merged, split) and the changed blocks parsed again, while the total
 //      shrinks; in a small input, neighbouring blocks are then planned as
