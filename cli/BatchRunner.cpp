@@ -281,7 +281,7 @@ class Batch {
     const bool echo = m_options.verbose && !m_options.json;
     result = RunEngine(ctx, file.image.AsRunInput(settings.keeppal != 0), settings, m_stop, progress, echo);
     if (result.ok && settings.redeflateLevel > 0 && !Interrupted(m_stop)) {
-      result.redeflated = RedeflateImageData(result.png, settings.redeflateLevel);
+      result.redeflated = ImageDataRedeflate(result.png).AtLevel(settings.redeflateLevel);
     }
     return result;
   }
@@ -302,11 +302,12 @@ class Batch {
       // request the file is wanted now.
       const int optimal = OptimalLevelOf(m_options);
       RunResult& best = file.results[winner];
+      ImageDataRedeflate redeflate(png);
       if (optimal > 0 && !best.redeflated && !Interrupted(m_stop)) {
-        best.redeflated = RedeflateImageData(png, optimal);
+        best.redeflated = redeflate.AtLevel(optimal);
       }
       for (int level : WinnerOptimalLevelsOf(m_options, file.image.pixels.size() * 4)) {
-        if (!Interrupted(m_stop) && RedeflateImageData(png, level)) best.redeflated = true;
+        if (!Interrupted(m_stop) && redeflate.AtLevel(level)) best.redeflated = true;
       }
       return true;
     }

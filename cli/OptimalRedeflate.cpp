@@ -1,6 +1,5 @@
 #include "cli/OptimalRedeflate.h"
 
-#include "cli/PngImageData.h"
 #include "cli/PngSplice.h"
 
 namespace {
@@ -21,22 +20,26 @@ deflate::OptimalSettings OptimalSettingsOf(int level) {
   return settings;
 }
 
-bool RedeflateImageData(std::vector<uint8_t>& png, int level) {
-  const PngFileScan scan = ScanPngFile(png.data(), png.size());
-  std::vector<DataStream> streams;
-  if (!scan.hasIhdr || scan.animated || !FindDataStreams(scan, png.data(), streams) || streams.size() != 1) {
+bool ImageDataRedeflate::Read() {
+  m_source = m_png;
+  m_scan = ScanPngFile(m_source.data(), m_source.size());
+  if (!m_scan.hasIhdr || m_scan.animated || !FindDataStreams(m_scan, m_source.data(), m_streams) ||
+      m_streams.size() != 1) {
     return false;
   }
-  std::vector<uint8_t> rows;
-  if (!InflateDataStream(png.data(), scan, streams[0], rows)) return false;
+  if (!InflateDataStream(m_source.data(), m_scan, m_streams[0], m_rows)) return false;
+  for (size_t i : m_streams[0].chunkIndexes) m_streamSize += m_scan.chunks[i].length;
+  for (const ScannedChunk& chunk : m_scan.chunks) m_everything.kept.push_back(chunk.type);
+  return true;
+}
+
+bool ImageDataRedeflate::AtLevel(int level) {
+  if (m_state == State::Unread) m_state = Read() ? State::Readable : State::Unreadable;
+  if (m_state != State::Readable) return false;
   std::vector<std::vector<uint8_t>> zlib(1);
-  deflate::OptimalDeflate(rows.data(), rows.size(), OptimalSettingsOf(level), zlib[0]);
-  size_t current = 0;
-  for (size_t i : streams[0].chunkIndexes) current += scan.chunks[i].length;
-  if (zlib[0].size() >= current) return false;
-  // Every chunk of the engine's file stays; only the image data changes.
-  ChunkChoice everything;
-  for (const ScannedChunk& chunk : scan.chunks) everything.kept.push_back(chunk.type);
-  png = SplicePng(png.data(), scan, streams, zlib, everything);
+  deflate::OptimalDeflate(m_rows.data(), m_rows.size(), OptimalSettingsOf(level), zlib[0]);
+  if (zlib[0].size() >= m_streamSize) return false;
+  m_streamSize = zlib[0].size();
+  m_png = SplicePng(m_source.data(), m_scan, m_streams, zlib, m_everything);
   return true;
 }

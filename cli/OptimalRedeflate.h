@@ -10,9 +10,13 @@
 // are kept exactly.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "cli/ChunkChoice.h"
+#include "cli/PngFileScan.h"
+#include "cli/PngImageData.h"
 #include "engine/deflate/OptimalDeflate.h"
 
 // The compressor's settings of level 1..5; for 6 those of 5 with the
@@ -23,7 +27,35 @@
 // 6 in twice its time).
 deflate::OptimalSettings OptimalSettingsOf(int level);
 
-// Replaces the IDAT stream of png (a file the engine wrote) by the optimal
-// parser's stream at level (1..7) when that is smaller.  Answers whether it
-// did; a file it cannot read back is left alone.
-bool RedeflateImageData(std::vector<uint8_t>& png, int level);
+// The IDAT stream of a file the engine wrote, deflated again at one level
+// after another.  A small image at the top effort tries up to six levels on
+// the same file, so its chunks are found and its rows inflated only once,
+// at the first level asked for; each level then only deflates the rows.
+class ImageDataRedeflate {
+ public:
+  // png stays the caller's and must outlive this object; every smaller
+  // stream is spliced into it.
+  explicit ImageDataRedeflate(std::vector<uint8_t>& png) : m_png(png) {}
+
+  // Replaces png's IDAT stream by the optimal parser's stream at level
+  // (1..7) when that is smaller than the one png holds now.  Answers whether
+  // it did; a file it cannot read back is left alone.
+  bool AtLevel(int level);
+
+ private:
+  enum class State { Unread, Readable, Unreadable };
+
+  bool Read();
+
+  std::vector<uint8_t>& m_png;
+  State m_state = State::Unread;
+  // The file as first read: the scan's offsets point into it, and every
+  // smaller stream is spliced around its chunks.
+  std::vector<uint8_t> m_source;
+  PngFileScan m_scan;
+  std::vector<DataStream> m_streams;  // the IDAT stream alone
+  std::vector<uint8_t> m_rows;        // its filtered rows
+  size_t m_streamSize = 0;            // of the IDAT stream png holds now
+  // Every chunk of the engine's file stays; only the image data changes.
+  ChunkChoice m_everything;
+};

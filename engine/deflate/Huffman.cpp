@@ -109,7 +109,11 @@ void OrderEqualWeights(const int32_t* counts, int n, int32_t* lengths, int32_t b
     const int32_t w = (counts[i] + bias) >> shift;
     int end = i + 1;
     while (end < n && counts[end] > 0 && ((counts[end] + bias) >> shift) == w) ++end;
-    if (end - i > 1) std::sort(lengths + i, lengths + end);
+    // The runs are short (a few symbols of like count); an insertion sort
+    // orders them without std::sort's set-up, which the optimal parser's
+    // thousands of code builds per block would pay each time.
+    for (int k = i + 1; k < end; ++k)
+      for (int m = k; m > i && lengths[m - 1] > lengths[m]; --m) std::swap(lengths[m - 1], lengths[m]);
   }
 }
 

@@ -72,8 +72,19 @@ void SymbolCounts::Remove(const LzStep& step) {
 }
 
 SymbolCounts SymbolCounts::Of(const LzStep* steps, size_t count) {
+  // Every parse of the iteration is counted here; the tables are looked up
+  // once, not per step through the guarded function-local static.
+  const CodeTables& tables = SharedCodeTables();
   SymbolCounts counts;
-  for (size_t i = 0; i < count; ++i) counts.Add(steps[i]);
+  for (size_t i = 0; i < count; ++i) {
+    const LzStep& step = steps[i];
+    if (step.length == 1) {
+      ++counts.literal[step.value];
+    } else {
+      ++counts.literal[257 + tables.LengthCode(step.length)];
+      ++counts.distance[tables.DistanceCode(step.value)];
+    }
+  }
   counts.literal[kEndOfBlock] = 1;
   return counts;
 }

@@ -26,7 +26,6 @@ TEST(Cli, BadUsageExitsWithTwo) {
   oracle::TempDir dir;
   EXPECT_EQ(RunVelkor("", dir.path()).status, 2);
   EXPECT_EQ(RunVelkor("--no-such-option x.png", dir.path()).status, 2);
-  EXPECT_EQ(RunVelkor("-c 5 x.png", dir.path()).status, 2);
   EXPECT_EQ(RunVelkor("--out out.png a.png b.png", dir.path()).status, 2);
   EXPECT_EQ(RunVelkor("--json --stdout a.png", dir.path()).status, 2);
   EXPECT_EQ(RunVelkor("--out o.png --dir d a.png", dir.path()).status, 2);

@@ -1,0 +1,120 @@
+// The winner's last deflate at several levels on one file: each level's
+// stream replaces the file's only when it is smaller than the one the file
+// holds by then, zlib inflates every stream to the same rows, and every other
+// chunk stays byte for byte.  Files it cannot read back are left alone.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/OptimalRedeflate.h"
+#include "support/Oracles.h"
+
+namespace {
+
+size_t IdatBytes(const std::vector<oracle::Chunk>& chunks) {
+  size_t total = 0;
+  for (const auto& c : chunks) total += c.type == "IDAT" ? c.data.size() : 0;
+  return total;
+}
+
+std::vector<oracle::Chunk> AllButIdat(const std::vector<oracle::Chunk>& chunks) {
+  std::vector<oracle::Chunk> rest;
+  for (const auto& c : chunks) {
+    if (c.type != "IDAT") rest.push_back(c);
+  }
+  return rest;
+}
+
+bool SameChunks(const std::vector<oracle::Chunk>& a, const std::vector<oracle::Chunk>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i].type != b[i].type || a[i].data != b[i].data) return false;
+  }
+  return true;
+}
+
+std::vector<uint8_t> Text(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+// A suite image's rows deflated by zlib over IDAT chunks of 100 bytes, with
+// text before and after the image data.
+std::vector<uint8_t> SuiteImageWithText(const char* name) {
+  const std::vector<uint8_t> source = oracle::ReadFile(oracle::DataDir() / "pngsuite" / name);
+  std::vector<oracle::Chunk> chunks;
+  std::vector<uint8_t> rows;
+  EXPECT_TRUE(oracle::ListChunks(source, chunks) && oracle::InflateIdat(source, rows)) << name;
+  oracle::PngFile png;
+  png.Chunk("IHDR", chunks.at(0).data);
+  for (const auto& c : chunks) {
+    if (c.type == "PLTE" || c.type == "tRNS") png.Chunk(c.type, c.data);
+  }
+  png.Chunk("tEXt", Text(std::string("Title") + '\0' + "before"));
+  png.Image(rows, 100).Chunk("tEXt", Text(std::string("Comment") + '\0' + "after")).End();
+  return png.bytes;
+}
+
+}  // namespace
+
+TEST(ImageDataRedeflate, EachLevelKeepsOnlyASmallerStreamAndTheRows) {
+  // A level repeated must find nothing smaller than its own stream.
+  const int levels[] = {1, 3, 3, 2, 1};
+  for (const char* name : {"basn2c08.png", "basn3p08.png", "tbbn3p08.png", "basi0g08.png", "basn6a08.png"}) {
+    SCOPED_TRACE(name);
+    std::vector<uint8_t> png = SuiteImageWithText(name);
+    std::vector<oracle::Chunk> before;
+    std::vector<uint8_t> rows;
+    ASSERT_TRUE(oracle::ListChunks(png, before) && oracle::InflateIdat(png, rows));
+    oracle::Image pixels;
+    ASSERT_TRUE(oracle::DecodePng(png, pixels));
+    ImageDataRedeflate redeflate(png);
+    bool anyReplaced = false;
+    for (int level : levels) {
+      SCOPED_TRACE(level);
+      const bool replaced = redeflate.AtLevel(level);
+      std::vector<oracle::Chunk> after;
+      std::vector<uint8_t> inflated;
+      ASSERT_TRUE(oracle::ListChunks(png, after) && oracle::InflateIdat(png, inflated));
+      EXPECT_EQ(replaced, IdatBytes(after) < IdatBytes(before));
+      EXPECT_LE(IdatBytes(after), IdatBytes(before));
+      EXPECT_TRUE(inflated == rows);
+      EXPECT_TRUE(SameChunks(AllButIdat(after), AllButIdat(before)));
+      oracle::Image decoded;
+      ASSERT_TRUE(oracle::DecodePng(png, decoded));
+      EXPECT_EQ(decoded, pixels);
+      anyReplaced = anyReplaced || replaced;
+      before = after;
+    }
+    // zlib's best leaves the optimal parser room on every one of these.
+    EXPECT_TRUE(anyReplaced);
+  }
+}
+
+TEST(ImageDataRedeflate, FilesItCannotReadBackAreLeftAlone) {
+  const std::vector<uint8_t> sound = SuiteImageWithText("basn2c08.png");
+  std::vector<oracle::Chunk> chunks;
+  ASSERT_TRUE(oracle::ListChunks(sound, chunks));
+  std::vector<uint8_t> stream;
+  for (const auto& c : chunks) {
+    if (c.type == "IDAT") stream.insert(stream.end(), c.data.begin(), c.data.end());
+  }
+  std::vector<uint8_t> truncated(stream.begin(), stream.begin() + stream.size() / 2);
+  std::vector<uint8_t> actl(8, 0);
+  actl[3] = 1;
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> png;
+  };
+  const Case cases[] = {
+      {"not a PNG", Text("GIF89a not a PNG at all")},
+      {"the stream cut in half", oracle::PngFile().Chunk("IHDR", chunks.at(0).data).Chunk("IDAT", truncated).End().bytes},
+      {"no image data", oracle::PngFile().Chunk("IHDR", chunks.at(0).data).End().bytes},
+      {"an animation", oracle::PngFile().Chunk("IHDR", chunks.at(0).data).Chunk("acTL", actl).Chunk("IDAT", stream).End().bytes},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<uint8_t> png = c.png;
+    ImageDataRedeflate redeflate(png);
+    for (int level : {1, 2}) EXPECT_FALSE(redeflate.AtLevel(level));
+    EXPECT_TRUE(png == c.png);
+  }
+}
