@@ -26,7 +26,8 @@ struct EffortLevel {
   // by estimates: 0 off, 1 fixed filters, entropy, minimum sum and greedy,
   // 2 also the refined search, 3 with more refining sweeps, 4 also the
   // genetic search over whole filter vectors (EvolutionBudgetOf) and the
-  // polishing of its answer by the optimal parser (PolishBudgetOf).
+  // polishing of its answer by the optimal parser (PolishBudgetOf), 5 also
+  // extra proposals where there is room to write them (ExtraProposals).
   int filterSearch;
   int fullTrials;        // best estimated proposals written for real (FullTrials)
   bool paletteOrders;    // palettes also by luminance, colour chain, first use
@@ -47,6 +48,10 @@ struct EffortLevel {
   // it is above optimalLevel: a search too slow to spend on every proposal
   // pays on the one that is written.  0: not again.
   int winnerOptimalLevel = 0;
+  // Raw bytes the extra proposals written for real may add up to, and how
+  // many at most (FullTrials): small images get more of them.
+  size_t fullTrialBytes = size_t(64) << 10;
+  int mostFullTrials = 8;
 };
 
 // Levels 0..6 and "max" (index 7).
@@ -58,7 +63,7 @@ inline constexpr EffortLevel kEffortLevels[] = {
     {"4", 0, 0, true, true, true, 2, 2, 2, true, 2e-5, 5, true},
     {"5", 0, 0, true, true, true, 4, 3, 3, true, 2e-5, 5, true},
     {"6", 0, 0, true, true, true, 4, 3, 4, true, 2e-5, 5, true},
-    {"max", 0, 0, true, true, true, 2, 4, 4, true, 0.0, 6, true, 7},
+    {"max", 0, 0, true, true, true, 2, 5, 4, true, 0.0, 6, true, 7, size_t(1) << 20, 16},
 };
 inline constexpr int kEffortLevelCount = int(sizeof kEffortLevels / sizeof kEffortLevels[0]);
 inline constexpr int kDefaultEffort = 2;
@@ -69,6 +74,16 @@ inline constexpr int kDefaultEffort = 2;
 // where a run costs little and the estimate, blind to block headers and the
 // final code lengths, errs most.
 int FullTrials(const EffortLevel& level, size_t rawBytes);
+
+// Whether the filter search adds its extra proposals for an image of
+// rawBytes unfiltered bytes: the greedy and refined choices under shallower
+// cost models and the genetic search's whole last population.  Only at the
+// top level and where FullTrials leaves room beyond the level's own count:
+// the optimal parser ranks vectors the model rates alike by up to a few
+// hundred bytes either way, so on an icon each such vector is a cheap
+// chance of a smaller file, while on a photo none of them beat the best
+// of the usual proposals.
+bool ExtraProposals(const EffortLevel& level, size_t rawBytes);
 
 // How many runs from random start tables an image of rawBytes unfiltered
 // bytes gets: each is a whole pass loop, so their bytes together stay

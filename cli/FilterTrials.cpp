@@ -30,7 +30,15 @@ struct Proposal {
   FilterStrategy strategy = FilterStrategy::None;
   std::vector<uint8_t> filters;
   double bits = 0.0;
+  int chainDepth = 0;  // of the cost model that chose the rows; 0: the level's
+  // One of the top level's extra proposals (a variant or a member of the
+  // genetic search's population), which polishing does not start from.
+  bool extra = false;
 };
+
+// The extra proposals' greedy choices and refinements are made under these
+// shallower cost models too (ExtraProposals).
+constexpr int kVariantChainDepths[] = {32, 64, 128};
 
 bool Analyse(EngineContext& ctx, const SourceImage& image, RunSettings settings, const StopFlags& stop,
              Alternative& out, RunResult* result = nullptr) {
@@ -59,21 +67,34 @@ std::vector<FilterStrategy> StrategiesOf(const EffortLevel& level) {
 // it ranks at least as well as its best seed.  Answers the new proposal's
 // index, or -1.
 int AddEvolvedProposal(const std::vector<Alternative>& alternatives, const EffortLevel& level, int threads,
-                       const StopFlags& stop, std::vector<Proposal>& proposals) {
-  const auto best = std::min_element(proposals.begin(), proposals.end(),
-                                     [](const Proposal& a, const Proposal& b) { return a.bits < b.bits; });
+                       bool extra, const StopFlags& stop, std::vector<Proposal>& proposals) {
+  // The extra proposals neither seed the search nor choose its
+  // alternative: they are more candidates for the optimal parser to judge,
+  // and the search and the polishing stay as they are without them.
+  const auto best = std::min_element(proposals.begin(), proposals.end(), [](const Proposal& a, const Proposal& b) {
+    return std::make_pair(a.extra, a.bits) < std::make_pair(b.extra, b.bits);
+  });
   const Alternative& alt = alternatives[best->alternative];
   std::vector<std::vector<uint8_t>> seeds;
   for (const Proposal& p : proposals) {
-    if (p.alternative == best->alternative) seeds.push_back(p.filters);
+    if (p.alternative == best->alternative && !p.extra) seeds.push_back(p.filters);
   }
   search::EvolutionBudget budget = EvolutionBudgetOf(level, alt.rows.bytes.size(), threads);
   budget.stop = &stop.cancel;
   const search::EvolvedFilters evolved = search::EvolveFromSeeds(alt.rows, seeds, budget);
   if (stop.cancel || evolved.filters.empty()) return -1;
-  proposals.push_back({best->alternative, FilterStrategy::Evolved, evolved.filters,
-                       evolved.fitness + 8.0 * alt.headerBytes});
-  return int(proposals.size()) - 1;
+  const size_t alternative = best->alternative;
+  proposals.push_back({alternative, FilterStrategy::Evolved, evolved.filters, evolved.fitness + 8.0 * alt.headerBytes});
+  const int index = int(proposals.size()) - 1;
+  // The rest of the last population: distinct vectors the model rates
+  // next to the answer, which the optimal parser may well rank above it.
+  if (extra) {
+    for (size_t i = 1; i < evolved.population.size(); ++i) {
+      proposals.push_back({alternative, FilterStrategy::Evolved, evolved.population[i],
+                           evolved.populationFitness[i] + 8.0 * alt.headerBytes, 0, true});
+    }
+  }
+  return index;
 }
 
 // The best few proposals of the evolved one's alternative deflated by the
@@ -87,7 +108,7 @@ void PlacePolishedProposal(const std::vector<Alternative>& alternatives, const E
   const UnfilteredRows& rows = alternatives[evolved.alternative].rows;
   std::vector<std::vector<uint8_t>> starts;
   for (const Proposal& p : ranked) {
-    if (p.alternative != evolved.alternative ||
+    if (p.alternative != evolved.alternative || p.extra ||
         std::find(starts.begin(), starts.end(), p.filters) != starts.end()) {
       continue;
     }
@@ -151,17 +172,23 @@ void ChooseSplit(EngineContext& ctx, const SourceImage& image, const StopFlags& 
 // two or more, the best of each colour type goes first: the estimate weighs
 // a palette against true colour least reliably (it sees neither the block
 // headers nor how PLTE and tRNS compare), and small images, which get the
-// room, are where that choice matters most.
+// room, are where that choice matters most.  With the extra proposals, no
+// strategy takes more than a third of the room: the model rates the genetic
+// search's population best, all alike, and the optimal parser often ranks
+// the greedy choices above every one of them.
 std::vector<const Proposal*> ChooseProposals(const std::vector<Proposal>& ranked,
-                                             const std::vector<Alternative>& alternatives, int count) {
+                                             const std::vector<Alternative>& alternatives, int count, bool extra) {
   std::vector<const Proposal*> chosen;
+  const int perStrategy = extra ? (count + 2) / 3 : count;
   auto take = [&](const Proposal& p) {
     // Strategies often agree (a fixed filter wins every row); the same
     // rows need no second full run.
     const bool same = std::any_of(chosen.begin(), chosen.end(), [&p](const Proposal* q) {
       return q->alternative == p.alternative && q->filters == p.filters;
     });
-    if (!same && int(chosen.size()) < count) chosen.push_back(&p);
+    const auto alike = std::count_if(chosen.begin(), chosen.end(),
+                                     [&p](const Proposal* q) { return q->strategy == p.strategy; });
+    if (!same && int(chosen.size()) < count && alike < perStrategy) chosen.push_back(&p);
   };
   if (count >= 2) {
     std::vector<int> types;
@@ -182,9 +209,16 @@ void PlanFilterTrials(EngineContext& ctx, const SourceImage& image, const CliOpt
                       const EffortLevel& level, const StopFlags& stop, std::vector<RunSettings>& runs) {
   if (level.filterSearch == 0 || options.filterGiven || runs.empty() || runs[0].strategy == 4) return;
   const std::vector<Alternative> alternatives = Alternatives(ctx, image, options, level, stop, runs);
+  const size_t rawBytes = image.pixels.size() * 4;
+  const bool extra = ExtraProposals(level, rawBytes);
   std::vector<Proposal> proposals;
   for (size_t a = 0; a < alternatives.size(); ++a) {
     for (FilterStrategy s : StrategiesOf(level)) proposals.push_back({a, s, {}, 0.0});
+    if (!extra) continue;
+    for (int depth : kVariantChainDepths) {
+      proposals.push_back({a, FilterStrategy::Greedy, {}, 0.0, depth, true});
+      proposals.push_back({a, FilterStrategy::Refined, {}, 0.0, depth, true});
+    }
   }
   search::SearchEffort effort;
   effort.refineSweeps = level.filterSearch >= 3 ? 4 : 2;
@@ -194,11 +228,13 @@ void PlanFilterTrials(EngineContext& ctx, const SourceImage& image, const CliOpt
     Proposal& p = proposals[i];
     const Alternative& alt = alternatives[p.alternative];
     if (stop.cancel) return;
-    p.filters = search::ChooseRowFilters(alt.rows, p.strategy, effort);
+    search::SearchEffort own = effort;
+    if (p.chainDepth > 0) own.chainDepth = p.chainDepth;
+    p.filters = search::ChooseRowFilters(alt.rows, p.strategy, own);
     p.bits = search::ModelCost(alt.rows, p.filters) + 8.0 * alt.headerBytes;
   });
   if (stop.cancel || proposals.empty()) return;
-  const int evolved = level.filterSearch >= 4 ? AddEvolvedProposal(alternatives, level, threads, stop, proposals) : -1;
+  const int evolved = level.filterSearch >= 4 ? AddEvolvedProposal(alternatives, level, threads, extra, stop, proposals) : -1;
   if (stop.cancel) return;
   const Proposal evolvedProposal = evolved >= 0 ? proposals[size_t(evolved)] : Proposal{};
   std::stable_sort(proposals.begin(), proposals.end(),
@@ -207,11 +243,12 @@ void PlanFilterTrials(EngineContext& ctx, const SourceImage& image, const CliOpt
   if (stop.cancel) return;
 
   std::vector<RunSettings> planned = {runs[0]};
-  for (const Proposal* chosen : ChooseProposals(proposals, alternatives, FullTrials(level, image.pixels.size() * 4))) {
+  for (const Proposal* chosen : ChooseProposals(proposals, alternatives, FullTrials(level, rawBytes), extra)) {
     const Proposal& p = *chosen;
     RunSettings run = alternatives[p.alternative].settings;
     run.rowFilters = std::make_shared<const std::vector<uint8_t>>(p.filters);
     run.rowFilterStrategy = search::FilterStrategyName(p.strategy);
+    if (p.chainDepth > 0) run.rowFilterStrategy += ", chain " + std::to_string(p.chainDepth);
     if (alternatives[p.alternative].settings.palette) {
       run.rowFilterStrategy += ", " + alternatives[p.alternative].name.substr(3) + " order";
     }
