@@ -234,7 +234,8 @@ void PlanFilterTrials(EngineContext& ctx, const SourceImage& image, const CliOpt
     p.bits = search::ModelCost(alt.rows, p.filters) + 8.0 * alt.headerBytes;
   });
   if (stop.cancel || proposals.empty()) return;
-  const int evolved = level.filterSearch >= 4 ? AddEvolvedProposal(alternatives, level, threads, extra, stop, proposals) : -1;
+  const int evolved =
+      level.filterSearch >= 4 ? AddEvolvedProposal(alternatives, level, threads, extra, stop, proposals) : -1;
   if (stop.cancel) return;
   const Proposal evolvedProposal = evolved >= 0 ? proposals[size_t(evolved)] : Proposal{};
   std::stable_sort(proposals.begin(), proposals.end(),
