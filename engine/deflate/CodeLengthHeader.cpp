@@ -30,7 +30,7 @@ int FinishHeader(CodeLengthHeader& h) {
 // only the run symbols of mask allowed: a shortest path where position i
 // moves to i + 1 by a literal length and further by a run symbol.  A
 // repeat (16) copies the length before it, whichever way that was sent.
-int CheapestTokens(const uint8_t* seq, int n, const int* cost, int mask, LengthToken* tokens) {
+int CheapestTokens(const uint8_t* seq, const uint8_t* runs, int n, const int* cost, int mask, LengthToken* tokens) {
   int best[kMaxSequence + 1];
   uint8_t stepLength[kMaxSequence + 1];
   uint8_t stepSymbol[kMaxSequence + 1];
@@ -47,8 +47,7 @@ int CheapestTokens(const uint8_t* seq, int n, const int* cost, int mask, LengthT
   for (int i = 0; i < n; ++i) {
     if (best[i] == INT_MAX) continue;
     const int value = seq[i];
-    int run = 1;
-    while (i + run < n && seq[i + run] == value && run < 138) ++run;
+    const int run = runs[i];
     relax(i, 1, value, cost[value]);
     if ((mask & 1) && i > 0 && seq[i - 1] == value)
       for (int k = 3; k <= std::min(run, 6); ++k) relax(i, k, 16, cost[16] + 2);
@@ -114,6 +113,12 @@ void PlanCodeLengthHeader(const int32_t* litLengths, const int32_t* distLengths,
   FinishHeader(header);
   if (!search) return;
 
+  // The run of like lengths from each position (at most 138, the longest
+  // any run symbol covers), found once for the many searches below.
+  uint8_t runs[kMaxSequence];
+  for (int i = n - 1; i >= 0; --i)
+    runs[i] = uint8_t(i + 1 < n && seq[i + 1] == seq[i] ? std::min(runs[i + 1] + 1, 138) : 1);
+
   CodeLengthHeader trial;
   trial.hlit = hlit;
   trial.hdist = hdist;
@@ -128,7 +133,7 @@ void PlanCodeLengthHeader(const int32_t* litLengths, const int32_t* distLengths,
     std::fill(cost, cost + 19, 4);
     int previous = INT_MAX;
     for (int round = 0; round < kRefineRounds; ++round) {
-      trial.numTokens = CheapestTokens(seq, n, cost, mask, trial.tokens);
+      trial.numTokens = CheapestTokens(seq, runs, n, cost, mask, trial.tokens);
       const int bits = FinishHeader(trial);
       if (bits < header.bits) header = trial;
       if (bits >= previous) break;

@@ -17,16 +17,22 @@ constexpr int kSentinel = kMaxNodes;  // node number of the heap's slot-0 guard
 // Binary min-heap of node numbers keyed by weight only.  Which of several
 // equal weights leaves first is decided by the exact moves below, and that
 // choice shows in the code lengths, so the moves must not be "improved".
+// Each slot carries its node's weight beside the node number, so the
+// comparisons read the slot itself instead of looking the node up.
 struct NodeHeap {
+  struct Slot {
+    int32_t weight;
+    int32_t node;
+  };
   int32_t weight[kMaxNodes + 1];
   int32_t parent[kMaxNodes];
   int32_t depth[kMaxNodes];
-  int slot[kMaxSymbols + 1];  // slot 0 holds the sentinel
+  Slot slot[kMaxSymbols + 1];  // slot 0 holds the sentinel
   int size = 0;
 
   void Reset() {
     weight[kSentinel] = INT32_MIN;
-    slot[0] = kSentinel;
+    slot[0] = {INT32_MIN, kSentinel};
     size = 0;
   }
 
@@ -35,26 +41,25 @@ struct NodeHeap {
   void Insert(int node) {
     int hole = ++size;
     const int32_t w = weight[node];
-    while (weight[slot[hole >> 1]] > w) {
+    while (slot[hole >> 1].weight > w) {
       slot[hole] = slot[hole >> 1];
       hole >>= 1;
     }
-    slot[hole] = node;
+    slot[hole] = {w, node};
   }
 
   // Takes slot 1 and sinks the last node from the top: the right child is
   // chosen only when strictly lighter than the left, and the sinking stops
   // when the chosen child is not lighter than the moving node.
   int RemoveMin() {
-    const int top = slot[1];
-    const int moving = slot[size--];
-    const int32_t w = weight[moving];
+    const int top = slot[1].node;
+    const Slot moving = slot[size--];
     int hole = 1;
     for (;;) {
       int child = hole * 2;
       if (child > size) break;
-      if (child + 1 <= size && weight[slot[child + 1]] < weight[slot[child]]) ++child;
-      if (!(weight[slot[child]] < w)) break;
+      if (child + 1 <= size && slot[child + 1].weight < slot[child].weight) ++child;
+      if (!(slot[child].weight < moving.weight)) break;
       slot[hole] = slot[child];
       hole = child;
     }
@@ -114,6 +119,9 @@ void OrderEqualWeights(const int32_t* counts, int n, int32_t* lengths, int32_t b
     // thousands of code builds per block would pay each time.
     for (int k = i + 1; k < end; ++k)
       for (int m = k; m > i && lengths[m - 1] > lengths[m]; --m) std::swap(lengths[m - 1], lengths[m]);
+    // Every later start inside the run ends at the same place and finds its
+    // part already in order.
+    i = end - 1;
   }
 }
 

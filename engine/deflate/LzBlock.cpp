@@ -135,6 +135,50 @@ void Reshape(const int32_t* counts, int n, double tolerance, bool fillGaps, int3
   }
 }
 
+// The bits of each stretch of used symbols under the shared length of its
+// mean count, which FlattenStretches prices for every pair of ends under
+// each of its weights and gap rules: worked out once per alphabet (the same
+// expression, so the same values) and looked up by the ranks of the
+// stretch's first and last used symbol.
+class StretchBits {
+ public:
+  StretchBits(const int32_t* counts, int n) : m_n(n) {
+    for (int i = 0; i < n; ++i) m_prefix[i + 1] = m_prefix[i] + std::max(counts[i], 0);
+    const double total = std::max(m_prefix[n], 1.0);
+    int used = 0;
+    for (int i = 0; i < n; ++i) {
+      m_rank[i] = counts[i] > 0 ? used : -1;
+      if (counts[i] > 0) m_symbol[used++] = i;
+    }
+    m_used = used;
+    m_bits.resize(size_t(used) * size_t(used));
+    for (int i = 0; i < n; ++i) {
+      if (m_rank[i] < 0) continue;
+      for (int j = i + 1; j <= n; ++j) {
+        if (m_rank[j - 1] < 0) continue;
+        const double sum = m_prefix[j] - m_prefix[i];
+        m_bits[size_t(m_rank[i]) * size_t(used) + size_t(m_rank[j - 1])] = sum * std::log2(total * (j - i) / sum);
+      }
+    }
+  }
+
+  int size() const { return m_n; }
+  double Prefix(int i) const { return m_prefix[i]; }
+  int Used() const { return m_used; }
+  int RankOf(int symbol) const { return m_rank[symbol]; }
+  int UsedSymbol(int rank) const { return m_symbol[rank]; }
+  // Bits of the used symbols i .. j - 1 (both ends used) as one stretch.
+  double Of(int i, int j) const { return m_bits[size_t(m_rank[i]) * size_t(m_used) + size_t(m_rank[j - 1])]; }
+
+ private:
+  int m_n;
+  int m_used = 0;
+  double m_prefix[kLitLenCodes + 1] = {};
+  int m_rank[kLitLenCodes];
+  int m_symbol[kLitLenCodes];
+  std::vector<double> m_bits;
+};
+
 // Counts flattened where a stretch of neighbouring symbols is cheaper with
 // one shared length than with lengths of their own.  Reshape grows a stretch
 // only while every count stays near its mean, so one outlier ends it; here a
@@ -144,11 +188,10 @@ void Reshape(const int32_t* counts, int n, double tolerance, bool fillGaps, int3
 // header pays for it (a length, then a repeat per six symbols); a run of
 // unused symbols costs one zero-run code.  headerBits weighs the header's
 // share, from a light touch to flattening most of the alphabet.
-void FlattenStretches(const int32_t* counts, int n, double headerBits, bool fillGaps, int32_t* out) {
+void FlattenStretches(const int32_t* counts, const StretchBits& stretch, double headerBits, bool fillGaps,
+                      int32_t* out) {
   constexpr int kMaxSymbols = kLitLenCodes;
-  double prefix[kMaxSymbols + 1] = {};
-  for (int i = 0; i < n; ++i) prefix[i + 1] = prefix[i] + std::max(counts[i], 0);
-  const double total = std::max(prefix[n], 1.0);
+  const int n = stretch.size();
   auto headerOf = [headerBits](int symbols) {
     if (symbols < 4) return headerBits * symbols;
     return headerBits + 1.25 * headerBits * ((symbols + 4) / 6);
@@ -169,13 +212,12 @@ void FlattenStretches(const int32_t* counts, int n, double headerBits, bool fill
       }
       continue;
     }
-    for (int j = i + 1; j <= n; ++j) {
-      if (counts[j - 1] <= 0) {
-        if (!fillGaps) break;
-        continue;
-      }
-      const double sum = prefix[j] - prefix[i];
-      const double c = best[i] + sum * std::log2(total * (j - i) / sum) + headerOf(j - i);
+    // A stretch ends after a used symbol: with fillGaps, after any later
+    // one; without, only before the next unused one.
+    for (int u = stretch.RankOf(i); u < stretch.Used(); ++u) {
+      const int j = stretch.UsedSymbol(u) + 1;
+      if (!fillGaps && j - i != u - stretch.RankOf(i) + 1) break;
+      const double c = best[i] + stretch.Of(i, j) + headerOf(j - i);
       if (c < best[j]) {
         best[j] = c;
         from[j] = i;
@@ -186,7 +228,7 @@ void FlattenStretches(const int32_t* counts, int n, double headerBits, bool fill
   for (int j = n; j > 0; j = from[j]) {
     const int i = from[j];
     if (counts[i] <= 0 || j - i < 2) continue;
-    const int32_t mean = std::max<int32_t>(1, int32_t((prefix[j] - prefix[i]) / (j - i) + 0.5));
+    const int32_t mean = std::max<int32_t>(1, int32_t((stretch.Prefix(j) - stretch.Prefix(i)) / (j - i) + 0.5));
     std::fill(out + i, out + j, mean);
   }
 }
@@ -252,10 +294,12 @@ void BuildDynamicCode(const SymbolCounts& counts, bool searchHeader, DynamicCode
     consider(literal, distance);
   }
   if (!flattenStretches) return;
+  const StretchBits literalStretches(counts.literal, kLitLenCodes);
+  const StretchBits distanceStretches(counts.distance, kDistanceCodes);
   for (double weight : kFlattenWeights)
     for (bool fillGaps : {false, true}) {
-      FlattenStretches(counts.literal, kLitLenCodes, weight, fillGaps, literal);
-      FlattenStretches(counts.distance, kDistanceCodes, weight, fillGaps, distance);
+      FlattenStretches(counts.literal, literalStretches, weight, fillGaps, literal);
+      FlattenStretches(counts.distance, distanceStretches, weight, fillGaps, distance);
       consider(literal, distance);
     }
 }

@@ -51,6 +51,11 @@ struct OptimalSettings {
   bool bothPrices = false;     // also iterate under the other prices
   int dropRareSymbols = 0;     // try parses without each symbol used at most this often
   int moreRestarts = 0;        // restarts past `restarts` while the last two found a gain
+  // Inputs smaller than this list the farther distance codes too, whatever
+  // matchFinder says: where the header weighs most, a match at a distance
+  // code the block already uses can beat the nearest one, whose code
+  // would need a length of its own.
+  size_t everyDistanceCodeBelow = 0;
 };
 
 constexpr int kOptimalLevelMin = 1;

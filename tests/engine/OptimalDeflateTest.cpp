@@ -112,8 +112,9 @@ std::vector<Input> Inputs() {
 }
 
 TEST(OptimalDeflate, EveryStreamInflatesToItsInputAtEveryLevel) {
-  // The levels, and the finder's farther distance codes, which no level
-  // uses by default but bench/brumlex can switch on.
+  // The levels (the top one lists the farther distance codes of these small
+  // inputs and shakes its restarts' counts wider), and those distance codes
+  // at a level that does not list them by default.
   std::vector<std::pair<std::string, deflate::OptimalSettings>> settings;
   for (int level : {deflate::kOptimalLevelMin, 3, deflate::kOptimalLevelMax}) {
     settings.emplace_back("level " + std::to_string(level), deflate::OptimalLevelSettings(level));
