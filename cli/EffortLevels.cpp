@@ -4,6 +4,11 @@
 
 namespace {
 
+// Raw bytes the extra full runs of a small image may add up to: a few
+// hundredths of a second.
+constexpr size_t kSmallImageBudget = 64 * 1024;
+constexpr int kMostFullTrials = 8;
+
 // Raw bytes all random-table runs of one image may add up to: about five
 // runs of a 768 x 512 photo.
 constexpr size_t kRandomTrialBudget = size_t(8) << 20;
@@ -45,12 +50,15 @@ int EffortOfOldSwitch(int oldLevel) {
 
 int FullTrials(const EffortLevel& level, size_t rawBytes) {
   if (level.fullTrials == 0) return 0;
-  const size_t affordable = level.fullTrialBytes / std::max<size_t>(rawBytes, 1);
-  return std::max(level.fullTrials, int(std::min<size_t>(affordable, size_t(level.mostFullTrials))));
+  const size_t affordable = kSmallImageBudget / std::max<size_t>(rawBytes, 1);
+  return std::max(level.fullTrials, int(std::min<size_t>(affordable, kMostFullTrials)));
 }
 
-bool ExtraProposals(const EffortLevel& level, size_t rawBytes) {
-  return level.filterSearch >= 5 && FullTrials(level, rawBytes) > level.fullTrials;
+int ExtraTrials(const EffortLevel& level, size_t rawBytes) {
+  if (level.filterSearch < 5 || level.extraTrialBytes == 0) return 0;
+  const size_t affordable = level.extraTrialBytes / std::max<size_t>(rawBytes, 1);
+  const int all = int(std::min<size_t>(affordable, size_t(level.mostTrialsWithExtras)));
+  return std::max(0, all - FullTrials(level, rawBytes));
 }
 
 int RandomTrials(const EffortLevel& level, size_t rawBytes) {

@@ -27,7 +27,7 @@ struct EffortLevel {
   // 2 also the refined search, 3 with more refining sweeps, 4 also the
   // genetic search over whole filter vectors (EvolutionBudgetOf) and the
   // polishing of its answer by the optimal parser (PolishBudgetOf), 5 also
-  // extra proposals where there is room to write them (ExtraProposals).
+  // extra proposals where there is room to write them (ExtraTrials).
   int filterSearch;
   int fullTrials;        // best estimated proposals written for real (FullTrials)
   bool paletteOrders;    // palettes also by luminance, colour chain, first use
@@ -48,10 +48,10 @@ struct EffortLevel {
   // it is above optimalLevel: a search too slow to spend on every proposal
   // pays on the one that is written.  0: not again.
   int winnerOptimalLevel = 0;
-  // Raw bytes the extra proposals written for real may add up to, and how
-  // many at most (FullTrials): small images get more of them.
-  size_t fullTrialBytes = size_t(64) << 10;
-  int mostFullTrials = 8;
+  // Raw bytes all proposals written for real may add up to with the extra
+  // ones (ExtraTrials), and how many there may be in all; 0: no extras.
+  size_t extraTrialBytes = 0;
+  int mostTrialsWithExtras = 0;
 };
 
 // Levels 0..6 and "max" (index 7).
@@ -75,15 +75,15 @@ inline constexpr int kDefaultEffort = 2;
 // final code lengths, errs most.
 int FullTrials(const EffortLevel& level, size_t rawBytes);
 
-// Whether the filter search adds its extra proposals for an image of
-// rawBytes unfiltered bytes: the greedy and refined choices under shallower
-// cost models and the genetic search's whole last population.  Only at the
-// top level and where FullTrials leaves room beyond the level's own count:
-// the optimal parser ranks vectors the model rates alike by up to a few
-// hundred bytes either way, so on an icon each such vector is a cheap
-// chance of a smaller file, while on a photo none of them beat the best
-// of the usual proposals.
-bool ExtraProposals(const EffortLevel& level, size_t rawBytes);
+// How many extra proposals the filter search writes for real, beside the
+// FullTrials usual ones, for an image of rawBytes unfiltered bytes: the
+// greedy and refined choices under shallower cost models and the rest of
+// the genetic search's last population.  Only at the top level and for
+// small images: the optimal parser ranks vectors the model rates alike by
+// up to a few hundred bytes either way, so on an icon each such vector is
+// a cheap chance of a smaller file, while on a photo none of them beat the
+// best of the usual proposals.
+int ExtraTrials(const EffortLevel& level, size_t rawBytes);
 
 // How many runs from random start tables an image of rawBytes unfiltered
 // bytes gets: each is a whole pass loop, so their bytes together stay

@@ -37,7 +37,7 @@ struct Proposal {
 };
 
 // The extra proposals' greedy choices and refinements are made under these
-// shallower cost models too (ExtraProposals).
+// shallower cost models too (ExtraTrials).
 constexpr int kVariantChainDepths[] = {32, 64, 128};
 
 bool Analyse(EngineContext& ctx, const SourceImage& image, RunSettings settings, const StopFlags& stop,
@@ -168,38 +168,49 @@ void ChooseSplit(EngineContext& ctx, const SourceImage& image, const StopFlags& 
   if (oneBlock.ok && (!split.ok || oneBlock.png.size() < split.png.size())) run.splitthreshold = 0.0;
 }
 
-// The proposals that get the full pass loop, count at most.  With room for
-// two or more, the best of each colour type goes first: the estimate weighs
-// a palette against true colour least reliably (it sees neither the block
+// The proposals that get the full pass loop: count of the usual ones at
+// most, then extraCount of the extra ones at most.  With room for two or
+// more, the best of each colour type goes first: the estimate weighs a
+// palette against true colour least reliably (it sees neither the block
 // headers nor how PLTE and tRNS compare), and small images, which get the
-// room, are where that choice matters most.  With the extra proposals, no
-// strategy takes more than a third of the room: the model rates the genetic
-// search's population best, all alike, and the optimal parser often ranks
-// the greedy choices above every one of them.
+// room, are where that choice matters most.  The extras only add to the
+// usual choice (they would otherwise crowd out the simple strategies that
+// the model ranks low and that win on some small palette images), and no
+// strategy takes more than a third of their room: the model rates the
+// genetic search's population best, all alike, and the optimal parser
+// often ranks the greedy choices above every one of them.
 std::vector<const Proposal*> ChooseProposals(const std::vector<Proposal>& ranked,
-                                             const std::vector<Alternative>& alternatives, int count, bool extra) {
+                                             const std::vector<Alternative>& alternatives, int count,
+                                             int extraCount) {
   std::vector<const Proposal*> chosen;
-  const int perStrategy = extra ? (count + 2) / 3 : count;
-  auto take = [&](const Proposal& p) {
-    // Strategies often agree (a fixed filter wins every row); the same
-    // rows need no second full run.
-    const bool same = std::any_of(chosen.begin(), chosen.end(), [&p](const Proposal* q) {
+  // Strategies often agree (a fixed filter wins every row); the same rows
+  // need no second full run.
+  auto isNew = [&chosen](const Proposal& p) {
+    return std::none_of(chosen.begin(), chosen.end(), [&p](const Proposal* q) {
       return q->alternative == p.alternative && q->filters == p.filters;
     });
-    const auto alike = std::count_if(chosen.begin(), chosen.end(),
-                                     [&p](const Proposal* q) { return q->strategy == p.strategy; });
-    if (!same && int(chosen.size()) < count && alike < perStrategy) chosen.push_back(&p);
+  };
+  auto take = [&](const Proposal& p) {
+    if (!p.extra && isNew(p) && int(chosen.size()) < count) chosen.push_back(&p);
   };
   if (count >= 2) {
     std::vector<int> types;
     for (const Proposal& p : ranked) {
       const int type = alternatives[p.alternative].colortype;
-      if (std::find(types.begin(), types.end(), type) != types.end()) continue;
+      if (p.extra || std::find(types.begin(), types.end(), type) != types.end()) continue;
       types.push_back(type);
       take(p);
     }
   }
   for (const Proposal& p : ranked) take(p);
+  const size_t usual = chosen.size();
+  const long perStrategy = (extraCount + 2) / 3;
+  for (const Proposal& p : ranked) {
+    if (!p.extra || !isNew(p) || int(chosen.size() - usual) >= extraCount) continue;
+    const long alike = std::count_if(chosen.begin() + long(usual), chosen.end(),
+                                     [&p](const Proposal* q) { return q->strategy == p.strategy; });
+    if (alike < perStrategy) chosen.push_back(&p);
+  }
   return chosen;
 }
 
@@ -210,7 +221,8 @@ void PlanFilterTrials(EngineContext& ctx, const SourceImage& image, const CliOpt
   if (level.filterSearch == 0 || options.filterGiven || runs.empty() || runs[0].strategy == 4) return;
   const std::vector<Alternative> alternatives = Alternatives(ctx, image, options, level, stop, runs);
   const size_t rawBytes = image.pixels.size() * 4;
-  const bool extra = ExtraProposals(level, rawBytes);
+  const int extraTrials = ExtraTrials(level, rawBytes);
+  const bool extra = extraTrials > 0;
   std::vector<Proposal> proposals;
   for (size_t a = 0; a < alternatives.size(); ++a) {
     for (FilterStrategy s : StrategiesOf(level)) proposals.push_back({a, s, {}, 0.0});
@@ -234,7 +246,8 @@ void PlanFilterTrials(EngineContext& ctx, const SourceImage& image, const CliOpt
     p.bits = search::ModelCost(alt.rows, p.filters) + 8.0 * alt.headerBytes;
   });
   if (stop.cancel || proposals.empty()) return;
-  const int evolved = level.filterSearch >= 4 ? AddEvolvedProposal(alternatives, level, threads, extra, stop, proposals) : -1;
+  const int evolved =
+      level.filterSearch >= 4 ? AddEvolvedProposal(alternatives, level, threads, extra, stop, proposals) : -1;
   if (stop.cancel) return;
   const Proposal evolvedProposal = evolved >= 0 ? proposals[size_t(evolved)] : Proposal{};
   std::stable_sort(proposals.begin(), proposals.end(),
@@ -243,7 +256,7 @@ void PlanFilterTrials(EngineContext& ctx, const SourceImage& image, const CliOpt
   if (stop.cancel) return;
 
   std::vector<RunSettings> planned = {runs[0]};
-  for (const Proposal* chosen : ChooseProposals(proposals, alternatives, FullTrials(level, rawBytes), extra)) {
+  for (const Proposal* chosen : ChooseProposals(proposals, alternatives, FullTrials(level, rawBytes), extraTrials)) {
     const Proposal& p = *chosen;
     RunSettings run = alternatives[p.alternative].settings;
     run.rowFilters = std::make_shared<const std::vector<uint8_t>>(p.filters);
