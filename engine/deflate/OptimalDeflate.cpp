@@ -37,9 +37,16 @@ constexpr size_t kSmallInput = 65536;
 constexpr size_t kRestartBudget = 131072;
 // Since the restarts of small inputs shake their counts wide (Disturb),
 // more of them keep finding smaller parses: 14 rather than 8 took the
-// dumped rows up to 400 KB from 80,426 to 80,416 bytes (20: 80,409, at
-// nearly zopfli --i15's time over the whole set).
-constexpr size_t kMaxExtraRestarts = 14;
+// dumped rows up to 400 KB from 80,426 to 80,416 bytes; once restarts that
+// fall back into a code seen before stop early (Iterate) and hopeless
+// parses skip the header search (ParseInto), 36 fit in about the same
+// time (80,389 at 28, 80,380 at 36).
+constexpr size_t kMaxExtraRestarts = 36;
+// A parse of a small input whose block, with the engine's header walk, is
+// this many bits behind the best is not header-searched: the search has
+// never been seen to save that much (256 lost 6 bytes on the dumped rows,
+// 128 lost 25), and that search is most of a small input's time.
+constexpr int64_t kSearchReach = 512;
 
 // Deterministic generator for the restarts (xorshift32).
 class Random {
@@ -97,6 +104,36 @@ class SearchedCodes {
   std::unordered_multimap<uint64_t, size_t> m_index;
 };
 
+// The prices a block has been parsed with, found by a hash first.
+class SeenPrices {
+ public:
+  void Clear() {
+    m_hashes.clear();
+    m_prices.clear();
+  }
+  // False when these prices were seen already.
+  bool Insert(const CostModel& prices) {
+    const uint64_t h = Hash(prices);
+    for (size_t k = 0; k < m_hashes.size(); ++k)
+      if (m_hashes[k] == h && std::memcmp(&m_prices[k], &prices, sizeof prices) == 0) return false;
+    m_hashes.push_back(h);
+    m_prices.push_back(prices);
+    return true;
+  }
+  size_t MemoryBytes() const { return m_hashes.capacity() * sizeof(uint64_t) + m_prices.capacity() * sizeof(CostModel); }
+
+ private:
+  static uint64_t Hash(const CostModel& prices) {
+    unsigned char bytes[sizeof prices];
+    std::memcpy(bytes, &prices, sizeof prices);
+    uint64_t h = 0xCBF29CE484222325u;
+    for (unsigned char b : bytes) h = (h ^ b) * 0x100000001B3u;
+    return h;
+  }
+  std::vector<uint64_t> m_hashes;
+  std::vector<CostModel> m_prices;
+};
+
 struct BlockPlan {
   size_t begin = 0;
   size_t end = 0;
@@ -123,11 +160,11 @@ class Compressor {
   }
 
   size_t MemoryBytes() const {
-    return m_matches.MemoryBytes() + m_parser.MemoryBytes() + m_searched.MemoryBytes();
+    return m_matches.MemoryBytes() + m_parser.MemoryBytes() + m_searched.MemoryBytes() + m_seenPrices.MemoryBytes();
   }
 
   // A parse of [begin, end) under costs, counted and priced.
-  void ParseInto(size_t begin, size_t end, const CostModel& costs, Candidate& c) {
+  void ParseInto(size_t begin, size_t end, const CostModel& costs, Candidate& c, int64_t toBeat = INT64_MAX) {
     c.steps.clear();
     m_parser.Parse(m_data, m_matches, begin, end, costs, c.steps);
     c.counts = SymbolCounts::Of(c.steps.data(), c.steps.size());
@@ -135,18 +172,36 @@ class Compressor {
     // and only the parse a block keeps gets the searched header (PlanBlock),
     // which would cost more than the parse; in a small input the header is
     // a large part of the size and its search costs little.
-    if (m_settings.searchHeader && m_size < kSmallInput) c.code = m_searched.Of(c.counts);
-    else BuildDynamicCode(c.counts, false, c.code);
+    if (m_settings.searchHeader && m_size < kSmallInput) {
+      if (toBeat != INT64_MAX) {
+        BuildDynamicCode(c.counts, false, c.code);
+        c.bits = DynamicBlockBits(c.counts, c.code);
+        if (c.bits > toBeat + kSearchReach) return;
+      }
+      c.code = m_searched.Of(c.counts);
+    } else {
+      BuildDynamicCode(c.counts, false, c.code);
+    }
     c.bits = DynamicBlockBits(c.counts, c.code);
   }
 
   // Parses again with the code of the given counts while the block shrinks
   // (allowing `patience` parses without a gain); best keeps the smallest.
+  //
+  // The parse is a function of its prices alone: once the prices repeat
+  // ones this block was already parsed with (a code that reproduces its own
+  // counts, a cycle of codes, or a restart falling back into a code an
+  // earlier start reached), the iteration would retrace a path already
+  // taken, so it stops there.  Within one iteration that leaves the result
+  // exactly as it was; across starts it spares most of the restarts that
+  // end where an earlier one did.
   void Iterate(size_t begin, size_t end, SymbolCounts counts, Candidate& best, bool entropy) {
     Candidate trial;
     int stale = 0;
     for (int i = 0; i < m_settings.iterations && stale < m_settings.patience; ++i) {
-      ParseInto(begin, end, PricesOf(counts, entropy), trial);
+      const CostModel prices = PricesOf(counts, entropy);
+      if (!m_seenPrices.Insert(prices)) break;
+      ParseInto(begin, end, prices, trial, best.bits);
       if (trial.bits < best.bits) {
         std::swap(best, trial);
         stale = 0;
@@ -166,6 +221,7 @@ class Compressor {
   }
 
   BlockPlan PlanBlock(size_t begin, size_t end, uint32_t seed, const BlockPlan* neighbour = nullptr) {
+    m_seenPrices.Clear();
     Candidate best;
     ParseInto(begin, end, CostsOfLengths(FixedLiteralLengths(), FixedDistanceLengths()), best);
     // The fixed-price parse is also the fixed block's best parse.
@@ -247,7 +303,10 @@ class Compressor {
   // header, its own code length and a longer code for the others; the
   // iteration cannot see the header's share.  So each rare symbol is
   // forbidden in turn (priced out of reach) and the block parsed again
-  // under its code's prices; the parse stays when the block shrinks.
+  // under its code's prices; the parse stays when the block shrinks.  A
+  // parse that does not shrink it yet was priced with lengths that still
+  // paid for the symbol: it is parsed once more under its own code, the
+  // symbol still forbidden.
   void DropRareSymbols(size_t begin, size_t end, Candidate& best, int maxCount) {
     constexpr float kForbidden = 1e6f;
     const CodeTables& tables = SharedCodeTables();
@@ -257,15 +316,23 @@ class Compressor {
       if (i != kEndOfBlock && c > 0 && c <= maxCount) rare.push_back(i);
     }
     Candidate trial;
-    for (int symbol : rare) {
-      CostModel costs = CostsOfLengths(best.code.literal, best.code.distance);
+    auto forbid = [&](CostModel& costs, int symbol) {
       if (symbol < 256) costs.literal[symbol] = kForbidden;
       else if (symbol < kLitLenCodes)
         for (int len = kMinMatch; len <= kMaxMatch; ++len) {
           if (257 + tables.LengthCode(len) == symbol) costs.length[len] = kForbidden;
         }
       else costs.distance[symbol - kLitLenCodes] = kForbidden;
+    };
+    for (int symbol : rare) {
+      CostModel costs = CostsOfLengths(best.code.literal, best.code.distance);
+      forbid(costs, symbol);
       ParseInto(begin, end, costs, trial);
+      if (trial.bits >= best.bits) {
+        CostModel again = CostsOfLengths(trial.code.literal, trial.code.distance);
+        forbid(again, symbol);
+        ParseInto(begin, end, again, trial, best.bits);
+      }
       if (trial.bits < best.bits) std::swap(best, trial);
     }
   }
@@ -417,6 +484,7 @@ class Compressor {
   MatchCache m_matches;
   OptimalParser m_parser;
   SearchedCodes m_searched;
+  SeenPrices m_seenPrices;  // of the block being planned
 };
 
 }  // namespace
