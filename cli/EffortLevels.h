@@ -63,7 +63,7 @@ inline constexpr EffortLevel kEffortLevels[] = {
     {"4", 0, 0, true, true, true, 2, 2, 2, true, 2e-5, 5, true},
     {"5", 0, 0, true, true, true, 4, 3, 3, true, 2e-5, 5, true},
     {"6", 0, 0, true, true, true, 4, 3, 4, true, 2e-5, 5, true},
-    {"max", 0, 0, true, true, true, 2, 5, 4, true, 0.0, 6, true, 7, size_t(1) << 20, 16},
+    {"max", 0, 0, true, true, true, 2, 5, 4, true, 0.0, 6, true, 7, size_t(512) << 10, 16},
 };
 inline constexpr int kEffortLevelCount = int(sizeof kEffortLevels / sizeof kEffortLevels[0]);
 inline constexpr int kDefaultEffort = 2;
