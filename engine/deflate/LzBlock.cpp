@@ -24,8 +24,6 @@ const FixedLengths& Fixed() {
   return fixed;
 }
 
-int LengthSymbol(int length) { return 257 + SharedCodeTables().LengthCode(length); }
-
 void PutSymbols(BitSink& out, const LzStep* steps, size_t count, const int32_t* litLengths,
                 const uint32_t* litCodes, const int32_t* distLengths, const uint32_t* distCodes) {
   const CodeTables& tables = SharedCodeTables();
@@ -53,38 +51,30 @@ const CodeTables& SharedCodeTables() {
   return tables;
 }
 
-void SymbolCounts::Add(const LzStep& step) {
+namespace {
+
+// One step's symbols counted up or down.  The tables come from the caller,
+// so that counting a whole parse (the iteration does it for every parse)
+// looks them up once rather than per step through the guarded static.
+inline void CountStep(SymbolCounts& counts, const LzStep& step, int32_t delta, const CodeTables& tables) {
   if (step.length == 1) {
-    ++literal[step.value];
+    counts.literal[step.value] += delta;
   } else {
-    ++literal[LengthSymbol(step.length)];
-    ++distance[SharedCodeTables().DistanceCode(step.value)];
+    counts.literal[257 + tables.LengthCode(step.length)] += delta;
+    counts.distance[tables.DistanceCode(step.value)] += delta;
   }
 }
 
-void SymbolCounts::Remove(const LzStep& step) {
-  if (step.length == 1) {
-    --literal[step.value];
-  } else {
-    --literal[LengthSymbol(step.length)];
-    --distance[SharedCodeTables().DistanceCode(step.value)];
-  }
-}
+}  // namespace
+
+void SymbolCounts::Add(const LzStep& step) { CountStep(*this, step, 1, SharedCodeTables()); }
+
+void SymbolCounts::Remove(const LzStep& step) { CountStep(*this, step, -1, SharedCodeTables()); }
 
 SymbolCounts SymbolCounts::Of(const LzStep* steps, size_t count) {
-  // Every parse of the iteration is counted here; the tables are looked up
-  // once, not per step through the guarded function-local static.
   const CodeTables& tables = SharedCodeTables();
   SymbolCounts counts;
-  for (size_t i = 0; i < count; ++i) {
-    const LzStep& step = steps[i];
-    if (step.length == 1) {
-      ++counts.literal[step.value];
-    } else {
-      ++counts.literal[257 + tables.LengthCode(step.length)];
-      ++counts.distance[tables.DistanceCode(step.value)];
-    }
-  }
+  for (size_t i = 0; i < count; ++i) CountStep(counts, steps[i], 1, tables);
   counts.literal[kEndOfBlock] = 1;
   return counts;
 }
