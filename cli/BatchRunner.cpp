@@ -309,6 +309,11 @@ class Batch {
       for (int level : WinnerOptimalLevelsOf(m_options, file.image.pixels.size() * 4)) {
         if (!Interrupted(m_stop) && redeflate.AtLevel(level)) best.redeflated = true;
       }
+      const WinnerRetrial retrial = WinnerRetrialOf(m_options);
+      if (retrial.codeLevel > 0 && !Interrupted(m_stop) &&
+          redeflate.WithRetriedFilters(retrial.codeLevel, retrial.level, m_threads, &m_stop.cancel)) {
+        best.redeflated = true;
+      }
       return true;
     }
     const int recompressRun = int(file.runs.size()) - 1;
