@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/AtomicFile.h"
+#include "decode/FormatDetect.h"
 #include "decode/ImageDecode.h"
 
 namespace fs = std::filesystem;
@@ -44,11 +45,16 @@ TargetCheck CheckFolder(const fs::path& target, std::string& reason) {
   return TargetCheck::Ok;
 }
 
+// A file the size reader takes for a PNG but whose signature is damaged (a
+// line ending rewritten by a text transfer, a changed letter) is a broken
+// PNG, not another format: the load then says what is wrong with it.
 bool IsOtherImageFormat(const fs::path& path) {
   std::vector<uint8_t> bytes;
   std::string error;
+  if (!ReadWholeFile(path, bytes, error)) return false;
+  if (DetectFormat(bytes.data(), bytes.size()) == ImageFormat::Png) return false;
   int width = 0, height = 0;
-  if (ReadWholeFile(path, bytes, error)) ImageGetSize(bytes.data(), bytes.size(), &width, &height);
+  ImageGetSize(bytes.data(), bytes.size(), &width, &height);
   return width > 0 && height > 0;
 }
 
