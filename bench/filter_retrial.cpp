@@ -8,7 +8,9 @@
 // sweep) and of the last deflate.  velkor's top level does this to its
 // winning file, after deflating it at level 7.
 //
-// Usage: filter_retrial [--code-level L] [--level L] [--threads T] [--out-dir DIR] PNG...
+// Usage: filter_retrial [--code-level L] [--level L] [--threads T] [--window ROWS] [--margin BITS]
+//                       [--depth D] [--out-dir DIR] PNG...
+//   --window, --margin, --depth  the sweep's effort (cli/search/RowRetrial.h).
 //   --out-dir  also writes each file, retried, into DIR.
 #include <chrono>
 #include <cstdio>
@@ -41,19 +43,23 @@ size_t IdatBytes(const std::vector<uint8_t>& png) {
 int main(int argc, char** argv) {
   int codeLevel = 5;
   int level = 7;
-  int threads = 1;
+  search::RetrialEffort effort;
   std::vector<std::string> files;
   std::string outDir;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--code-level" && i + 1 < argc) codeLevel = std::atoi(argv[++i]);
     else if (arg == "--level" && i + 1 < argc) level = std::atoi(argv[++i]);
-    else if (arg == "--threads" && i + 1 < argc) threads = std::atoi(argv[++i]);
+    else if (arg == "--threads" && i + 1 < argc) effort.threads = std::atoi(argv[++i]);
+    else if (arg == "--window" && i + 1 < argc) effort.windowRows = std::atoi(argv[++i]);
+    else if (arg == "--margin" && i + 1 < argc) effort.marginBits = std::atof(argv[++i]);
+    else if (arg == "--depth" && i + 1 < argc) effort.chainDepth = std::atoi(argv[++i]);
     else if (arg == "--out-dir" && i + 1 < argc) outDir = argv[++i];
     else files.push_back(arg);
   }
   if (files.empty()) {
-    std::fprintf(stderr, "usage: filter_retrial [--code-level L] [--level L] [--threads T] [--out-dir DIR] PNG...\n");
+    std::fprintf(stderr, "usage: filter_retrial [--code-level L] [--level L] [--threads T] [--window ROWS] [--margin BITS]\n"
+                 "                      [--depth D] [--out-dir DIR] PNG...\n");
     return 2;
   }
   std::printf("%-50s %10s %10s %8s\n", "file", "IDAT", "retried", "cpu s");
@@ -63,7 +69,7 @@ int main(int argc, char** argv) {
     const size_t before = IdatBytes(png);
     const double start = CpuSeconds();
     ImageDataRedeflate redeflate(png);
-    redeflate.WithRetriedFilters(codeLevel, level, threads);
+    redeflate.WithRetriedFilters(codeLevel, level, effort);
     std::printf("%-50s %10zu %10zu %8.2f\n", file.substr(file.rfind('/') + 1).c_str(), before, IdatBytes(png),
                 CpuSeconds() - start);
     std::fflush(stdout);

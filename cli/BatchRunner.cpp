@@ -310,8 +310,11 @@ class Batch {
         if (!Interrupted(m_stop) && redeflate.AtLevel(level)) best.redeflated = true;
       }
       const WinnerRetrial retrial = WinnerRetrialOf(m_options);
+      search::RetrialEffort effort;
+      effort.threads = m_threads;
+      effort.stop = &m_stop.cancel;
       if (retrial.codeLevel > 0 && !Interrupted(m_stop) &&
-          redeflate.WithRetriedFilters(retrial.codeLevel, retrial.level, m_threads, &m_stop.cancel)) {
+          redeflate.WithRetriedFilters(retrial.codeLevel, retrial.level, effort)) {
         best.redeflated = true;
       }
       return true;

@@ -2,7 +2,6 @@
 
 #include "cli/PngSplice.h"
 #include "cli/search/FilterSearch.h"
-#include "cli/search/RowRetrial.h"
 
 namespace {
 // Above the compressor's own levels: 6 searches longest, 7 also lists the
@@ -52,7 +51,7 @@ void ImageDataRedeflate::Take(std::vector<uint8_t> rows, std::vector<uint8_t> zl
   m_png = SplicePng(m_source.data(), m_scan, m_streams, streams, m_everything);
 }
 
-bool ImageDataRedeflate::WithRetriedFilters(int codeLevel, int level, int threads, const std::atomic<bool>* stop) {
+bool ImageDataRedeflate::WithRetriedFilters(int codeLevel, int level, const search::RetrialEffort& effort) {
   if (m_state == State::Unread) m_state = Read() ? State::Readable : State::Unreadable;
   if (m_state != State::Readable) return false;
   const ImageLayout& layout = m_streams[0].layout;
@@ -68,11 +67,8 @@ bool ImageDataRedeflate::WithRetriedFilters(int codeLevel, int level, int thread
   std::vector<uint8_t> zlib;
   deflate::OptimalStats written;
   deflate::OptimalDeflate(m_rows.data(), m_rows.size(), OptimalSettingsOf(codeLevel), zlib, &written);
-  search::RetrialEffort effort;
-  effort.threads = threads;
-  effort.stop = stop;
   const search::RetriedFilters retried = search::RetryRowFilters(rows, filters, written.written, effort);
-  if (retried.changedRows == 0 || (stop && stop->load())) return false;
+  if (retried.changedRows == 0 || (effort.stop && effort.stop->load())) return false;
   std::vector<uint8_t> filtered = search::FilteredStream(rows, retried.filters);
   deflate::OptimalDeflate(filtered.data(), filtered.size(), OptimalSettingsOf(level), zlib);
   if (zlib.size() >= m_streamSize) return false;

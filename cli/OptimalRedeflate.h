@@ -10,7 +10,6 @@
 // are kept exactly.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -18,6 +17,7 @@
 #include "cli/ChunkChoice.h"
 #include "cli/PngFileScan.h"
 #include "cli/PngImageData.h"
+#include "cli/search/RowRetrial.h"
 #include "engine/deflate/OptimalDeflate.h"
 
 // The compressor's settings of level 1..5; for 6 those of 5 with the
@@ -44,12 +44,12 @@ class ImageDataRedeflate {
   bool AtLevel(int level);
 
   // The rows' filters chosen again under the codes of the optimal parser's
-  // stream at codeLevel (cli/search/RowRetrial.h) on `threads` threads,
+  // stream at codeLevel (cli/search/RowRetrial.h, with the given effort),
   // and the rows deflated at level when any filter changed; png takes them
   // when that stream is smaller than the one it holds now.  Only for
   // images of whole-byte pixels, not interlaced (the filters of an
   // interlaced pass's rows are another search).  Answers whether png changed.
-  bool WithRetriedFilters(int codeLevel, int level, int threads, const std::atomic<bool>* stop = nullptr);
+  bool WithRetriedFilters(int codeLevel, int level, const search::RetrialEffort& effort);
 
  private:
   enum class State { Unread, Readable, Unreadable };
