@@ -116,9 +116,15 @@ void OrderEqualWeights(const int32_t* counts, int n, int32_t* lengths, int32_t b
     while (end < n && counts[end] > 0 && ((counts[end] + bias) >> shift) == w) ++end;
     // The runs are short (a few symbols of like count); an insertion sort
     // orders them without std::sort's set-up, which the optimal parser's
-    // thousands of code builds per block would pay each time.
-    for (int k = i + 1; k < end; ++k)
-      for (int m = k; m > i && lengths[m - 1] > lengths[m]; --m) std::swap(lengths[m - 1], lengths[m]);
+    // thousands of code builds per block would pay each time.  It holds the
+    // length being placed and shifts the longer ones up: swapping
+    // neighbours stored and reloaded overlapping words, which stalled.
+    for (int k = i + 1; k < end; ++k) {
+      const int32_t length = lengths[k];
+      int m = k;
+      for (; m > i && lengths[m - 1] > length; --m) lengths[m] = lengths[m - 1];
+      lengths[m] = length;
+    }
     // Every later start inside the run ends at the same place and finds its
     // part already in order.
     i = end - 1;

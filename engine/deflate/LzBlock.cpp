@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 
 #include "engine/deflate/Huffman.h"
 
@@ -127,9 +128,13 @@ void Reshape(const int32_t* counts, int n, double tolerance, bool fillGaps, int3
 
 // The bits of each stretch of used symbols under the shared length of its
 // mean count, which FlattenStretches prices for every pair of ends under
-// each of its weights and gap rules: worked out once per alphabet (the same
-// expression, so the same values) and looked up by the ranks of the
-// stretch's first and last used symbol.
+// each of its weights and gap rules: worked out once per alphabet and
+// looked up by the ranks of the stretch's first and last used symbol.
+//
+// A stretch of sum uses over len symbols, out of total, costs
+// sum * log2(total * len / sum) bits.  Every pair of used symbols is a
+// stretch, so a logarithm per pair was most of a small block's code search;
+// the three logarithms of whole numbers come from a table instead.
 class StretchBits {
  public:
   StretchBits(const int32_t* counts, int n) : m_n(n) {
@@ -141,13 +146,21 @@ class StretchBits {
       if (counts[i] > 0) m_symbol[used++] = i;
     }
     m_used = used;
-    m_bits.resize(size_t(used) * size_t(used));
+    // Only pairs in order are read, so the rest is left unset.
+    m_bits.reset(new double[size_t(used) * size_t(used)]);
+    const std::vector<double>& logs = Log2Table();
+    // Block counts beyond the table (large inputs' final codes only) take
+    // the logarithm itself.
+    const bool tabled = total < double(logs.size());
+    const double logTotal = tabled ? logs[size_t(total)] : std::log2(total);
+    auto log2Of = [&](double k) { return tabled ? logs[size_t(k)] : std::log2(k); };
     for (int i = 0; i < n; ++i) {
       if (m_rank[i] < 0) continue;
+      double* const row = &m_bits[size_t(m_rank[i]) * size_t(used)];
       for (int j = i + 1; j <= n; ++j) {
         if (m_rank[j - 1] < 0) continue;
         const double sum = m_prefix[j] - m_prefix[i];
-        m_bits[size_t(m_rank[i]) * size_t(used) + size_t(m_rank[j - 1])] = sum * std::log2(total * (j - i) / sum);
+        row[m_rank[j - 1]] = sum * (logTotal + logs[size_t(j - i)] - log2Of(sum));
       }
     }
   }
@@ -166,7 +179,17 @@ class StretchBits {
   double m_prefix[kLitLenCodes + 1] = {};
   int m_rank[kLitLenCodes];
   int m_symbol[kLitLenCodes];
-  std::vector<double> m_bits;
+  std::unique_ptr<double[]> m_bits;
+
+  // log2 of 0 .. 65535 (0 unused), built once and shared by every thread.
+  static const std::vector<double>& Log2Table() {
+    static const std::vector<double> table = [] {
+      std::vector<double> t(size_t(1) << 16);
+      for (size_t k = 1; k < t.size(); ++k) t[k] = std::log2(double(k));
+      return t;
+    }();
+    return table;
+  }
 };
 
 // Counts flattened where a stretch of neighbouring symbols is cheaper with
