@@ -309,6 +309,14 @@ class Batch {
       for (int level : WinnerOptimalLevelsOf(m_options, file.image.pixels.size() * 4)) {
         if (!Interrupted(m_stop) && redeflate.AtLevel(level)) best.redeflated = true;
       }
+      const WinnerRetrial retrial = WinnerRetrialOf(m_options);
+      search::RetrialEffort effort;
+      effort.threads = m_threads;
+      effort.stop = &m_stop.cancel;
+      if (retrial.codeLevel > 0 && !Interrupted(m_stop) &&
+          redeflate.WithRetriedFilters(retrial.codeLevel, retrial.level, effort)) {
+        best.redeflated = true;
+      }
       return true;
     }
     const int recompressRun = int(file.runs.size()) - 1;

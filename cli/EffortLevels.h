@@ -52,6 +52,11 @@ struct EffortLevel {
   // ones (ExtraTrials), and how many there may be in all; 0: no extras.
   size_t extraTrialBytes = 0;
   int mostTrialsWithExtras = 0;
+  // The winner's row filters chosen again under the codes of its stream at
+  // this optimal parser level (cli/search/RowRetrial.h), and the rows
+  // deflated at winnerOptimalLevel when any changed; the smaller stream
+  // stays.  0: not.
+  int winnerRetrialCodeLevel = 0;
 };
 
 // Levels 0..6 and "max" (index 7).
@@ -63,7 +68,7 @@ inline constexpr EffortLevel kEffortLevels[] = {
     {"4", 0, 0, true, true, true, 2, 2, 2, true, 2e-5, 5, true},
     {"5", 0, 0, true, true, true, 4, 3, 3, true, 2e-5, 5, true},
     {"6", 0, 0, true, true, true, 4, 3, 4, true, 2e-5, 5, true},
-    {"max", 0, 0, true, true, true, 2, 5, 4, true, 0.0, 6, true, 7, size_t(512) << 10, 16},
+    {"max", 0, 0, true, true, true, 2, 5, 4, true, 0.0, 6, true, 7, size_t(512) << 10, 16, 5},
 };
 inline constexpr int kEffortLevelCount = int(sizeof kEffortLevels / sizeof kEffortLevels[0]);
 inline constexpr int kDefaultEffort = 2;

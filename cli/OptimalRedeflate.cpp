@@ -1,6 +1,7 @@
 #include "cli/OptimalRedeflate.h"
 
 #include "cli/PngSplice.h"
+#include "cli/search/FilterSearch.h"
 
 namespace {
 // Above the compressor's own levels: 6 searches longest, 7 also lists the
@@ -36,10 +37,41 @@ bool ImageDataRedeflate::Read() {
 bool ImageDataRedeflate::AtLevel(int level) {
   if (m_state == State::Unread) m_state = Read() ? State::Readable : State::Unreadable;
   if (m_state != State::Readable) return false;
-  std::vector<std::vector<uint8_t>> zlib(1);
-  deflate::OptimalDeflate(m_rows.data(), m_rows.size(), OptimalSettingsOf(level), zlib[0]);
-  if (zlib[0].size() >= m_streamSize) return false;
-  m_streamSize = zlib[0].size();
-  m_png = SplicePng(m_source.data(), m_scan, m_streams, zlib, m_everything);
+  std::vector<uint8_t> zlib;
+  deflate::OptimalDeflate(m_rows.data(), m_rows.size(), OptimalSettingsOf(level), zlib);
+  if (zlib.size() >= m_streamSize) return false;
+  Take(std::move(m_rows), std::move(zlib));
+  return true;
+}
+
+void ImageDataRedeflate::Take(std::vector<uint8_t> rows, std::vector<uint8_t> zlib) {
+  m_rows = std::move(rows);
+  m_streamSize = zlib.size();
+  const std::vector<std::vector<uint8_t>> streams = {std::move(zlib)};
+  m_png = SplicePng(m_source.data(), m_scan, m_streams, streams, m_everything);
+}
+
+bool ImageDataRedeflate::WithRetriedFilters(int codeLevel, int level, const search::RetrialEffort& effort) {
+  if (m_state == State::Unread) m_state = Read() ? State::Readable : State::Unreadable;
+  if (m_state != State::Readable) return false;
+  const ImageLayout& layout = m_streams[0].layout;
+  UnfilteredRows rows;
+  if (layout.interlaced || !UnfilteredImageRows(layout, m_rows, rows.bytes)) return false;
+  rows.filterStride = layout.BitsPerPixel() / 8;
+  rows.rowBytes = int(layout.width) * rows.filterStride;
+  rows.height = int(layout.height);
+  const size_t stride = size_t(rows.rowBytes) + 1;
+  std::vector<uint8_t> filters(size_t(rows.height));
+  for (size_t y = 0; y < filters.size(); ++y) filters[y] = m_rows[y * stride];
+
+  std::vector<uint8_t> zlib;
+  deflate::OptimalStats written;
+  deflate::OptimalDeflate(m_rows.data(), m_rows.size(), OptimalSettingsOf(codeLevel), zlib, &written);
+  const search::RetriedFilters retried = search::RetryRowFilters(rows, filters, written.written, effort);
+  if (retried.changedRows == 0 || (effort.stop && effort.stop->load())) return false;
+  std::vector<uint8_t> filtered = search::FilteredStream(rows, retried.filters);
+  deflate::OptimalDeflate(filtered.data(), filtered.size(), OptimalSettingsOf(level), zlib);
+  if (zlib.size() >= m_streamSize) return false;
+  Take(std::move(filtered), std::move(zlib));
   return true;
 }

@@ -17,6 +17,7 @@
 #include "cli/ChunkChoice.h"
 #include "cli/PngFileScan.h"
 #include "cli/PngImageData.h"
+#include "cli/search/RowRetrial.h"
 #include "engine/deflate/OptimalDeflate.h"
 
 // The compressor's settings of level 1..5; for 6 those of 5 with the
@@ -42,10 +43,20 @@ class ImageDataRedeflate {
   // it did; a file it cannot read back is left alone.
   bool AtLevel(int level);
 
+  // The rows' filters chosen again under the codes of the optimal parser's
+  // stream at codeLevel (cli/search/RowRetrial.h, with the given effort),
+  // and the rows deflated at level when any filter changed; png takes them
+  // when that stream is smaller than the one it holds now.  Only for
+  // images of whole-byte pixels, not interlaced (the filters of an
+  // interlaced pass's rows are another search).  Answers whether png changed.
+  bool WithRetriedFilters(int codeLevel, int level, const search::RetrialEffort& effort);
+
  private:
   enum class State { Unread, Readable, Unreadable };
 
   bool Read();
+  // Replaces png's IDAT stream by zlib, the deflated form of rows.
+  void Take(std::vector<uint8_t> rows, std::vector<uint8_t> zlib);
 
   std::vector<uint8_t>& m_png;
   State m_state = State::Unread;

@@ -68,6 +68,13 @@ std::vector<int> WinnerOptimalLevelsOf(const CliOptions& o, size_t rawBytes) {
   return levels;
 }
 
+WinnerRetrial WinnerRetrialOf(const CliOptions& o) {
+  const EffortLevel& level = kEffortLevels[o.effort];
+  const int optimal = OptimalLevelOf(o);
+  if (optimal == 0 || level.winnerRetrialCodeLevel == 0 || o.filterGiven) return {};
+  return {level.winnerRetrialCodeLevel, std::max(level.winnerOptimalLevel, optimal)};
+}
+
 RunSettings BaseRunSettings(const CliOptions& options) {
   return BaseSettings(options, kEffortLevels[options.effort]);
 }

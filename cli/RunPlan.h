@@ -37,6 +37,16 @@ int OptimalLevelOf(const CliOptions& options);
 // levels 1 to 3, 580 at 5) and they cost next to nothing there.
 std::vector<int> WinnerOptimalLevelsOf(const CliOptions& options, size_t rawBytes);
 
+// The optimal parser level whose codes the winning file's row filters are
+// chosen again under (ImageDataRedeflate::WithRetriedFilters), and the level
+// the retried rows are then deflated at; {0, 0} when the effort level does
+// not retry them or the winner's last deflates do not run.
+struct WinnerRetrial {
+  int codeLevel = 0;
+  int level = 0;
+};
+WinnerRetrial WinnerRetrialOf(const CliOptions& options);
+
 // The user's run at the chosen effort level, before any alternative.
 RunSettings BaseRunSettings(const CliOptions& options);
 

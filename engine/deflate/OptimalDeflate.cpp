@@ -573,6 +573,18 @@ size_t OptimalDeflate(const uint8_t* data, size_t size, const OptimalSettings& s
   if (stats) {
     stats->blocks = int(plans.size());
     stats->memoryBytes = compressor.MemoryBytes();
+    stats->written.assign(plans.size(), WrittenBlock{});
+    for (size_t k = 0; k < plans.size(); ++k) {
+      WrittenBlock& w = stats->written[k];
+      const BlockPlan& p = plans[k];
+      w.begin = p.begin;
+      w.end = p.end;
+      w.kind = p.kind;
+      if (p.kind == BlockKind::Stored) continue;
+      const bool fixed = p.kind == BlockKind::Fixed;
+      std::copy_n(fixed ? FixedLiteralLengths() : p.code.literal, kLitLenCodes, w.literal);
+      std::copy_n(fixed ? FixedDistanceLengths() : p.code.distance, kDistanceCodes, w.distance);
+    }
   }
   return zlib.size();
 }

@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "engine/deflate/BinaryTreeMatchFinder.h"
+#include "engine/deflate/LzBlock.h"
 
 namespace deflate {
 
@@ -69,9 +70,21 @@ constexpr int kOptimalLevelMax = 5;
 // The settings of level 1 (fastest) .. 5 (smallest); other values clamp.
 OptimalSettings OptimalLevelSettings(int level);
 
+// One block as written: the input bytes it covers and the code lengths its
+// symbols are written with (the fixed code's for a fixed block; a stored
+// block has none and leaves them 0).
+struct WrittenBlock {
+  size_t begin = 0;
+  size_t end = 0;
+  BlockKind kind = BlockKind::Fixed;
+  int32_t literal[kLitLenCodes] = {};
+  int32_t distance[kDistanceCodes] = {};
+};
+
 struct OptimalStats {
   int blocks = 0;
   size_t memoryBytes = 0;  // peak working memory, input and output excluded
+  std::vector<WrittenBlock> written;  // in stream order
 };
 
 // Compresses data[0..size) into zlib (header 0x78 0x5E, or 0x78 0x01 when

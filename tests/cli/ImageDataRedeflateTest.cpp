@@ -118,3 +118,56 @@ TEST(ImageDataRedeflate, FilesItCannotReadBackAreLeftAlone) {
     EXPECT_TRUE(png == c.png);
   }
 }
+
+// Rows written with None where Up makes each one a single byte over and
+// over: choosing the filters again under the stream's codes takes another
+// filter on those rows, and the file keeps its pixels (libpng) and every
+// other chunk.  Interlaced images and packed pixels are left alone.
+TEST(ImageDataRedeflate, RetriedFiltersKeepThePixelsAndOnlyShrink) {
+  const uint32_t width = 64, height = 48;
+  std::vector<uint8_t> rows;
+  for (uint32_t y = 0; y < height; ++y) {
+    rows.push_back(y % 6 == 3 ? 0 : 2);
+    for (uint32_t x = 0; x < width * 3; ++x) {
+      const uint32_t noise = (x * 0x9E3779B1u) >> 24;
+      if (y % 6 == 3) rows.push_back(uint8_t(noise + y));
+      else rows.push_back(y == 0 ? uint8_t(noise) : 1);
+    }
+  }
+  std::vector<uint8_t> png = oracle::PngFile()
+                                 .Header(width, height, 8, 2)
+                                 .Chunk("tEXt", Text(std::string("Title") + '\0' + "rows"))
+                                 .Image(rows, 200)
+                                 .End()
+                                 .bytes;
+  oracle::Image pixels;
+  std::vector<oracle::Chunk> before;
+  ASSERT_TRUE(oracle::DecodePng(png, pixels) && oracle::ListChunks(png, before));
+  ImageDataRedeflate redeflate(png);
+  ASSERT_TRUE(redeflate.AtLevel(2));
+  std::vector<oracle::Chunk> deflated;
+  ASSERT_TRUE(oracle::ListChunks(png, deflated));
+  search::RetrialEffort effort;
+  effort.threads = 2;
+  EXPECT_TRUE(redeflate.WithRetriedFilters(1, 2, effort));
+  std::vector<oracle::Chunk> after;
+  std::vector<uint8_t> inflated;
+  ASSERT_TRUE(oracle::ListChunks(png, after) && oracle::InflateIdat(png, inflated));
+  EXPECT_LT(IdatBytes(after), IdatBytes(deflated));
+  EXPECT_TRUE(SameChunks(AllButIdat(after), AllButIdat(before)));
+  oracle::Image decoded;
+  ASSERT_TRUE(oracle::DecodePng(png, decoded));
+  EXPECT_EQ(decoded, pixels);
+  ASSERT_EQ(inflated.size(), rows.size());
+  const size_t stride = width * 3 + 1;
+  for (uint32_t y = 3; y < height; y += 6) EXPECT_NE(0, inflated[y * stride]) << "row " << y;
+
+  for (const char* name : {"basi2c08.png", "basn0g04.png"}) {
+    SCOPED_TRACE(name);
+    std::vector<uint8_t> suite = SuiteImageWithText(name);
+    const std::vector<uint8_t> original = suite;
+    ImageDataRedeflate other(suite);
+    EXPECT_FALSE(other.WithRetriedFilters(1, 2, search::RetrialEffort{}));
+    EXPECT_TRUE(suite == original);
+  }
+}
