@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     const size_t before = IdatBytes(png);
     const double start = CpuSeconds();
     ImageDataRedeflate redeflate(png);
-    redeflate.WithRetriedFilters(codeLevel, level, effort);
+    redeflate.WithRetriedFilters(codeLevel, level, {effort});
     std::printf("%-50s %10zu %10zu %8.2f\n", file.substr(file.rfind('/') + 1).c_str(), before, IdatBytes(png),
                 CpuSeconds() - start);
     std::fflush(stdout);

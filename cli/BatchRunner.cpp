@@ -309,12 +309,13 @@ class Batch {
       for (int level : WinnerOptimalLevelsOf(m_options, file.image.pixels.size() * 4)) {
         if (!Interrupted(m_stop) && redeflate.AtLevel(level)) best.redeflated = true;
       }
-      const WinnerRetrial retrial = WinnerRetrialOf(m_options);
-      search::RetrialEffort effort;
-      effort.threads = m_threads;
-      effort.stop = &m_stop.cancel;
-      if (retrial.codeLevel > 0 && !Interrupted(m_stop) &&
-          redeflate.WithRetriedFilters(retrial.codeLevel, retrial.level, effort)) {
+      WinnerRetrial retrial = WinnerRetrialOf(m_options, file.image.pixels.size() * 4);
+      for (search::RetrialEffort& sweep : retrial.sweeps) {
+        sweep.threads = m_threads;
+        sweep.stop = &m_stop.cancel;
+      }
+      if (!retrial.sweeps.empty() && !Interrupted(m_stop) &&
+          redeflate.WithRetriedFilters(retrial.codeLevel, retrial.level, retrial.sweeps)) {
         best.redeflated = true;
       }
       return true;

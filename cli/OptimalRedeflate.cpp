@@ -1,5 +1,7 @@
 #include "cli/OptimalRedeflate.h"
 
+#include <algorithm>
+
 #include "cli/PngSplice.h"
 #include "cli/search/FilterSearch.h"
 
@@ -51,9 +53,9 @@ void ImageDataRedeflate::Take(std::vector<uint8_t> rows, std::vector<uint8_t> zl
   m_png = SplicePng(m_source.data(), m_scan, m_streams, streams, m_everything);
 }
 
-bool ImageDataRedeflate::WithRetriedFilters(int codeLevel, int level, const search::RetrialEffort& effort) {
+bool ImageDataRedeflate::WithRetriedFilters(int codeLevel, int level, const std::vector<search::RetrialEffort>& sweeps) {
   if (m_state == State::Unread) m_state = Read() ? State::Readable : State::Unreadable;
-  if (m_state != State::Readable) return false;
+  if (m_state != State::Readable || sweeps.empty()) return false;
   const ImageLayout& layout = m_streams[0].layout;
   UnfilteredRows rows;
   if (layout.interlaced || !UnfilteredImageRows(layout, m_rows, rows.bytes)) return false;
@@ -67,11 +69,22 @@ bool ImageDataRedeflate::WithRetriedFilters(int codeLevel, int level, const sear
   std::vector<uint8_t> zlib;
   deflate::OptimalStats written;
   deflate::OptimalDeflate(m_rows.data(), m_rows.size(), OptimalSettingsOf(codeLevel), zlib, &written);
-  const search::RetriedFilters retried = search::RetryRowFilters(rows, filters, written.written, effort);
-  if (retried.changedRows == 0 || (effort.stop && effort.stop->load())) return false;
-  std::vector<uint8_t> filtered = search::FilteredStream(rows, retried.filters);
-  deflate::OptimalDeflate(filtered.data(), filtered.size(), OptimalSettingsOf(level), zlib);
-  if (zlib.size() >= m_streamSize) return false;
-  Take(std::move(filtered), std::move(zlib));
-  return true;
+  // Every sweep starts from the same rows and codes; a vector another
+  // sweep found already is not deflated again.
+  std::vector<std::vector<uint8_t>> tried = {filters};
+  bool taken = false;
+  for (const search::RetrialEffort& effort : sweeps) {
+    if (effort.stop && effort.stop->load()) break;
+    search::RetriedFilters retried = search::RetryRowFilters(rows, filters, written.written, effort);
+    if (std::find(tried.begin(), tried.end(), retried.filters) != tried.end() || (effort.stop && effort.stop->load())) {
+      continue;
+    }
+    tried.push_back(std::move(retried.filters));
+    std::vector<uint8_t> filtered = search::FilteredStream(rows, tried.back());
+    deflate::OptimalDeflate(filtered.data(), filtered.size(), OptimalSettingsOf(level), zlib);
+    if (zlib.size() >= m_streamSize) continue;
+    Take(std::move(filtered), std::move(zlib));
+    taken = true;
+  }
+  return taken;
 }

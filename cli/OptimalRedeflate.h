@@ -44,12 +44,12 @@ class ImageDataRedeflate {
   bool AtLevel(int level);
 
   // The rows' filters chosen again under the codes of the optimal parser's
-  // stream at codeLevel (cli/search/RowRetrial.h, with the given effort),
-  // and the rows deflated at level when any filter changed; png takes them
-  // when that stream is smaller than the one it holds now.  Only for
-  // images of whole-byte pixels, not interlaced (the filters of an
+  // stream at codeLevel (cli/search/RowRetrial.h), once per sweep effort
+  // given, and each new vector's rows deflated at level; png takes the
+  // smallest stream when it is smaller than the one it holds now.  Only
+  // for images of whole-byte pixels, not interlaced (the filters of an
   // interlaced pass's rows are another search).  Answers whether png changed.
-  bool WithRetriedFilters(int codeLevel, int level, const search::RetrialEffort& effort);
+  bool WithRetriedFilters(int codeLevel, int level, const std::vector<search::RetrialEffort>& sweeps);
 
  private:
   enum class State { Unread, Readable, Unreadable };

@@ -18,6 +18,7 @@
 #include "cli/CliOptions.h"
 #include "cli/EngineRun.h"
 #include "cli/SourceImage.h"
+#include "cli/search/RowRetrial.h"
 
 // The runs for one input.  Uses ctx for quick analysis-only runs.  False with
 // the engine's reason when the image cannot take the requested options.
@@ -38,14 +39,19 @@ int OptimalLevelOf(const CliOptions& options);
 std::vector<int> WinnerOptimalLevelsOf(const CliOptions& options, size_t rawBytes);
 
 // The optimal parser level whose codes the winning file's row filters are
-// chosen again under (ImageDataRedeflate::WithRetriedFilters), and the level
-// the retried rows are then deflated at; {0, 0} when the effort level does
-// not retry them or the winner's last deflates do not run.
+// chosen again under (ImageDataRedeflate::WithRetriedFilters), the level
+// the retried rows are then deflated at, and the sweeps: one for most
+// images; for image data of at most 64 KB (rawBytes unfiltered) a few
+// more with smaller margins and a wider window, each a second or so there,
+// whose vectors the optimal parser ranks by a few bytes either way.  No
+// sweeps when the effort level does not retry the filters or the winner's
+// last deflates do not run.
 struct WinnerRetrial {
   int codeLevel = 0;
   int level = 0;
+  std::vector<search::RetrialEffort> sweeps;
 };
-WinnerRetrial WinnerRetrialOf(const CliOptions& options);
+WinnerRetrial WinnerRetrialOf(const CliOptions& options, size_t rawBytes);
 
 // The user's run at the chosen effort level, before any alternative.
 RunSettings BaseRunSettings(const CliOptions& options);

@@ -149,7 +149,7 @@ TEST(ImageDataRedeflate, RetriedFiltersKeepThePixelsAndOnlyShrink) {
   ASSERT_TRUE(oracle::ListChunks(png, deflated));
   search::RetrialEffort effort;
   effort.threads = 2;
-  EXPECT_TRUE(redeflate.WithRetriedFilters(1, 2, effort));
+  EXPECT_TRUE(redeflate.WithRetriedFilters(1, 2, {effort, effort}));
   std::vector<oracle::Chunk> after;
   std::vector<uint8_t> inflated;
   ASSERT_TRUE(oracle::ListChunks(png, after) && oracle::InflateIdat(png, inflated));
@@ -167,7 +167,7 @@ TEST(ImageDataRedeflate, RetriedFiltersKeepThePixelsAndOnlyShrink) {
     std::vector<uint8_t> suite = SuiteImageWithText(name);
     const std::vector<uint8_t> original = suite;
     ImageDataRedeflate other(suite);
-    EXPECT_FALSE(other.WithRetriedFilters(1, 2, search::RetrialEffort{}));
+    EXPECT_FALSE(other.WithRetriedFilters(1, 2, {search::RetrialEffort{}}));
     EXPECT_TRUE(suite == original);
   }
 }
