@@ -63,19 +63,20 @@ int CheapestTokens(const uint8_t* seq, const uint8_t* runs, int n, const int* co
       }
     }
   }
+  // One walk back from the end, the tokens written last first and then
+  // turned around: each step of the walk waits on the load before it, so a
+  // second walk to count them first would cost as much again.
   int count = 0;
-  for (int at = n; at > 0; at -= stepLength[at]) ++count;
-  int t = count;
   for (int at = n; at > 0; at -= stepLength[at]) {
     const int symbol = stepSymbol[at];
     const int run = stepLength[at];
-    LengthToken& tok = tokens[--t];
-    tok.symbol = uint8_t(symbol);
+    LengthToken& tok = tokens[count++];
     if (symbol == 16) tok = {16, uint8_t(run - 3), 2};
     else if (symbol == 17) tok = {17, uint8_t(run - 3), 3};
     else if (symbol == 18) tok = {18, uint8_t(run - 11), 7};
     else tok = {uint8_t(symbol), 0, 0};
   }
+  std::reverse(tokens, tokens + count);
   return count;
 }
 

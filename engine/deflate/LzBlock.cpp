@@ -257,9 +257,13 @@ constexpr ReshapeChoice kReshapes[] = {{0.0, true}, {0.15, false}, {0.15, true},
 
 }  // namespace
 
+void CodeLengthsOf(const SymbolCounts& counts, int32_t* literal, int32_t* distance) {
+  HuffmanLengths(counts.literal, kLitLenCodes, literal, 16, 1);
+  HuffmanLengths(counts.distance, kDistanceCodes, distance, 16, 0);
+}
+
 void BuildDynamicCode(const SymbolCounts& counts, bool searchHeader, DynamicCode& code, bool flattenStretches) {
-  HuffmanLengths(counts.literal, kLitLenCodes, code.literal, 16, 1);
-  HuffmanLengths(counts.distance, kDistanceCodes, code.distance, 16, 0);
+  CodeLengthsOf(counts, code.literal, code.distance);
   PlanCodeLengthHeader(code.literal, code.distance, searchHeader, code.header);
   if (!searchHeader) return;
   int64_t best = DynamicBlockBits(counts, code);

@@ -43,6 +43,8 @@ struct DynamicCode {
   int32_t distance[kDistanceCodes];
   CodeLengthHeader header;
 };
+// The code lengths alone, as BuildDynamicCode builds them before any header.
+void CodeLengthsOf(const SymbolCounts& counts, int32_t* literal, int32_t* distance);
 // With searchHeader, the header's run-length coding is searched and the
 // counts are also reshaped so that the lengths run-length code well; with
 // flattenStretches too, also flattened over whole stretches of the alphabet

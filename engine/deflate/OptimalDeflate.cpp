@@ -222,9 +222,11 @@ class Compressor {
 
   CostModel PricesOf(const SymbolCounts& counts, bool entropy) const {
     if (entropy) return CostsOfCounts(counts);
-    DynamicCode code;
-    BuildDynamicCode(counts, false, code);
-    return CostsOfLengths(code.literal, code.distance);
+    // Only the lengths: the header is not priced here.
+    int32_t literal[kLitLenCodes];
+    int32_t distance[kDistanceCodes];
+    CodeLengthsOf(counts, literal, distance);
+    return CostsOfLengths(literal, distance);
   }
 
   BlockPlan PlanBlock(size_t begin, size_t end, uint32_t seed, const BlockPlan* neighbour = nullptr) {
