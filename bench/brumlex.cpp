@@ -5,7 +5,7 @@
 // The overrides switch single parts of a level off or change their effort,
 // to measure what each part buys:
 //   --iterations N  --patience N  --restarts N  --more-restarts N  --refine N  --blocks N
-//   --drop-rare N  --every-code-below BYTES
+//   --drop-rare N  --every-code-below BYTES  --last-byte-restarts N
 //   --depth N  --nice N  --plain-header  --entropy|--code-lengths
 //   --nearest-only|--every-code  --greedy-start|--fixed-start
 //   --both-prices|--one-price
@@ -25,7 +25,7 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: brumlex IN OUT [--level 1..5] [--iterations N] [--patience N] [--restarts N] [--more-restarts N]\n"
-               "       [--refine N] [--blocks N] [--drop-rare N] [--every-code-below BYTES] [--depth N] [--nice N] [--plain-header] [--entropy|--code-lengths]\n"
+               "       [--refine N] [--blocks N] [--drop-rare N] [--every-code-below BYTES] [--last-byte-restarts N] [--depth N] [--nice N] [--plain-header] [--entropy|--code-lengths]\n"
                "       [--nearest-only|--every-code] [--greedy-start|--fixed-start] [--both-prices|--one-price]\n");
   return 2;
 }
@@ -80,6 +80,7 @@ int main(int argc, char** argv) {
     else if (opt == "--refine") s.refineRounds = v;
     else if (opt == "--drop-rare") s.dropRareSymbols = v;
     else if (opt == "--every-code-below") s.everyDistanceCodeBelow = size_t(v);
+    else if (opt == "--last-byte-restarts") s.lastByteRestarts = v;
     else if (opt == "--blocks" && v >= 1) s.maxBlocks = v;
     else if (opt == "--depth" && v >= 1) s.matchFinder.maxDepth = v;
     else if (opt == "--nice" && v >= 3) s.matchFinder.niceLength = v;

@@ -17,7 +17,8 @@ namespace {
 constexpr OptimalSettings kLevels[] = {
     // finder {depth, nice, every distance code}, iterations, patience, restarts, refine rounds,
     // blocks, header search, entropy prices, greedy start, both prices, rare symbols dropped,
-    // more restarts while they pay, farther distance codes below this input size
+    // more restarts while they pay, farther distance codes below this input size,
+    // restarts for a nearly empty last byte
     // The finder's farther distance codes are off for large inputs: over the
     // dumped rows of the samples and PngSuite they cost bytes at levels 2-5
     // (748,912 against 748,451 at level 3) and a third of the time.  In
@@ -29,7 +30,7 @@ constexpr OptimalSettings kLevels[] = {
     {{64, 258, false}, 3, 1, 0, 0, 1024, true, true, true, false, 0, 0},
     {{128, 258, false}, 5, 1, 1, 0, 1024, true, true, true, false, 0, 0},
     {{256, 258, false}, 8, 2, 1, 1, 1024, true, true, true, false, 0, 0},
-    {{512, 258, false}, 15, 3, 6, 1, 1024, true, true, true, true, 4, 12, 131072},
+    {{512, 258, false}, 15, 3, 6, 1, 1024, true, true, true, true, 4, 12, 131072, 8},
 };
 
 // Inputs below this size get the searched header for every parse.
@@ -48,6 +49,11 @@ constexpr size_t kMaxExtraRestarts = 24;
 // never been seen to save that much (256 lost 6 bytes on the dumped rows,
 // 128 lost 25), and that search is most of a small input's time.
 constexpr int64_t kSearchReach = 512;
+
+// A last byte with at most this many bits of data gets the last-byte
+// restarts: on the dumped rows up to 400 KB, at 8 restarts, 2 bits saved
+// 4 bytes, 3 bits 10 and 4 bits no more than 3 did.
+constexpr int64_t kLastByteBits = 3;
 
 // Deterministic generator for the restarts (xorshift32).
 class Random {
@@ -251,20 +257,11 @@ class Compressor {
     const int restarts = Restarts();
     int lastGain = -1;
     for (int r = 0; r < restarts || (r < restarts + m_settings.moreRestarts && lastGain >= r - 2); ++r) {
-      const bool prices = m_settings.bothPrices && r % 2 == 1 ? !entropy : entropy;
       const int64_t before = best.bits;
-      Iterate(begin, end, Disturb(best.counts, random), best, prices);
+      Restart(begin, end, best, random, r);
       if (best.bits < before) lastGain = r;
     }
-
-    if (m_settings.searchHeader) {
-      best.code = m_searched.Of(best.counts);
-      best.bits = DynamicBlockBits(best.counts, best.code);
-      Polish(begin, end, best);
-    }
-    // Worth its parses where headers weigh most: in small inputs.
-    if (m_settings.dropRareSymbols > 0 && m_size < kSmallInput)
-      DropRareSymbols(begin, end, best, m_settings.dropRareSymbols);
+    Finish(begin, end, best);
 
     BlockPlan plan;
     plan.begin = begin;
@@ -284,6 +281,63 @@ class Compressor {
       plan.code = best.code;
     }
     return plan;
+  }
+
+  // One restart: the counts of the block's best parse shaken and iterated,
+  // under the level's prices or, with both prices on, under the other ones
+  // every second restart.
+  void Restart(size_t begin, size_t end, Candidate& best, Random& random, int r) {
+    const bool entropy = m_settings.entropyPrices;
+    const bool prices = m_settings.bothPrices && r % 2 == 1 ? !entropy : entropy;
+    Iterate(begin, end, Disturb(best.counts, random), best, prices);
+  }
+
+  // The block's best parse given the header it is written with and parsed
+  // again under that code; in a small input, its rare symbols then tried
+  // out of the alphabet.
+  void Finish(size_t begin, size_t end, Candidate& best) {
+    if (m_settings.searchHeader) {
+      best.code = m_searched.Of(best.counts);
+      best.bits = DynamicBlockBits(best.counts, best.code);
+      Polish(begin, end, best);
+    }
+    // Worth its parses where headers weigh most: in small inputs.
+    if (m_settings.dropRareSymbols > 0 && m_size < kSmallInput)
+      DropRareSymbols(begin, end, best, m_settings.dropRareSymbols);
+  }
+
+  // A stream is whole bytes.  When the last byte holds only a few bits of
+  // the data, that many bits less anywhere save a whole byte, and more
+  // restarts are the likeliest way to find them: each dynamic block of such
+  // a small input gets lastByteRestarts more (from its final parse, with a
+  // seed of their own), until the byte is saved.  A stored block's padding
+  // depends on where it starts, which the plans do not know, so inputs with
+  // one are left alone.
+  void SqueezeLastByte(std::vector<BlockPlan>& plans) {
+    if (m_settings.lastByteRestarts == 0 || m_size >= kSmallInput) return;
+    if (std::any_of(plans.begin(), plans.end(), [](const BlockPlan& p) { return p.kind == BlockKind::Stored; }))
+      return;
+    const int64_t lastByteBits = TotalBits(plans) % 8;
+    if (lastByteBits == 0 || lastByteBits > kLastByteBits) return;
+    int64_t saved = 0;
+    for (BlockPlan& plan : plans) {
+      if (plan.kind != BlockKind::Dynamic) continue;
+      m_seenPrices.Clear();
+      Candidate best;
+      best.steps = plan.steps;
+      best.counts = SymbolCounts::Of(best.steps.data(), best.steps.size());
+      best.code = plan.code;
+      best.bits = plan.bits;
+      Random random(~Seed(plan.begin, plan.end));
+      for (int r = 0; r < m_settings.lastByteRestarts; ++r) Restart(plan.begin, plan.end, best, random, r);
+      if (best.bits >= plan.bits) continue;
+      Finish(plan.begin, plan.end, best);
+      saved += plan.bits - best.bits;
+      plan.bits = best.bits;
+      plan.steps = std::move(best.steps);
+      plan.code = best.code;
+      if (saved >= lastByteBits) return;
+    }
   }
 
   // The searched header may reshape the code the iteration converged to,
@@ -411,6 +465,7 @@ class Compressor {
       total = nextTotal;
     }
     if (m_size < kSmallInput) MergeNeighbours(plans);
+    SqueezeLastByte(plans);
     return plans;
   }
 

@@ -20,7 +20,9 @@
 //   4. the boundaries are re-estimated on the parse they produced (moved,
 //      merged, split) and the changed blocks parsed again, while the total
 //      shrinks; in a small input, neighbouring blocks are then planned as
-//      one and joined where that is smaller;
+//      one and joined where that is smaller, and when the stream's last
+//      byte would hold only a few bits, each block restarts a few more
+//      times to save that byte;
 //   5. each block is written as the smallest of dynamic (with the cheapest
 //      run-length coding of its header, CodeLengthHeader.h, and its code
 //      lengths evened out over stretches of the alphabet where the header
@@ -57,6 +59,9 @@ struct OptimalSettings {
   // code the block already uses can beat the nearest one, whose code
   // would need a length of its own.
   size_t everyDistanceCodeBelow = 0;
+  // Restarts per block of an input under 64 KB whose last byte holds only a
+  // few bits of data, so that those bits less save a byte.
+  int lastByteRestarts = 0;
 };
 
 constexpr int kOptimalLevelMin = 1;
