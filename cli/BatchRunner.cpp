@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "cli/BatchFile.h"
+#include "cli/EffortLevels.h"
 #include "cli/EngineContextPool.h"
 #include "cli/FileReport.h"
 #include "cli/InputList.h"
@@ -24,6 +26,7 @@
 #include "cli/RunPlan.h"
 #include "cli/SourceImage.h"
 #include "cli/StreamRecompress.h"
+#include "cli/search/ParallelFor.h"
 
 namespace {
 
@@ -306,16 +309,28 @@ class Batch {
       if (optimal > 0 && !best.redeflated && !Interrupted(m_stop)) {
         best.redeflated = redeflate.AtLevel(optimal);
       }
-      for (int level : WinnerOptimalLevelsOf(m_options, file.image.pixels.size() * 4)) {
-        if (!Interrupted(m_stop) && redeflate.AtLevel(level)) best.redeflated = true;
+      const size_t rawBytes = file.image.pixels.size() * 4;
+      // The plans of one deflate are independent; they run on the threads.
+      const deflate::RunEach onThreads = [this](size_t count, const std::function<void(size_t)>& fn) {
+        search::ParallelFor(count, m_threads, fn);
+      };
+      const EffortLevel& effort = kEffortLevels[m_options.effort];
+      WinnerRetrial retrial = WinnerRetrialOf(m_options, rawBytes);
+      const bool deferred = retrial.replacesLevel && !retrial.sweeps.empty();
+      for (int level : WinnerOptimalLevelsOf(m_options, rawBytes)) {
+        const bool winnerLevel = level == effort.winnerOptimalLevel;
+        if (winnerLevel && deferred) continue;
+        if (!Interrupted(m_stop) && redeflate.AtLevel(level, winnerLevel ? effort.winnerPlans : 1, onThreads)) {
+          best.redeflated = true;
+        }
       }
-      WinnerRetrial retrial = WinnerRetrialOf(m_options, file.image.pixels.size() * 4);
       for (search::RetrialEffort& sweep : retrial.sweeps) {
         sweep.threads = m_threads;
         sweep.stop = &m_stop.cancel;
       }
       if (!retrial.sweeps.empty() && !Interrupted(m_stop) &&
-          redeflate.WithRetriedFilters(retrial.codeLevel, retrial.level, retrial.sweeps)) {
+          redeflate.WithRetriedFilters(retrial.codeLevel, retrial.level, retrial.sweeps, retrial.plans, onThreads,
+                                       deferred)) {
         best.redeflated = true;
       }
       return true;

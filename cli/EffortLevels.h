@@ -57,6 +57,12 @@ struct EffortLevel {
   // deflated at winnerOptimalLevel when any changed; the smaller stream
   // stays.  0: not.
   int winnerRetrialCodeLevel = 0;
+  // Plans of the winner's last deflate at winnerOptimalLevel, each under
+  // its own restart seeds, the stream written from the cheapest blocks of
+  // them all (deflate::OptimalDeflateCombined): the level's sizes scatter
+  // by a few hundred bytes over seeds on a photo, mostly by where the
+  // blocks are cut.  The retried rows' deflate gets as many.
+  int winnerPlans = 1;
 };
 
 // Levels 0..6 and "max" (index 7).
@@ -68,7 +74,7 @@ inline constexpr EffortLevel kEffortLevels[] = {
     {"4", 0, 0, true, true, true, 2, 2, 2, true, 2e-5, 5, true},
     {"5", 0, 0, true, true, true, 4, 3, 3, true, 2e-5, 5, true},
     {"6", 0, 0, true, true, true, 4, 3, 4, true, 2e-5, 5, true},
-    {"max", 0, 0, true, true, true, 2, 5, 4, true, 0.0, 6, true, 7, size_t(512) << 10, 16, 5},
+    {"max", 0, 0, true, true, true, 2, 5, 4, true, 0.0, 6, true, 7, size_t(512) << 10, 16, 5, 4},
 };
 inline constexpr int kEffortLevelCount = int(sizeof kEffortLevels / sizeof kEffortLevels[0]);
 inline constexpr int kDefaultEffort = 2;

@@ -23,6 +23,16 @@ deflate::OptimalSettings OptimalSettingsOf(int level) {
   return settings;
 }
 
+void DeflateAtLevel(const std::vector<uint8_t>& rows, int level, int plans, const deflate::RunEach& runEach,
+                    std::vector<uint8_t>& zlib, deflate::OptimalStats* stats) {
+  std::vector<deflate::OptimalSettings> runs;
+  for (int k = 0; k < std::max(plans, 1); ++k) {
+    runs.push_back(OptimalSettingsOf(level));
+    runs.back().seedSalt = uint32_t(k);
+  }
+  deflate::OptimalDeflateCombined(rows.data(), rows.size(), runs, zlib, stats, runEach);
+}
+
 bool ImageDataRedeflate::Read() {
   m_source = m_png;
   m_scan = ScanPngFile(m_source.data(), m_source.size());
@@ -36,11 +46,11 @@ bool ImageDataRedeflate::Read() {
   return true;
 }
 
-bool ImageDataRedeflate::AtLevel(int level) {
+bool ImageDataRedeflate::AtLevel(int level, int plans, const deflate::RunEach& runEach) {
   if (m_state == State::Unread) m_state = Read() ? State::Readable : State::Unreadable;
   if (m_state != State::Readable) return false;
   std::vector<uint8_t> zlib;
-  deflate::OptimalDeflate(m_rows.data(), m_rows.size(), OptimalSettingsOf(level), zlib);
+  DeflateAtLevel(m_rows, level, plans, runEach, zlib);
   if (zlib.size() >= m_streamSize) return false;
   Take(std::move(m_rows), std::move(zlib));
   return true;
@@ -53,7 +63,8 @@ void ImageDataRedeflate::Take(std::vector<uint8_t> rows, std::vector<uint8_t> zl
   m_png = SplicePng(m_source.data(), m_scan, m_streams, streams, m_everything);
 }
 
-bool ImageDataRedeflate::WithRetriedFilters(int codeLevel, int level, const std::vector<search::RetrialEffort>& sweeps) {
+bool ImageDataRedeflate::WithRetriedFilters(int codeLevel, int level, const std::vector<search::RetrialEffort>& sweeps,
+                                            int plans, const deflate::RunEach& runEach, bool unchangedToo) {
   if (m_state == State::Unread) m_state = Read() ? State::Readable : State::Unreadable;
   if (m_state != State::Readable || sweeps.empty()) return false;
   const ImageLayout& layout = m_streams[0].layout;
@@ -81,10 +92,12 @@ bool ImageDataRedeflate::WithRetriedFilters(int codeLevel, int level, const std:
     }
     tried.push_back(std::move(retried.filters));
     std::vector<uint8_t> filtered = search::FilteredStream(rows, tried.back());
-    deflate::OptimalDeflate(filtered.data(), filtered.size(), OptimalSettingsOf(level), zlib);
+    DeflateAtLevel(filtered, level, plans, runEach, zlib);
     if (zlib.size() >= m_streamSize) continue;
     Take(std::move(filtered), std::move(zlib));
     taken = true;
   }
+  const bool stopped = sweeps.front().stop && sweeps.front().stop->load();
+  if (unchangedToo && !taken && !stopped) return AtLevel(level, plans, runEach);
   return taken;
 }

@@ -28,6 +28,12 @@
 // 6 in twice its time).
 deflate::OptimalSettings OptimalSettingsOf(int level);
 
+// The rows deflated at level under `plans` restart seeds (the first the
+// level's own), written from the cheapest blocks of all the plans; one plan
+// is OptimalDeflate's stream at that level.
+void DeflateAtLevel(const std::vector<uint8_t>& rows, int level, int plans, const deflate::RunEach& runEach,
+                    std::vector<uint8_t>& zlib, deflate::OptimalStats* stats = nullptr);
+
 // The IDAT stream of a file the engine wrote, deflated again at one level
 // after another.  A small image at the top effort tries up to six levels on
 // the same file, so its chunks are found and its rows inflated only once,
@@ -40,8 +46,11 @@ class ImageDataRedeflate {
 
   // Replaces png's IDAT stream by the optimal parser's stream at level
   // (1..7) when that is smaller than the one png holds now.  Answers whether
-  // it did; a file it cannot read back is left alone.
-  bool AtLevel(int level);
+  // it did; a file it cannot read back is left alone.  With more than one
+  // plan, the rows are planned under that many restart seeds and written
+  // from the cheapest blocks of all (deflate::OptimalDeflateCombined), the
+  // plans run by runEach.
+  bool AtLevel(int level, int plans = 1, const deflate::RunEach& runEach = {});
 
   // The rows' filters chosen again under the codes of the optimal parser's
   // stream at codeLevel (cli/search/RowRetrial.h), once per sweep effort
@@ -49,7 +58,13 @@ class ImageDataRedeflate {
   // smallest stream when it is smaller than the one it holds now.  Only
   // for images of whole-byte pixels, not interlaced (the filters of an
   // interlaced pass's rows are another search).  Answers whether png changed.
-  bool WithRetriedFilters(int codeLevel, int level, const std::vector<search::RetrialEffort>& sweeps);
+  // plans and runEach: those of each new vector's deflate at level, as in
+  // AtLevel.  unchangedToo: when no sweep's rows replace png's stream
+  // (no row changed, or their stream was not smaller), the rows as they
+  // are are deflated at level (AtLevel), for a caller that left that
+  // deflate to the retrial.
+  bool WithRetriedFilters(int codeLevel, int level, const std::vector<search::RetrialEffort>& sweeps,
+                          int plans = 1, const deflate::RunEach& runEach = {}, bool unchangedToo = false);
 
  private:
   enum class State { Unread, Readable, Unreadable };

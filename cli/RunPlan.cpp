@@ -74,7 +74,8 @@ WinnerRetrial WinnerRetrialOf(const CliOptions& o, size_t rawBytes) {
   const EffortLevel& level = kEffortLevels[o.effort];
   const int optimal = OptimalLevelOf(o);
   if (optimal == 0 || level.winnerRetrialCodeLevel == 0 || o.filterGiven) return {};
-  WinnerRetrial retrial{level.winnerRetrialCodeLevel, std::max(level.winnerOptimalLevel, optimal), {{}}};
+  WinnerRetrial retrial{level.winnerRetrialCodeLevel, std::max(level.winnerOptimalLevel, optimal), {{}},
+                        level.winnerPlans, rawBytes > kSmallImageData};
   if (rawBytes <= kSmallImageData) {
     // Margin, window: on the 128 px icon of the samples 0 bits over two
     // rows wrote 10,661 bytes where the usual sweep wrote 10,674.

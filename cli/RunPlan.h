@@ -50,6 +50,13 @@ struct WinnerRetrial {
   int codeLevel = 0;
   int level = 0;
   std::vector<search::RetrialEffort> sweeps;
+  int plans = 1;  // of the retried rows' deflate (EffortLevel::winnerPlans)
+  // A large image's rows are not deflated at `level` before the sweeps:
+  // the retried rows' stream nearly always replaces that one (a photo's
+  // by a few hundred bytes), so the time goes to the plans of the rows
+  // that are written last: the retried ones, or the rows as they are when
+  // the retried rows do not replace the stream.
+  bool replacesLevel = false;
 };
 WinnerRetrial WinnerRetrialOf(const CliOptions& options, size_t rawBytes);
 

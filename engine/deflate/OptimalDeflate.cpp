@@ -141,6 +141,8 @@ class SeenPrices {
   std::vector<CostModel> m_prices;
 };
 
+}  // namespace
+
 struct BlockPlan {
   size_t begin = 0;
   size_t end = 0;
@@ -149,6 +151,8 @@ struct BlockPlan {
   std::vector<LzStep> steps;
   DynamicCode code;
 };
+
+namespace {
 
 // A parse's steps with their counts and exact dynamic size.
 struct Candidate {
@@ -471,6 +475,15 @@ class Compressor {
     return plans;
   }
 
+  // The blocks between the given byte positions, as they are: no boundary
+  // search, no joins.
+  std::vector<BlockPlan> RunWithCuts(const std::vector<size_t>& byteCuts) {
+    std::vector<BlockPlan> none;
+    std::vector<BlockPlan> plans = PlanBlocks(byteCuts, none);
+    SqueezeLastByte(plans);
+    return plans;
+  }
+
   // The boundary search prices blocks on one parse with estimated codes; in
   // a small input, where a block's planning costs little, each pair of
   // neighbours is planned again as one block and joined when that is
@@ -487,7 +500,9 @@ class Compressor {
     }
   }
 
-  static uint32_t Seed(size_t begin, size_t end) { return uint32_t(begin * 2654435761u + end); }
+  uint32_t Seed(size_t begin, size_t end) const {
+    return uint32_t(begin * 2654435761u + end) ^ (m_settings.seedSalt * 0x9E3779B1u);
+  }
 
  private:
   static int64_t TotalBits(const std::vector<BlockPlan>& plans) {
@@ -545,27 +560,16 @@ class Compressor {
   SeenPrices m_seenPrices;  // of the block being planned
 };
 
-}  // namespace
-
-OptimalSettings OptimalLevelSettings(int level) {
-  level = std::clamp(level, kOptimalLevelMin, kOptimalLevelMax);
-  return kLevels[level - kOptimalLevelMin];
-}
-
-size_t OptimalDeflate(const uint8_t* data, size_t size, const OptimalSettings& settings, std::vector<uint8_t>& zlib,
-                      OptimalStats* stats) {
-  Compressor compressor(data, size, settings);
-  const std::vector<BlockPlan> plans =
-      size == 0 ? std::vector<BlockPlan>{compressor.PlanBlock(0, 0, 1)} : compressor.Run();
-
+size_t WriteStream(const uint8_t* data, size_t size, const std::vector<std::shared_ptr<const BlockPlan>>& plans,
+                   std::vector<uint8_t>& zlib, OptimalStats* stats) {
   zlib.clear();
-  const bool allStored =
-      std::all_of(plans.begin(), plans.end(), [](const BlockPlan& p) { return p.kind == BlockKind::Stored; });
+  const bool allStored = std::all_of(plans.begin(), plans.end(),
+                                     [](const std::shared_ptr<const BlockPlan>& p) { return p->kind == BlockKind::Stored; });
   zlib.push_back(0x78);
   zlib.push_back(allStored ? 0x01 : 0x5E);
   BitSink out(zlib);
   for (size_t k = 0; k < plans.size(); ++k) {
-    const BlockPlan& p = plans[k];
+    const BlockPlan& p = *plans[k];
     WriteBlock(out, p.kind, k + 1 == plans.size(), data, p.begin, p.end, p.steps.data(), p.steps.size(), &p.code);
   }
   out.AlignToByte();
@@ -574,11 +578,10 @@ size_t OptimalDeflate(const uint8_t* data, size_t size, const OptimalSettings& s
   for (int shift = 24; shift >= 0; shift -= 8) zlib.push_back(uint8_t(adler >> shift));
   if (stats) {
     stats->blocks = int(plans.size());
-    stats->memoryBytes = compressor.MemoryBytes();
     stats->written.assign(plans.size(), WrittenBlock{});
     for (size_t k = 0; k < plans.size(); ++k) {
       WrittenBlock& w = stats->written[k];
-      const BlockPlan& p = plans[k];
+      const BlockPlan& p = *plans[k];
       w.begin = p.begin;
       w.end = p.end;
       w.kind = p.kind;
@@ -587,6 +590,127 @@ size_t OptimalDeflate(const uint8_t* data, size_t size, const OptimalSettings& s
       std::copy_n(fixed ? FixedLiteralLengths() : p.code.literal, kLitLenCodes, w.literal);
       std::copy_n(fixed ? FixedDistanceLengths() : p.code.distance, kDistanceCodes, w.distance);
     }
+  }
+  return zlib.size();
+}
+
+bool ValidCuts(const std::vector<size_t>& cuts, size_t size) {
+  if (cuts.size() < 2 || cuts.front() != 0 || cuts.back() != size) return false;
+  for (size_t k = 1; k < cuts.size(); ++k)
+    if (cuts[k] <= cuts[k - 1]) return false;
+  return true;
+}
+
+}  // namespace
+
+OptimalSettings OptimalLevelSettings(int level) {
+  level = std::clamp(level, kOptimalLevelMin, kOptimalLevelMax);
+  return kLevels[level - kOptimalLevelMin];
+}
+
+int64_t OptimalPlan::Bits() const {
+  int64_t bits = 0;
+  for (const auto& p : m_blocks) bits += p->bits;
+  return bits;
+}
+
+std::vector<size_t> OptimalPlan::Cuts() const {
+  std::vector<size_t> cuts{0};
+  for (const auto& p : m_blocks) cuts.push_back(p->end);
+  return cuts;
+}
+
+OptimalPlan PlanOptimal(const uint8_t* data, size_t size, const OptimalSettings& settings,
+                        const std::vector<size_t>* byteCuts) {
+  Compressor compressor(data, size, settings);
+  std::vector<BlockPlan> plans;
+  if (size == 0) plans.push_back(compressor.PlanBlock(0, 0, 1));
+  else if (byteCuts && ValidCuts(*byteCuts, size)) plans = compressor.RunWithCuts(*byteCuts);
+  else plans = compressor.Run();
+  OptimalPlan plan;
+  for (BlockPlan& p : plans) plan.m_blocks.push_back(std::make_shared<const BlockPlan>(std::move(p)));
+  plan.m_memoryBytes = compressor.MemoryBytes();
+  return plan;
+}
+
+OptimalPlan CheapestOf(const std::vector<const OptimalPlan*>& plans) {
+  OptimalPlan out;
+  if (plans.empty()) return out;
+  // An empty input's one block starts and ends at 0.
+  if (plans[0]->m_blocks.size() == 1 && plans[0]->m_blocks[0]->end == 0) return *plans[0];
+  std::vector<size_t> cuts{0};
+  for (const OptimalPlan* plan : plans)
+    for (const auto& p : plan->m_blocks) cuts.push_back(p->end);
+  std::sort(cuts.begin(), cuts.end());
+  cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+  auto indexOf = [&cuts](size_t pos) { return size_t(std::lower_bound(cuts.begin(), cuts.end(), pos) - cuts.begin()); };
+  // Blocks by where they start, in plan order; a shortest path over the
+  // cuts.
+  std::vector<std::vector<const std::shared_ptr<const BlockPlan>*>> starting(cuts.size());
+  for (const OptimalPlan* plan : plans)
+    for (const auto& p : plan->m_blocks) starting[indexOf(p->begin)].push_back(&p);
+  std::vector<int64_t> best(cuts.size(), INT64_MAX);
+  std::vector<const std::shared_ptr<const BlockPlan>*> via(cuts.size(), nullptr);
+  best[0] = 0;
+  for (size_t i = 0; i < cuts.size(); ++i) {
+    if (best[i] == INT64_MAX) continue;
+    for (const auto* p : starting[i]) {
+      const size_t j = indexOf((*p)->end);
+      if (j > i && best[i] + (*p)->bits < best[j]) {
+        best[j] = best[i] + (*p)->bits;
+        via[j] = p;
+      }
+    }
+  }
+  for (size_t j = cuts.size() - 1; via[j]; j = indexOf((*via[j])->begin)) out.m_blocks.push_back(*via[j]);
+  std::reverse(out.m_blocks.begin(), out.m_blocks.end());
+  for (const OptimalPlan* plan : plans) out.m_memoryBytes = std::max(out.m_memoryBytes, plan->m_memoryBytes);
+  return out;
+}
+
+size_t WritePlan(const uint8_t* data, size_t size, const OptimalPlan& plan, std::vector<uint8_t>& zlib,
+                 OptimalStats* stats) {
+  WriteStream(data, size, plan.m_blocks, zlib, stats);
+  if (stats) stats->memoryBytes = plan.m_memoryBytes;
+  return zlib.size();
+}
+
+size_t OptimalDeflate(const uint8_t* data, size_t size, const OptimalSettings& settings, std::vector<uint8_t>& zlib,
+                      OptimalStats* stats) {
+  return WritePlan(data, size, PlanOptimal(data, size, settings), zlib, stats);
+}
+
+size_t OptimalDeflateCombined(const uint8_t* data, size_t size, const std::vector<OptimalSettings>& runs,
+                              std::vector<uint8_t>& zlib, OptimalStats* stats, const RunEach& runEach) {
+  if (runs.empty()) return OptimalDeflate(data, size, OptimalSettings{}, zlib, stats);
+  std::vector<OptimalPlan> plans(runs.size());
+  auto plan = [&](size_t k) { plans[k] = PlanOptimal(data, size, runs[k]); };
+  if (runEach) {
+    runEach(runs.size(), plan);
+  } else {
+    for (size_t k = 0; k < runs.size(); ++k) plan(k);
+  }
+  std::vector<const OptimalPlan*> all;
+  for (const OptimalPlan& p : plans) all.push_back(&p);
+  // The planned sizes count a stored block's padding at its most, so the
+  // combined stream is written beside each plan's own and the smallest kept.
+  const OptimalPlan combined = CheapestOf(all);
+  all.insert(all.begin(), &combined);
+  std::vector<uint8_t> candidate;
+  size_t bestIndex = 0;
+  std::vector<size_t> runBytes;
+  for (size_t k = 0; k < all.size(); ++k) {
+    WritePlan(data, size, *all[k], candidate);
+    if (k > 0) runBytes.push_back(candidate.size());
+    if (k == 0 || candidate.size() < zlib.size()) {
+      zlib.swap(candidate);
+      bestIndex = k;
+    }
+  }
+  if (stats) {
+    WritePlan(data, size, *all[bestIndex], candidate, stats);
+    stats->memoryBytes = combined.MemoryBytes();
+    stats->runBytes = std::move(runBytes);
   }
   return zlib.size();
 }

@@ -34,6 +34,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "engine/deflate/BinaryTreeMatchFinder.h"
@@ -62,6 +64,10 @@ struct OptimalSettings {
   // Restarts per block of an input under 64 KB whose last byte holds only a
   // few bits of data, so that those bits less save a byte.
   int lastByteRestarts = 0;
+  // Mixed into every block's restart seed: another value draws other
+  // restarts (and, through their parses, may move the block boundaries);
+  // 0 keeps the seeds the levels have always used.
+  uint32_t seedSalt = 0;
 };
 
 constexpr int kOptimalLevelMin = 1;
@@ -85,6 +91,8 @@ struct OptimalStats {
   int blocks = 0;
   size_t memoryBytes = 0;  // peak working memory, input and output excluded
   std::vector<WrittenBlock> written;  // in stream order
+  // OptimalDeflateCombined: the stream each run alone would write, bytes.
+  std::vector<size_t> runBytes;
 };
 
 // Compresses data[0..size) into zlib (header 0x78 0x5E, or 0x78 0x01 when
@@ -92,5 +100,57 @@ struct OptimalStats {
 // inputs of 2 GB or more are the caller's to refuse.
 size_t OptimalDeflate(const uint8_t* data, size_t size, const OptimalSettings& settings, std::vector<uint8_t>& zlib,
                       OptimalStats* stats = nullptr);
+
+// One compression's blocks as planned, before they are written; plans of
+// the same input can be combined (CheapestOf) and written (WritePlan).
+struct BlockPlan;
+class OptimalPlan {
+ public:
+  // The planned size in bits (a stored block's padding counted at its most).
+  int64_t Bits() const;
+  // Block boundaries as byte positions: 0, the inner ones, the input size.
+  std::vector<size_t> Cuts() const;
+  size_t MemoryBytes() const { return m_memoryBytes; }
+
+ private:
+  friend OptimalPlan PlanOptimal(const uint8_t*, size_t, const OptimalSettings&, const std::vector<size_t>*);
+  friend OptimalPlan CheapestOf(const std::vector<const OptimalPlan*>&);
+  friend size_t WritePlan(const uint8_t*, size_t, const OptimalPlan&, std::vector<uint8_t>&, OptimalStats*);
+  std::vector<std::shared_ptr<const BlockPlan>> m_blocks;
+  size_t m_memoryBytes = 0;
+};
+
+// The input planned as OptimalDeflate would; with byteCuts (0, inner
+// boundaries, size, ascending), the blocks are those and only those
+// (cuts of another form are ignored).
+OptimalPlan PlanOptimal(const uint8_t* data, size_t size, const OptimalSettings& settings,
+                        const std::vector<size_t>* byteCuts = nullptr);
+
+// The cheapest cover of the input by blocks of any of the plans (all of the
+// same input): a block's size depends only on the bytes it covers and the
+// history before them, so wherever two plans cut at the same position the
+// stream may switch from one to the other.  Ties go to the earlier plan,
+// so one plan alone comes back as it is.
+OptimalPlan CheapestOf(const std::vector<const OptimalPlan*>& plans);
+
+// Writes the plan as a zlib stream (what OptimalDeflate writes for its own
+// plan); answers the stream's length.
+size_t WritePlan(const uint8_t* data, size_t size, const OptimalPlan& plan, std::vector<uint8_t>& zlib,
+                 OptimalStats* stats = nullptr);
+
+// Runs fn(0), ..., fn(count - 1), in any order and on any threads, and
+// returns once every call has returned.
+using RunEach = std::function<void(size_t count, const std::function<void(size_t)>& fn)>;
+
+// The input planned once per entry of runs (each a whole compression,
+// usually the same level under other seed salts), and the stream written
+// from the cheapest blocks of them all (CheapestOf), or from one plan alone
+// where that is smaller: never larger than the smallest single plan's
+// stream, and with one run OptimalDeflate's stream.  runEach runs the
+// plans (in turn when not given); each holds its own match lists, so
+// running them at once takes that memory once per thread.
+size_t OptimalDeflateCombined(const uint8_t* data, size_t size, const std::vector<OptimalSettings>& runs,
+                              std::vector<uint8_t>& zlib, OptimalStats* stats = nullptr,
+                              const RunEach& runEach = {});
 
 }  // namespace deflate

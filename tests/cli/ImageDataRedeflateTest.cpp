@@ -4,6 +4,7 @@
 // chunk stays byte for byte.  Files it cannot read back are left alone.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -169,5 +170,41 @@ TEST(ImageDataRedeflate, RetriedFiltersKeepThePixelsAndOnlyShrink) {
     ImageDataRedeflate other(suite);
     EXPECT_FALSE(other.WithRetriedFilters(1, 2, {search::RetrialEffort{}}));
     EXPECT_TRUE(suite == original);
+  }
+}
+
+// A caller that leaves the rows' deflate at the level to the retrial gets it
+// even when no sweep changes a row (here no row can pass the margin), with
+// the plans it asks for run through its runner; one that does not leaves
+// the file alone.  Either way the pixels and the other chunks stay.
+TEST(ImageDataRedeflate, UnchangedRowsAreDeflatedOnlyWhenTheRetrialStandsForTheLevel) {
+  search::RetrialEffort noChange;
+  noChange.marginBits = 1e12;
+  for (const bool unchangedToo : {false, true}) {
+    SCOPED_TRACE(unchangedToo ? "unchanged too" : "retried rows only");
+    std::vector<uint8_t> png = SuiteImageWithText("basn2c08.png");
+    const std::vector<uint8_t> original = png;
+    oracle::Image pixels;
+    std::vector<oracle::Chunk> before;
+    ASSERT_TRUE(oracle::DecodePng(png, pixels) && oracle::ListChunks(png, before));
+    std::vector<size_t> counts;
+    const deflate::RunEach runner = [&counts](size_t count, const std::function<void(size_t)>& fn) {
+      counts.push_back(count);
+      for (size_t k = 0; k < count; ++k) fn(k);
+    };
+    ImageDataRedeflate redeflate(png);
+    EXPECT_EQ(redeflate.WithRetriedFilters(1, 2, {noChange}, 3, runner, unchangedToo), unchangedToo);
+    if (!unchangedToo) {
+      EXPECT_TRUE(png == original);
+      EXPECT_TRUE(counts.empty());
+      continue;
+    }
+    EXPECT_EQ(counts, std::vector<size_t>{3});
+    std::vector<oracle::Chunk> after;
+    oracle::Image decoded;
+    ASSERT_TRUE(oracle::ListChunks(png, after) && oracle::DecodePng(png, decoded));
+    EXPECT_LT(IdatBytes(after), IdatBytes(before));
+    EXPECT_TRUE(SameChunks(AllButIdat(after), AllButIdat(before)));
+    EXPECT_EQ(decoded, pixels);
   }
 }

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -205,6 +207,78 @@ TEST(OptimalDeflate, RandomBytesGoOutStoredAndARunAsOneLiteralAndLongMatches) {
     ASSERT_FALSE(tokens.empty());
     EXPECT_EQ(tokens[0], (oracle::DeflateToken{1, 7}));
     for (size_t i = 1; i + 1 < tokens.size(); ++i) EXPECT_EQ(tokens[i], (oracle::DeflateToken{258, 1}));
+  }
+}
+
+// Plans under several seed salts, written from the cheapest blocks of all:
+// read back by zlib, never larger than the smallest of the plans written
+// alone (each its own OptimalDeflate), the same bytes whatever order the
+// plans run in, and one plan alone is that plan's stream.  Over these
+// multi-block inputs the switching between plans must save something.
+TEST(OptimalDeflate, CombinedPlansAreNeverLargerThanTheirBestAndSwitchBetweenThem) {
+  std::vector<Input> inputs = Inputs();
+  inputs.push_back({"larger filtered rows", FilteredRows(200, 160)});
+  deflate::OptimalSettings base = deflate::OptimalLevelSettings(4);
+  base.restarts = 3;
+  std::vector<deflate::OptimalSettings> runs;
+  for (uint32_t salt : {0u, 1u, 2u}) {
+    runs.push_back(base);
+    runs.back().seedSalt = salt;
+  }
+  const deflate::RunEach backwards = [](size_t count, const std::function<void(size_t)>& fn) {
+    for (size_t k = count; k-- > 0;) fn(k);
+  };
+  size_t totalCombined = 0, totalBestAlone = 0;
+  for (const Input& in : inputs) {
+    SCOPED_TRACE(in.name);
+    size_t bestAlone = SIZE_MAX;
+    std::vector<size_t> alone;
+    for (const deflate::OptimalSettings& run : runs) {
+      Bytes zlib;
+      alone.push_back(deflate::OptimalDeflate(in.bytes.data(), in.bytes.size(), run, zlib));
+      bestAlone = std::min(bestAlone, zlib.size());
+    }
+    Bytes combined, again, back;
+    deflate::OptimalStats stats;
+    deflate::OptimalDeflateCombined(in.bytes.data(), in.bytes.size(), runs, combined, &stats);
+    EXPECT_EQ(stats.runBytes, alone);
+    ASSERT_TRUE(oracle::InflateZlib(combined.data(), combined.size(), back));
+    EXPECT_EQ(back, in.bytes);
+    EXPECT_LE(combined.size(), bestAlone);
+    totalCombined += combined.size();
+    totalBestAlone += bestAlone;
+    if (&in != &inputs.back()) continue;
+    deflate::OptimalDeflateCombined(in.bytes.data(), in.bytes.size(), runs, again, nullptr, backwards);
+    EXPECT_EQ(again, combined);
+    Bytes one, single;
+    deflate::OptimalDeflateCombined(in.bytes.data(), in.bytes.size(), {runs[1]}, one);
+    deflate::OptimalDeflate(in.bytes.data(), in.bytes.size(), runs[1], single);
+    EXPECT_EQ(one, single);
+  }
+  EXPECT_LT(totalCombined, totalBestAlone);
+}
+
+// Blocks at the boundaries a caller gives are those and only those, and
+// read back by zlib; boundaries of another form (not from 0 to the size,
+// not ascending) leave the plan to the boundary search.
+TEST(OptimalDeflate, PlansKeepTheBoundariesTheyAreGiven) {
+  const Bytes rows = FilteredRows(120, 80);
+  const deflate::OptimalSettings level = deflate::OptimalLevelSettings(2);
+  const std::vector<size_t> own = deflate::PlanOptimal(rows.data(), rows.size(), level).Cuts();
+  const std::vector<std::vector<size_t>> given = {
+      {0, rows.size()}, {0, 5000, 5001, 17000, rows.size()}, {0, 1, rows.size() - 1, rows.size()}};
+  for (const std::vector<size_t>& cuts : given) {
+    const deflate::OptimalPlan plan = deflate::PlanOptimal(rows.data(), rows.size(), level, &cuts);
+    EXPECT_EQ(plan.Cuts(), cuts);
+    Bytes zlib, back;
+    deflate::WritePlan(rows.data(), rows.size(), plan, zlib);
+    ASSERT_TRUE(oracle::InflateZlib(zlib.data(), zlib.size(), back));
+    EXPECT_EQ(back, rows);
+  }
+  const std::vector<std::vector<size_t>> malformed = {
+      {}, {0}, {1, rows.size()}, {0, rows.size() - 1}, {0, 9000, 9000, rows.size()}, {0, 9000, 4000, rows.size()}};
+  for (const std::vector<size_t>& cuts : malformed) {
+    EXPECT_EQ(deflate::PlanOptimal(rows.data(), rows.size(), level, &cuts).Cuts(), own);
   }
 }
 
