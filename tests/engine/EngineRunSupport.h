@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <numeric>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,24 @@ inline int RecordPoll(int code) {
   Rec().polls.push_back(code);
   if (Rec().onPoll) Rec().onPoll(code);
   return Rec().answer ? Rec().answer(code) : 0;
+}
+
+// Byte strings for the compressor: uniform over an alphabet, and words.
+inline Bytes RandomBytes(size_t n, uint32_t seed, int alphabet = 256) {
+  std::mt19937 rng(seed);
+  Bytes v(n);
+  for (uint8_t& b : v) b = uint8_t(rng() % unsigned(alphabet));
+  return v;
+}
+
+inline Bytes FromString(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+inline Bytes Text(size_t n, uint32_t seed = 5) {
+  const std::string words[] = {"the ", "quick ", "brown ", "fox ", "jumps ", "over ", "lazy ", "dog ", "\n", "a "};
+  std::mt19937 rng(seed);
+  std::string s;
+  while (s.size() < n) s += words[rng() % 10];
+  return FromString(s.substr(0, n));
 }
 
 inline Image MakeImage(int width, int height, const std::function<uint32_t(int x, int y)>& pixel) {
@@ -132,6 +151,19 @@ inline ::testing::AssertionResult DecodesTo(const Bytes& png, const Image& img) 
   for (size_t i = 0; i < img.pixels.size(); ++i)
     if (decoded.pixels[i] != img.pixels[i]) return ::testing::AssertionFailure() << "pixel " << i;
   return ::testing::AssertionSuccess();
+}
+
+inline Bytes InflatedIdat(const Bytes& png) {
+  Bytes raw;
+  EXPECT_TRUE(oracle::InflateIdat(png, raw));
+  return raw;
+}
+
+// The filter type byte of every row of the image data.
+inline Bytes FilterBytes(const Bytes& png, size_t rowLength) {
+  Bytes raw = InflatedIdat(png), types;
+  for (size_t p = 0; p < raw.size(); p += rowLength) types.push_back(raw[p]);
+  return types;
 }
 
 // Chunk records whose CRC comes from zlib, not the engine's table, so that
