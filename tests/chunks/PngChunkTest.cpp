@@ -87,7 +87,7 @@ TEST(PngChunk, SetBackgroundColor) {
     std::vector<uint32_t> palette(256, 0);
     for (int i = 1; i < c.count; ++i) palette[i] = 0xFF000000u | static_cast<uint32_t>(i);
     palette[0] = 0x000000FF;
-    const std::vector<uint32_t> before = palette;
+    std::vector<uint32_t> before = palette;
     platform::RecordedMessageBoxes boxes;
     platform::ScopedMessageBoxSink scope(boxes);
     CreatedChunk created(c.type, c.length);
@@ -96,17 +96,10 @@ TEST(PngChunk, SetBackgroundColor) {
     EXPECT_EQ(created.Whole(), RawChunk(c.type, c.data));
     EXPECT_EQ(count, c.countAfter);
     EXPECT_EQ(depth, c.depthAfter);
-    if (c.count == 254) {
-      EXPECT_EQ(palette[254], 0xFFFF0203u);  // the low bytes of the components
-    } else {
-      EXPECT_EQ(palette, before);
-    }
-    if (c.count == 255) {
-      ASSERT_EQ(boxes.Boxes(), (std::vector<platform::MessageBoxEntry>{
-                                   {"No room in palette for selected color", "Palette overflow"}}));
-    } else {
-      EXPECT_EQ(boxes.TotalShown(), 0u);
-    }
+    if (c.count == 254) before[254] = 0xFFFF0203u;  // the low bytes of the components
+    EXPECT_EQ(palette, before);
+    const std::vector<platform::MessageBoxEntry> overflow = {{"No room in palette for selected color", "Palette overflow"}};
+    EXPECT_EQ(boxes.Boxes(), c.count == 255 ? overflow : std::vector<platform::MessageBoxEntry>{});
   }
   int count = 0, depth = 4;
   uint16_t r = 0, g = 0, b = 0;
@@ -135,9 +128,8 @@ constexpr const char* kUntouched = "(untouched)";
 
 Bytes Be32s(std::initializer_list<uint32_t> values, Bytes tail = {}) {
   Bytes out;
-  for (uint32_t v : values) {
+  for (uint32_t v : values)
     for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
-  }
   out.insert(out.end(), tail.begin(), tail.end());
   return out;
 }

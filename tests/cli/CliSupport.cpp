@@ -54,13 +54,16 @@ int Wait(pid_t pid) {
 
 }  // namespace
 
-CommandResult RunVelkor(const std::string& args, const fs::path& dir, const std::string& stdinFile) {
-  std::string cmd = "cd " + Quote(dir.string()) + " && " + Quote(VELKOR_CLI) + " " + args;
-  cmd += " >.stdout 2>.stderr";
-  if (!stdinFile.empty()) cmd += " <" + Quote(stdinFile);
+CommandResult RunVelkorScript(const std::string& script, const fs::path& dir) {
+  const std::string cmd = "cd " + Quote(dir.string()) + " && VELKOR=" + Quote(VELKOR_CLI) + " && { " + script +
+                          "; } >.stdout 2>.stderr";
   const int raw = std::system(cmd.c_str());
   const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return {status, TakeText(dir / ".stdout"), TakeText(dir / ".stderr")};
+}
+
+CommandResult RunVelkor(const std::string& args, const fs::path& dir, const std::string& stdinFile) {
+  return RunVelkorScript("\"$VELKOR\" " + args + (stdinFile.empty() ? "" : " <" + Quote(stdinFile)), dir);
 }
 
 oracle::Image DecodeFile(const fs::path& path) {

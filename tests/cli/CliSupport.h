@@ -19,6 +19,9 @@ struct CommandResult {
 // stdinFile, when given, becomes its standard input.
 CommandResult RunVelkor(const std::string& args, const std::filesystem::path& dir,
                         const std::string& stdinFile = "");
+// Runs a shell script in dir that starts velkor as "$VELKOR" (under a
+// limit, in the background ...).
+CommandResult RunVelkorScript(const std::string& script, const std::filesystem::path& dir);
 
 oracle::Image DecodeFile(const std::filesystem::path& path);
 std::filesystem::path CopySuiteFile(const std::string& name, const std::filesystem::path& dir);

@@ -143,7 +143,8 @@ std::string RunInNarrowTerminal(const fs::path& dir, bool interrupt, bool verbos
 
 }  // namespace
 
-TEST(CliConventions, StatusLineFitsANarrowTerminal) {
+// Ctrl-C's note must not leave the status line standing above it either.
+TEST(CliConventions, StatusLineFitsANarrowTerminalAndTheInterruptNoteReplacesIt) {
   oracle::TempDir dir;
   const std::string out = RunInNarrowTerminal(dir.path(), false, true);
   EXPECT_EQ(out.rfind("True ", 0), 0u) << out;
@@ -151,6 +152,9 @@ TEST(CliConventions, StatusLineFitsANarrowTerminal) {
   EXPECT_LE(longest, 39) << out;
   EXPECT_NE(out.find("1/1 a-rather-long-file-name-for-the-lin"), std::string::npos) << out;
   EXPECT_NE(out.find(" separate"), std::string::npos) << out;
+  const std::string interrupted = RunInNarrowTerminal(dir.path(), true);
+  EXPECT_EQ(interrupted.rfind("True ", 0), 0u) << interrupted;
+  EXPECT_NE(interrupted.find("note-in-place"), std::string::npos) << interrupted;
 }
 
 // Shortened to any width, the status line ends between characters (never in
@@ -189,12 +193,4 @@ TEST(CliConventions, StatusLineNeverCutsACharacterInHalf) {
       }
     }
   }
-}
-
-// Ctrl-C's note must not leave the status line standing above it.
-TEST(CliConventions, InterruptNoteReplacesTheStatusLine) {
-  oracle::TempDir dir;
-  const std::string out = RunInNarrowTerminal(dir.path(), true);
-  EXPECT_EQ(out.rfind("True ", 0), 0u) << out;
-  EXPECT_NE(out.find("note-in-place"), std::string::npos) << out;
 }

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -44,20 +43,6 @@ std::vector<uint8_t> GradientRows(int width, int height, int bytesPerPixel) {
     for (int i = 0; i < width * bytesPerPixel; ++i) rows.push_back(uint8_t(i * 7 + y * 13));
   }
   return rows;
-}
-
-// A shell script in dir that runs velkor as "$VELKOR" (under a limit, in
-// the background ...); its status and what it wrote.
-CommandResult RunScript(const std::string& script, const fs::path& dir) {
-  const std::string cmd = "cd '" + dir.string() + "' && VELKOR='" + VELKOR_CLI + "' && { " + script +
-                          "; } >.stdout 2>.stderr";
-  CommandResult r;
-  const int status = std::system(cmd.c_str());
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  const auto out = oracle::ReadFile(dir / ".stdout"), err = oracle::ReadFile(dir / ".stderr");
-  r.out.assign(out.begin(), out.end());
-  r.err.assign(err.begin(), err.end());
-  return r;
 }
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -148,7 +133,7 @@ TEST(CliGuards, LargeClaimsAndShortMemoryFailTheFileNotTheRun) {
     if (c.limited && kAddressSanitizer) continue;
     const std::string limit = c.limited ? "ulimit -v 300000 && " : "";
     const CommandResult r =
-        RunScript(limit + "\"$VELKOR\" " + c.options + " " + c.name + " basn0g01.png", dir.path());
+        RunVelkorScript(limit + "\"$VELKOR\" " + c.options + " " + c.name + " basn0g01.png", dir.path());
     if (!c.message) {
       // Which files the limit leaves room for depends on timing; a file
       // that finds none fails alone, saying so, and the run ends normally.
@@ -332,7 +317,7 @@ TEST(CliGuards, CancelWhileLoadingIsNotBlamedOnTheImage) {
   }
   oracle::WriteFile(dir.path() / "noise.png", MakePng(side, side, 8, 2, oracle::CompressZlib(rows)));
   const CommandResult r =
-      RunScript("\"$VELKOR\" -j1 -o 1 -P noise.png & pid=$!; sleep 0.1; kill -TERM $pid; wait $pid", dir.path());
+      RunVelkorScript("\"$VELKOR\" -j1 -o 1 -P noise.png & pid=$!; sleep 0.1; kill -TERM $pid; wait $pid", dir.path());
   EXPECT_EQ(r.status, 143) << r.err;
   EXPECT_EQ(r.err.find("cannot take"), std::string::npos) << r.err;
   EXPECT_TRUE(r.err.find("noise.png: cancelled; original kept") != std::string::npos ||

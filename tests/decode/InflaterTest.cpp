@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "decode/Inflater.h"
+#include "support/DeflateTrace.h"
 
 namespace {
 
@@ -134,17 +135,11 @@ TEST(Inflater, HandBuiltStreams) {
 }
 
 // Puts a length/distance pair in a fixed-Huffman block.
-void PutFixedMatch(BitWriter& w, unsigned length, unsigned distance) {
-  static const unsigned kLengthBase[] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                         31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-  static const unsigned kDistanceBase[] = {1,   2,   3,   4,   5,    7,    9,    13,   17,   25,   33,    49,    65,    97,    129,
-                                           193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-  unsigned symbol = 28, distanceSymbol = 29;
-  while (kLengthBase[symbol] > length) --symbol;
-  w.Code(symbol < 23 ? symbol + 1 : 0xC0 + symbol - 23, symbol < 23 ? 7 : 8);
-  w.Put(length - kLengthBase[symbol], symbol < 8 || symbol == 28 ? 0 : static_cast<int>(symbol - 4) / 4);
-  while (kDistanceBase[distanceSymbol] > distance) --distanceSymbol;
-  w.Code(distanceSymbol, 5).Put(distance - kDistanceBase[distanceSymbol], distanceSymbol < 4 ? 0 : static_cast<int>(distanceSymbol - 2) / 2);
+void PutFixedMatch(BitWriter& w, int length, int distance) {
+  const oracle::DeflateCode symbol = oracle::LengthCode(length), code = oracle::DistanceCode(distance);
+  w.Code(symbol.code < 280 ? symbol.code - 256 : 0xC0 + symbol.code - 280, symbol.code < 280 ? 7 : 8);
+  w.Put(uint32_t(length - symbol.base), symbol.extraBits);
+  w.Code(uint32_t(code.code), 5).Put(uint32_t(distance - code.base), code.extraBits);
 }
 
 // Matches that reach back almost the whole window read bytes just ahead of

@@ -50,7 +50,6 @@ class TestColors final : public ColorServices {
     return true;
   }
   bool ConvertToRgb(int space, Components& colour) override {
-    converted.push_back(space);
     if (space == kGreySpace) colour = {colour[0], colour[0], colour[0], 0};
     return true;
   }
@@ -61,7 +60,6 @@ class TestColors final : public ColorServices {
   std::vector<std::string> prompts;
   std::vector<int> askedSpaces;
   std::vector<Components> startColours;
-  std::vector<int> converted;
 };
 
 // One action on the dialog on top.
@@ -120,7 +118,6 @@ inline Action Slide(int id, int pos) {
 inline Action Alt(bool down) {
   return [down](HeadlessToolkit& t, HeadlessWindow&) { t.UserKey(ui::kVirtualKeyAlt, !down); };
 }
-inline Action Check(std::function<void(HeadlessToolkit&, HeadlessWindow&)> check) { return check; }
 
 // A job over an image whose pixels the caller keeps alive.
 inline EncodeJob JobFor(std::vector<uint32_t>& pixels, int width, int height) {

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <numeric>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,24 @@ inline int RecordPoll(int code) {
   return Rec().answer ? Rec().answer(code) : 0;
 }
 
+// Byte strings for the compressor: uniform over an alphabet, and words.
+inline Bytes RandomBytes(size_t n, uint32_t seed, int alphabet = 256) {
+  std::mt19937 rng(seed);
+  Bytes v(n);
+  for (uint8_t& b : v) b = uint8_t(rng() % unsigned(alphabet));
+  return v;
+}
+
+inline Bytes FromString(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+inline Bytes Text(size_t n, uint32_t seed = 5) {
+  const std::string words[] = {"the ", "quick ", "brown ", "fox ", "jumps ", "over ", "lazy ", "dog ", "\n", "a "};
+  std::mt19937 rng(seed);
+  std::string s;
+  while (s.size() < n) s += words[rng() % 10];
+  return FromString(s.substr(0, n));
+}
+
 inline Image MakeImage(int width, int height, const std::function<uint32_t(int x, int y)>& pixel) {
   Image img{width, height, {}};
   for (int i = 0; i < width * height; ++i) img.pixels.push_back(pixel(i % width, i / width));
@@ -100,12 +119,13 @@ struct RunResult {
   std::vector<uint32_t> outpal;   // copied while valid
 };
 
-// Runs the job with fresh recordings (the hooks stay), copies the file out,
-// lists its chunks (every CRC checked, IEND last) and frees the buffer.
-inline RunResult RunJob(EncodeJob& job) {
+// Runs the job (on the given context, else through the one-at-a-time entry)
+// with fresh recordings (the hooks stay), copies the file out, lists its
+// chunks (every CRC checked, IEND last) and frees the buffer.
+inline RunResult RunJob(EncodeJob& job, EngineContext* ctx = nullptr) {
   Rec().pieces.clear(), Rec().polls.clear();
   RunResult out;
-  out.result = OptimizePng(&job);
+  out.result = ctx ? OptimizePngInContext(*ctx, &job) : OptimizePng(&job);
   if (out.result != kEncodeFailed && job.kbuf)
     out.png.assign(job.kbuf, job.kbuf + std::min(out.result, job.kbufsize));
   const Bytes iend = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};  // always the last 12 bytes
@@ -132,6 +152,19 @@ inline ::testing::AssertionResult DecodesTo(const Bytes& png, const Image& img) 
   for (size_t i = 0; i < img.pixels.size(); ++i)
     if (decoded.pixels[i] != img.pixels[i]) return ::testing::AssertionFailure() << "pixel " << i;
   return ::testing::AssertionSuccess();
+}
+
+inline Bytes InflatedIdat(const Bytes& png) {
+  Bytes raw;
+  EXPECT_TRUE(oracle::InflateIdat(png, raw));
+  return raw;
+}
+
+// The filter type byte of every row of the image data.
+inline Bytes FilterBytes(const Bytes& png, size_t rowLength) {
+  Bytes raw = InflatedIdat(png), types;
+  for (size_t p = 0; p < raw.size(); p += rowLength) types.push_back(raw[p]);
+  return types;
 }
 
 // Chunk records whose CRC comes from zlib, not the engine's table, so that

@@ -9,10 +9,9 @@
 #include <functional>
 #include <memory>
 #include <random>
-#include <string>
 #include <utility>
-#include <vector>
 
+#include "EngineRunSupport.h"
 #include "decode/Inflater.h"
 #include "engine/deflate/BinaryTreeMatchFinder.h"
 #include "engine/deflate/CodeLengthHeader.h"
@@ -20,11 +19,10 @@
 #include "engine/deflate/OptimalDeflate.h"
 #include "engine/deflate/OptimalParser.h"
 #include "support/DeflateTrace.h"
-#include "support/Oracles.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using namespace enginetest;
 
 bool InflateOurs(const Bytes& zlib, Bytes& out) {
   WholeBufferInput input(zlib.data(), zlib.size());
@@ -37,25 +35,6 @@ bool InflateOurs(const Bytes& zlib, Bytes& out) {
     if (n == 0) return true;
     out.insert(out.end(), buffer, buffer + n);
   }
-}
-
-Bytes Text(size_t size) {
-  const std::string words[] = {"deflate ", "block ", "Huffman ", "the ", "match ", "of ", "length ", "distance\n"};
-  std::mt19937 rng(7);
-  Bytes out;
-  while (out.size() < size) {
-    const std::string& w = words[rng() % 8];
-    out.insert(out.end(), w.begin(), w.end());
-  }
-  out.resize(size);
-  return out;
-}
-
-Bytes Random(size_t size, int alphabet, uint32_t seed) {
-  std::mt19937 rng(seed);
-  Bytes out(size);
-  for (uint8_t& b : out) b = uint8_t(rng() % unsigned(alphabet));
-  return out;
 }
 
 // Filtered rows as a PNG carries them: a filter byte, then a row of a
@@ -88,14 +67,14 @@ std::vector<Input> Inputs() {
       {"one byte", {0x41}},
       {"run of 1000", Bytes(1000, 0x55)},
       {"run over 2 blocks of 70000", Bytes(70000, 0)},
-      {"random", Random(20000, 256, 1)},
-      {"four letters", Random(8000, 4, 2)},
+      {"random", RandomBytes(20000, 1)},
+      {"four letters", RandomBytes(8000, 2, 4)},
       {"text", Text(20000)},
       // Blocks of unlike data in a small input: the neighbours' joins and
       // the starts from the previous block's code.
       {"text, four letters, text", [] {
          Bytes b = Text(9000);
-         const Bytes letters = Random(8000, 4, 5);
+         const Bytes letters = RandomBytes(8000, 5, 4);
          b.insert(b.end(), letters.begin(), letters.end());
          const Bytes more = Text(9000);
          b.insert(b.end(), more.begin(), more.end());
@@ -105,7 +84,7 @@ std::vector<Input> Inputs() {
       {"PngSuite photo rows", PngSuiteRows("basn2c08.png")},
       {"PngSuite palette rows", PngSuiteRows("basn3p02.png")},
       {"distance 32768 and beyond", [] {
-         Bytes b = Random(33000, 256, 3);
+         Bytes b = RandomBytes(33000, 3);
          Bytes twice = b;
          twice.insert(twice.end(), b.begin(), b.end());
          return twice;
@@ -118,9 +97,8 @@ TEST(OptimalDeflate, EveryStreamInflatesToItsInputAtEveryLevel) {
   // inputs and shakes its restarts' counts wider), and those distance codes
   // at a level that does not list them by default.
   std::vector<std::pair<std::string, deflate::OptimalSettings>> settings;
-  for (int level : {deflate::kOptimalLevelMin, 3, deflate::kOptimalLevelMax}) {
+  for (int level : {deflate::kOptimalLevelMin, 3, deflate::kOptimalLevelMax})
     settings.emplace_back("level " + std::to_string(level), deflate::OptimalLevelSettings(level));
-  }
   settings.emplace_back("level 3, every distance code", deflate::OptimalLevelSettings(3));
   settings.back().second.matchFinder.everyDistanceCode = true;
   for (const Input& in : Inputs()) {
@@ -192,7 +170,7 @@ TEST(OptimalDeflate, RandomBytesGoOutStoredAndARunAsOneLiteralAndLongMatches) {
     Bytes input;
     int blockType;
   };
-  for (const Case& c : {Case{Random(20000, 256, 9), 0}, Case{Bytes(5000, 7), -1}}) {
+  for (const Case& c : {Case{RandomBytes(20000, 9), 0}, Case{Bytes(5000, 7), -1}}) {
     Bytes zlib, out;
     deflate::OptimalDeflate(c.input.data(), c.input.size(), deflate::OptimalLevelSettings(3), zlib);
     std::vector<oracle::TracedBlock> blocks;
@@ -286,7 +264,7 @@ TEST(OptimalDeflate, PlansKeepTheBoundariesTheyAreGiven) {
 // distance that repeats that many bytes: compared with a brute-force scan
 // on small inputs where the tree's bounds do not bite.
 TEST(BinaryTreeMatchFinder, ListsTheNearestMatchOfEveryLength) {
-  for (const Bytes& data : {Random(3000, 3, 4), Text(3000), FilteredRows(20, 30)}) {
+  for (const Bytes& data : {RandomBytes(3000, 4, 3), Text(3000), FilteredRows(20, 30)}) {
     deflate::BinaryTreeMatchFinder finder({1 << 20, 258});
     finder.Reset(data.data(), data.size());
     std::vector<deflate::MatchPair> pairs;

@@ -62,18 +62,6 @@ std::vector<Bytes> Scanlines(const Image& img, int colortype, int depth, const o
   return rows;
 }
 
-Bytes Inflated(const Bytes& png) {
-  Bytes raw;
-  EXPECT_TRUE(oracle::InflateIdat(png, raw));
-  return raw;
-}
-
-Bytes FilterBytes(const Bytes& png, size_t rowLength) {  // the type byte of every row
-  Bytes raw = Inflated(png), types;
-  for (size_t p = 0; p < raw.size(); p += rowLength) types.push_back(raw[p]);
-  return types;
-}
-
 TEST(RowFilter, FixedFiltersMatchTheStandardFilters) {
   auto paletteOf = [](int colours) {
     return [colours](int x, int y) { return 0xFF000000u | uint32_t(((x * 3 + y) % colours) * 0x0A0B0C + 0x102030); };
@@ -93,7 +81,7 @@ TEST(RowFilter, FixedFiltersMatchTheStandardFilters) {
       const RunResult run =
           Encode(img, {.colortype = c.colortype, .bitdepth = c.depth, .filter = filter, .strategy = c.colortype == 3 ? 2 : 3});
       ASSERT_TRUE(run.result != kEncodeFailed && run.job.outbitdepth == c.depth) << Rec().Text();
-      EXPECT_EQ(Inflated(run.png), ReferenceStream(Scanlines(img, c.colortype, c.depth, FindChunk(run.chunks, "PLTE")),
+      EXPECT_EQ(InflatedIdat(run.png), ReferenceStream(Scanlines(img, c.colortype, c.depth, FindChunk(run.chunks, "PLTE")),
                                                    c.bpp, filter));
     }
   }

@@ -29,4 +29,10 @@ HostRun RunHost(const std::vector<std::string>& arguments, const std::string& en
 // The value after "key " in a line of "key value key value ..." words.
 std::optional<long long> Field(const std::string& line, const std::string& key);
 
+// The data of a pHYs chunk: pixels per unit across and down, the unit (1: metre).
+inline std::vector<uint8_t> PhysData(uint32_t x, uint32_t y, uint8_t unit = 1) {
+  return {uint8_t(x >> 24), uint8_t(x >> 16), uint8_t(x >> 8), uint8_t(x),   uint8_t(y >> 24),
+          uint8_t(y >> 16), uint8_t(y >> 8),  uint8_t(y),      unit};
+}
+
 }  // namespace hosttest

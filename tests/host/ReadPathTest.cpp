@@ -34,8 +34,7 @@ std::vector<uint8_t> WithChunkAfterHeader(const std::vector<uint8_t>& chunk) {
 }
 
 std::vector<uint8_t> Phys(uint32_t x, uint32_t y, uint8_t unit) {
-  return oracle::RawChunk("pHYs", {uint8_t(x >> 24), uint8_t(x >> 16), uint8_t(x >> 8), uint8_t(x), uint8_t(y >> 24),
-                        uint8_t(y >> 16), uint8_t(y >> 8), uint8_t(y), unit});
+  return oracle::RawChunk("pHYs", hosttest::PhysData(x, y, unit));
 }
 
 TEST(ReadPath, EveryValidPngSuiteFileOpensWithLibpngsPixels) {
@@ -134,14 +133,22 @@ TEST(ReadPath, EveryInjectedFaultGivesItsCodeWithNothingHeld) {
       {{"no-advance-state"}, -30900},
       {{"abort"}, 0},
       {{"coords16"}, 0},
+      // A refused suite ends the call with the host's code when it is a
+      // 16-bit negative one, else with host insufficient.
+      {{"refuse-suite=all"}, -30900},
+      {{"refuse-suite=all", "suite-error=-108"}, -108},
+      {{"refuse-suite=all", "suite-error=70000"}, -30900},
+      {{"no-basic-suite"}, -30900},
+      // The time stamp of read finish needs the handle suite.
+      {{"refuse-suite=Photoshop Handle Suite for Plug-ins"}, -30900},
   };
   for (const Case& c : cases) {
     std::vector<std::string> arguments;
     for (const std::string& fault : c.faults) arguments.insert(arguments.end(), {"--fault", fault});
     arguments.insert(arguments.end(), {"open", Suite("basn2c08.png").string()});
     const HostRun run = RunHost(arguments);
-    EXPECT_EQ(OpenResult(run), c.result) << c.faults.front() << "\n" << run.output;
-    EXPECT_FALSE(run.HostProblems()) << c.faults.front() << "\n" << run.output;
+    EXPECT_EQ(OpenResult(run), c.result) << c.faults.back() << "\n" << run.output;
+    EXPECT_FALSE(run.HostProblems()) << c.faults.back() << "\n" << run.output;
   }
 }
 

@@ -112,24 +112,4 @@ TEST(Selectors, EstimatesTheFileSizeForBothBounds) {
   }
 }
 
-TEST(Selectors, SuiteRefusalsEndTheCallWithANegativeCodeAndReleaseTheRest) {
-  struct Case { std::vector<std::string> faults; int result; };
-  const Case cases[] = {
-      {{"--fault", "refuse-suite=all"}, -30900},
-      {{"--fault", "refuse-suite=all", "--fault", "suite-error=-108"}, -108},
-      {{"--fault", "refuse-suite=all", "--fault", "suite-error=70000"}, -30900},
-      {{"--fault", "no-basic-suite"}, -30900},
-      // The time stamp of read finish needs the handle suite.
-      {{"--fault", "refuse-suite=Photoshop Handle Suite for Plug-ins"}, -30900},
-  };
-  for (const Case& c : cases) {
-    std::vector<std::string> arguments = c.faults;
-    arguments.insert(arguments.end(), {"open", Suite("basn2c08.png")});
-    const HostRun run = RunHost(arguments);
-    ASSERT_TRUE(run.LineAfter("open result ")) << run.output;
-    EXPECT_EQ(std::stoi(*run.LineAfter("open result ")), c.result) << c.faults.back() << "\n" << run.output;
-    EXPECT_FALSE(run.HostProblems()) << run.output;
-  }
-}
-
 }  // namespace

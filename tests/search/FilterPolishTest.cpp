@@ -56,23 +56,15 @@ TEST(FilterPolish, MovesFromTheSmallestStartWithinTheBudget) {
     const HalvesSize size{&calls};
     const size_t bestStart = std::min(size(paeth), size(mixed));
     calls = 0;
-    PolishBudget budget;
-    budget.evaluations = c.evaluations;
-    budget.threads = c.threads;
-    const PolishedFilters p = search::PolishRowFilters({paeth, mixed}, size, budget);
+    const PolishedFilters p = search::PolishRowFilters({paeth, mixed}, size, {.evaluations = c.evaluations, .threads = c.threads});
     EXPECT_EQ(calls.load(), p.evaluations);
     EXPECT_LE(p.evaluations, c.evaluations);
     ASSERT_EQ(16u, p.filters.size());
     EXPECT_EQ(size(p.filters), p.bytes);
     EXPECT_LE(p.bytes, bestStart);
     EXPECT_NE(3, p.filters[0]);
-    if (c.expectedBytes > 0) {
-      EXPECT_EQ(c.expectedBytes, p.bytes);
-      EXPECT_GE(p.moves, 2);
-    }
-    if (c.evaluations <= 2) {
-      EXPECT_EQ(0, p.moves);
-    }
+    EXPECT_TRUE(c.expectedBytes == 0 || (p.bytes == c.expectedBytes && p.moves >= 2)) << p.bytes << " " << p.moves;
+    EXPECT_TRUE(c.evaluations > 2 || p.moves == 0) << p.moves;
   }
 }
 
@@ -80,9 +72,7 @@ TEST(FilterPolish, SameAnswerWhateverTheThreads) {
   std::atomic<int> calls{0};
   const HalvesSize size{&calls};
   const std::vector<uint8_t> start = {1, 0, 4, 4, 3, 2, 0, 0, 4, 1, 1, 4, 2, 0, 3, 4, 4, 0, 1, 2};
-  PolishBudget budget;
-  budget.evaluations = 40;
-  budget.threads = 1;
+  PolishBudget budget{.evaluations = 40, .threads = 1};
   const PolishedFilters one = search::PolishRowFilters({start}, size, budget);
   budget.threads = 4;
   const PolishedFilters four = search::PolishRowFilters({start}, size, budget);
@@ -95,9 +85,7 @@ TEST(FilterPolish, StopsWhenAskedAndWithoutStarts) {
   std::atomic<int> calls{0};
   const HalvesSize size{&calls};
   std::atomic<bool> stop{true};
-  PolishBudget budget;
-  budget.stop = &stop;
-  const PolishedFilters stopped = search::PolishRowFilters({std::vector<uint8_t>(8, 0)}, size, budget);
+  const PolishedFilters stopped = search::PolishRowFilters({std::vector<uint8_t>(8, 0)}, size, {.stop = &stop});
   EXPECT_EQ(1, stopped.evaluations);
   EXPECT_EQ(0, stopped.moves);
   calls = 0;
@@ -127,10 +115,7 @@ TEST(FilterPolish, AFailingSizeCallReachesTheCaller) {
       if (calls + 1 >= c.failFromCall) throw std::bad_alloc();
       return halves(filters);
     };
-    PolishBudget budget;
-    budget.evaluations = 200;
-    budget.threads = c.threads;
-    EXPECT_THROW(search::PolishRowFilters({paeth, mixed}, size, budget), std::bad_alloc);
+    EXPECT_THROW(search::PolishRowFilters({paeth, mixed}, size, {.evaluations = 200, .threads = c.threads}), std::bad_alloc);
   }
 }
 
@@ -144,10 +129,7 @@ TEST(FilterPolish, PolishedRowsAreWhatTheFileCarries) {
   const UnfilteredRows rows = searchtest::AnalysedRows(ctx, img);
   std::vector<uint8_t> start(size_t(rows.height));
   for (size_t y = 0; y < start.size(); ++y) start[y] = uint8_t(y % 2 ? 4 : 0);
-  PolishBudget budget;
-  budget.evaluations = 30;
-  budget.threads = 2;
-  const PolishedFilters p = search::PolishByDeflate(rows, {start}, budget);
+  const PolishedFilters p = search::PolishByDeflate(rows, {start}, {.evaluations = 30, .threads = 2});
   ASSERT_GT(p.moves, 0);
   // The size it reports is the optimal parser's stream of those rows.
   const std::vector<uint8_t> stream = search::FilteredStream(rows, p.filters);
@@ -160,9 +142,7 @@ TEST(FilterPolish, PolishedRowsAreWhatTheFileCarries) {
 
   const std::vector<uint8_t> png = searchtest::EncodeWithRows(ctx, img, p.filters);
   EXPECT_TRUE(enginetest::DecodesTo(png, img));
-  std::vector<uint8_t> written;
-  ASSERT_TRUE(oracle::InflateIdat(png, written));
-  EXPECT_EQ(stream, written);
+  EXPECT_EQ(stream, enginetest::InflatedIdat(png));
 }
 
 }  // namespace

@@ -25,16 +25,6 @@ struct Analysed {
 
 void Analyse(Image& img, Analysed& out) { out.rows = searchtest::AnalysedRows(out.ctx, img, {}, &out.job); }
 
-// The filter type byte of every row of the file's image data.
-std::vector<uint8_t> FilterBytesOf(const std::vector<uint8_t>& png, const UnfilteredRows& rows) {
-  std::vector<uint8_t> data, types;
-  if (!oracle::InflateIdat(png, data)) return types;
-  const size_t stride = size_t(rows.rowBytes) + 1;
-  if (data.size() != stride * size_t(rows.height)) return types;
-  for (int y = 0; y < rows.height; ++y) types.push_back(data[size_t(y) * stride]);
-  return types;
-}
-
 struct ImageCase {
   const char* name;
   int width, height;
@@ -54,7 +44,7 @@ const ImageCase kImages[] = {
 
 TEST(FilterSearch, EveryStrategyDecodesAndWritesTheFiltersItClaims) {
   for (const ImageCase& c : kImages) {
-    Image img = MakeImage(c.width, c.height, [&c](int x, int y) { return c.pixel(x, y); });
+    Image img = MakeImage(c.width, c.height, c.pixel);
     Analysed a;
     Analyse(img, a);
     ASSERT_EQ(c.colortype, a.job.outcolortype) << c.name;
@@ -65,7 +55,7 @@ TEST(FilterSearch, EveryStrategyDecodesAndWritesTheFiltersItClaims) {
       EXPECT_NE(3, filters[0]) << c.name << " " << search::FilterStrategyName(s);
       const std::vector<uint8_t> png = EncodeWithRows(a.ctx, img, filters);
       EXPECT_TRUE(enginetest::DecodesTo(png, img)) << c.name << " " << search::FilterStrategyName(s);
-      EXPECT_EQ(filters, FilterBytesOf(png, a.rows)) << c.name << " " << search::FilterStrategyName(s);
+      EXPECT_EQ(filters, enginetest::FilterBytes(png, size_t(a.rows.rowBytes) + 1)) << c.name << " " << search::FilterStrategyName(s);
     }
   }
 }
@@ -74,13 +64,8 @@ TEST(FilterSearch, OneFilterForEveryRowWritesTheSameFileAsTheJobsFilter) {
   Image img = MakeImage(33, 21, [](int x, int y) { return enginetest::Rgb(x * 7, y * 11, (x * y) & 0xFF); });
   Analysed a;
   Analyse(img, a);
-  for (int f = 0; f <= 4; ++f) {
-    enginetest::Options o;
-    o.filter = f;
-    const enginetest::RunResult plain = enginetest::Encode(img, o);
-    std::vector<uint8_t> rowsOfF(21, uint8_t(f));
-    EXPECT_EQ(plain.png, EncodeWithRows(a.ctx, img, rowsOfF)) << "filter " << f;
-  }
+  for (int f = 0; f <= 4; ++f)
+    EXPECT_EQ(enginetest::Encode(img, {.filter = f}).png, EncodeWithRows(a.ctx, img, std::vector<uint8_t>(21, uint8_t(f)))) << f;
 }
 
 TEST(FilterSearch, RowFilterAbovePaethFailsTheRun) {
@@ -113,16 +98,15 @@ TEST(FilterSearch, StrategiesFindTheObviousFilter) {
       {"horizontal ramps", [](int x, int y) { return enginetest::Rgb(x * (1 + y % 2), Noise(0, y) & 0xFF, 200 - x * (1 + y % 2)); }, 1, false},
   };
   for (const Case& c : cases) {
-    Image img = MakeImage(64, 16, [&c](int x, int y) { return c.pixel(x, y); });
+    Image img = MakeImage(64, 16, c.pixel);
     Analysed a;
     Analyse(img, a);
     for (FilterStrategy s : {FilterStrategy::Entropy, FilterStrategy::MinSum, FilterStrategy::Greedy,
                              FilterStrategy::Refined}) {
       if (s == FilterStrategy::MinSum && !c.byMinSum) continue;
       const std::vector<uint8_t> filters = search::ChooseRowFilters(a.rows, s);
-      for (int y = 1; y < 16; ++y) {
+      for (int y = 1; y < 16; ++y)
         EXPECT_EQ(c.expected, filters[size_t(y)]) << c.name << " " << search::FilterStrategyName(s) << " row " << y;
-      }
     }
   }
 }

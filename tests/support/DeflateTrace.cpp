@@ -33,6 +33,7 @@ class BitReader {
     }
   }
   size_t BytePos() const { return m_pos; }
+  int64_t BitPos() const { return int64_t(m_pos) * 8 + m_bit; }
 
  private:
   const uint8_t* m_data;
@@ -128,11 +129,12 @@ void ReadDynamicHeader(BitReader& in, TracedBlock& block) {
 
 void ReadCompressedData(BitReader& in, TracedBlock& block, const Decoder& lit, const Decoder& dist,
                         std::vector<uint8_t>& out) {
-  for (;;) {
+  for (int64_t start = in.BitPos();; start = in.BitPos()) {
     const int sym = lit.Decode(in);
     if (sym < 256) {
       out.push_back(uint8_t(sym));
       block.tokens.push_back({1, sym});
+      block.tokenBits += in.BitPos() - start;
       continue;
     }
     if (sym == 256) return;
@@ -144,6 +146,7 @@ void ReadCompressedData(BitReader& in, TracedBlock& block, const Decoder& lit, c
     if (size_t(distance) > out.size() || distance > 32768) throw Failure("distance too far back");
     for (int i = 0; i < length; ++i) out.push_back(out[out.size() - size_t(distance)]);
     block.tokens.push_back({length, distance});
+    block.tokenBits += in.BitPos() - start;
   }
 }
 
@@ -158,23 +161,32 @@ void ReadBlock(BitReader& in, TracedBlock& block, std::vector<uint8_t>& out) {
     for (int i = 0; i < len; ++i) out.push_back(uint8_t(in.Bits(8)));
     return;
   }
-  std::vector<int> litLengths(288, 0), distLengths(30, 0);
   if (block.type == 1) {
-    for (int i = 0; i < 288; ++i) litLengths[size_t(i)] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : 8;
-    distLengths.assign(30, 5);
+    for (int i = 0; i < 288; ++i) block.litLenLengths.push_back(i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : 8);
+    block.distanceLengths.assign(30, 5);
   } else if (block.type == 2) {
     ReadDynamicHeader(in, block);
-    litLengths = block.litLenLengths;
-    distLengths = block.distanceLengths;
   } else {
     throw Failure("reserved block type");
   }
-  const Decoder lit(litLengths);
-  const Decoder dist(distLengths);
+  const Decoder lit(block.litLenLengths);
+  const Decoder dist(block.distanceLengths);
   ReadCompressedData(in, block, lit, dist, out);
 }
 
 }  // namespace
+
+DeflateCode LengthCode(int length) {
+  int code = 28;
+  while (kLengthBase[code] > length) --code;
+  return {257 + code, kLengthBase[code], kLengthExtra[code]};
+}
+
+DeflateCode DistanceCode(int distance) {
+  int code = 29;
+  while (kDistBase[code] > distance) --code;
+  return {code, kDistBase[code], kDistExtra[code]};
+}
 
 bool TraceZlib(const uint8_t* data, size_t size, std::vector<TracedBlock>& blocks, std::vector<uint8_t>& out,
                std::string* error, size_t* consumed) {

@@ -29,10 +29,19 @@ struct TracedBlock {
   int hlit = 0, hdist = 0, hclen = 0;
   std::vector<int> codeLengthLengths;  // 19, in symbol order
   std::vector<CodeLengthSymbol> header;
-  std::vector<int> litLenLengths;      // hlit entries
-  std::vector<int> distanceLengths;    // hdist entries
+  std::vector<int> litLenLengths;      // the codes the data is read with: hlit entries
+  std::vector<int> distanceLengths;    // (hdist), or RFC 1951's fixed 288 and 30
   std::vector<DeflateToken> tokens;    // without the end-of-block symbol
+  int64_t tokenBits = 0;               // what the tokens took, codes and extra bits
 };
+
+// RFC 1951 3.2.5: the symbol of a match length (257..285) or the code of a
+// distance (0..29), with the base its extra bits add to and their count.
+struct DeflateCode {
+  int code, base, extraBits;
+};
+DeflateCode LengthCode(int length);
+DeflateCode DistanceCode(int distance);
 
 // Decodes a zlib stream (2-byte header, deflate data, Adler-32).  Fills the
 // blocks and the inflated bytes; false with a reason on any error.  Bytes

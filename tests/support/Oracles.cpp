@@ -188,9 +188,8 @@ bool InflateIdat(const std::vector<uint8_t>& png, std::vector<uint8_t>& out) {
   std::vector<Chunk> chunks;
   if (!ListChunks(png, chunks)) return false;
   std::vector<uint8_t> zdata;
-  for (const Chunk& c : chunks) {
+  for (const Chunk& c : chunks)
     if (c.type == "IDAT") zdata.insert(zdata.end(), c.data.begin(), c.data.end());
-  }
   return InflateZlib(zdata.data(), zdata.size(), out);
 }
 

@@ -17,24 +17,17 @@ using namespace uitest;
 TEST(AboutBox, VersionLineFromFourNumbers) {
   struct Case {
     const char* version;
-    const char* line;  // null: the template's text stays
+    std::optional<std::string> line;  // none: the template's text stays
   };
   const Case cases[] = {
       {"2, 5, 0, 31", "VELKOR File Format Plugin 2.5.0 Build 31"},
       {"1,0,0,0", "VELKOR File Format Plugin 1.0.0 Build 0"},
       {"10, 20, 30, 40 beta", "VELKOR File Format Plugin 10.20.30 Build 40"},
-      {"2, 5, 0", nullptr},
-      {"2.5.0.31", nullptr},
-      {"", nullptr},
+      {"2, 5, 0", std::nullopt},
+      {"2.5.0.31", std::nullopt},
+      {"", std::nullopt},
   };
-  for (const Case& c : cases) {
-    const std::optional<std::string> line = AboutVersionLine(c.version);
-    if (c.line) {
-      EXPECT_EQ(line, std::string(c.line)) << c.version;
-    } else {
-      EXPECT_EQ(line, std::nullopt) << c.version;
-    }
-  }
+  for (const Case& c : cases) EXPECT_EQ(AboutVersionLine(c.version), c.line) << c.version;
 }
 
 struct AboutOutcome {

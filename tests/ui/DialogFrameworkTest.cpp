@@ -5,7 +5,6 @@
 #include <stdexcept>
 
 #include "HeadlessTestSupport.h"
-#include "platform/VirtualThreadServices.h"
 #include "ui/DialogPlacement.h"
 
 namespace {
@@ -52,20 +51,16 @@ TEST(DialogDispatch, CommandsRouteByIdAndCode) {
       {"other id", 1106, 0, true, {"init", "command 0 1106", "destroyed"}, -1},
   };
   for (const CommandCase& c : cases) {
-    platform::VirtualThreadServices services;
-    HeadlessToolkit toolkit(services);
-    RecordingDialog dialog(toolkit);
-    dialog.cancelEnds = c.cancelEnds;
-    const MessageResult result = RunWith(dialog, toolkit, {{kWmCommand, MakeCommandParam(c.id, c.code)}});
-    EXPECT_EQ(dialog.calls, c.calls) << c.name;
+    Harness h;
+    h.dialog.cancelEnds = c.cancelEnds;
+    const MessageResult result = RunWith(h.dialog, h.toolkit, {{kWmCommand, MakeCommandParam(c.id, c.code)}});
+    EXPECT_EQ(h.dialog.calls, c.calls) << c.name;
     EXPECT_EQ(result, c.result) << c.name;
   }
 }
 
 TEST(DialogDispatch, OtherMessagesGoToMessageAndItsAnswerIsReturned) {
-  platform::VirtualThreadServices services;
-  HeadlessToolkit toolkit(services);
-  RecordingDialog dialog(toolkit);
+  Harness h;
   MessageResult answer = 0;
   FunctionDriver driver([&](HeadlessToolkit& tk, HeadlessWindow& window) {
     if (answer != 0) return false;
@@ -73,36 +68,34 @@ TEST(DialogDispatch, OtherMessagesGoToMessageAndItsAnswerIsReturned) {
     tk.EndDialog(&window, 1016);
     return true;
   });
-  toolkit.SetDriver(&driver);
-  EXPECT_EQ(dialog.RunModal(nullptr, "", kProgressTemplate), 1016);
+  h.toolkit.SetDriver(&driver);
+  EXPECT_EQ(h.dialog.RunModal(nullptr, "", kProgressTemplate), 1016);
   EXPECT_EQ(answer, 7);
-  EXPECT_EQ(dialog.calls, (std::vector<std::string>{"init", "message 275", "destroyed"}));
-  EXPECT_EQ(dialog.ResourceId(), kProgressTemplate);
+  EXPECT_EQ(h.dialog.calls, (std::vector<std::string>{"init", "message 275", "destroyed"}));
+  EXPECT_EQ(h.dialog.ResourceId(), kProgressTemplate);
 }
 
 TEST(DialogDispatch, WithoutObjectDefaultProcedureAnswersAndDestroyClearsSlot) {
-  platform::VirtualThreadServices services;
-  HeadlessToolkit toolkit(services);
+  Harness h;
   HeadlessWindow window(*FindDialogTemplate(kProgressTemplate));
-  EXPECT_EQ(DispatchDialogMessage(toolkit, &window, kWmTimer, 1, 0), 0);
-  EXPECT_EQ(toolkit.DefaultProcedureCalls(), 1u);
+  EXPECT_EQ(DispatchDialogMessage(h.toolkit, &window, kWmTimer, 1, 0), 0);
+  EXPECT_EQ(h.toolkit.DefaultProcedureCalls(), 1u);
   // No object at init: answered 0, nothing stored.
-  EXPECT_EQ(DispatchDialogMessage(toolkit, &window, kWmInitDialog, 0, 0), 0);
+  EXPECT_EQ(DispatchDialogMessage(h.toolkit, &window, kWmInitDialog, 0, 0), 0);
   // Cancel without an object still ends the dialog with 2.
-  DispatchDialogMessage(toolkit, &window, kWmCommand, MakeCommandParam(kIdCancel, 0), 0);
+  DispatchDialogMessage(h.toolkit, &window, kWmCommand, MakeCommandParam(kIdCancel, 0), 0);
   EXPECT_TRUE(window.ended);
   EXPECT_EQ(window.result, 2);
 
-  RecordingDialog dialog(toolkit);
-  EXPECT_EQ(DispatchDialogMessage(toolkit, &window, kWmInitDialog, 0, reinterpret_cast<LongParam>(&dialog)), 1);
-  EXPECT_EQ(window.userSlot, &dialog);
-  EXPECT_EQ(dialog.Window(), &window);
-  DispatchDialogMessage(toolkit, &window, kWmDestroy, 0, 0);
+  EXPECT_EQ(DispatchDialogMessage(h.toolkit, &window, kWmInitDialog, 0, reinterpret_cast<LongParam>(&h.dialog)), 1);
+  EXPECT_EQ(window.userSlot, &h.dialog);
+  EXPECT_EQ(h.dialog.Window(), &window);
+  DispatchDialogMessage(h.toolkit, &window, kWmDestroy, 0, 0);
   EXPECT_EQ(window.userSlot, nullptr);
-  EXPECT_EQ(dialog.calls.back(), "destroyed");
+  EXPECT_EQ(h.dialog.calls.back(), "destroyed");
   // After destruction the default procedure answers again.
-  DispatchDialogMessage(toolkit, &window, kWmTimer, 1, 0);
-  EXPECT_EQ(toolkit.DefaultProcedureCalls(), 2u);
+  DispatchDialogMessage(h.toolkit, &window, kWmTimer, 1, 0);
+  EXPECT_EQ(h.toolkit.DefaultProcedureCalls(), 2u);
 }
 
 class ThrowingDialog : public RecordingDialog {
@@ -112,31 +105,27 @@ class ThrowingDialog : public RecordingDialog {
 };
 
 TEST(DialogRunModal, MissingTemplateAndThrowingDialogGiveMinusOne) {
-  platform::VirtualThreadServices services;
-  HeadlessToolkit toolkit(services);
-  RecordingDialog dialog(toolkit);
-  EXPECT_EQ(dialog.RunModal(nullptr, "", 4242), -1);
-  EXPECT_TRUE(dialog.calls.empty());
-  ThrowingDialog throwing(toolkit);
+  Harness h;
+  EXPECT_EQ(h.dialog.RunModal(nullptr, "", 4242), -1);
+  EXPECT_TRUE(h.dialog.calls.empty());
+  ThrowingDialog throwing(h.toolkit);
   EXPECT_EQ(throwing.RunModal(nullptr, "", kProgressTemplate), -1);
 }
 
 TEST(DialogRunModal, PostedMessagesArriveInOrderAfterTheCurrentOne) {
-  platform::VirtualThreadServices services;
-  HeadlessToolkit toolkit(services);
-  RecordingDialog dialog(toolkit);
+  Harness h;
   bool posted = false;
   FunctionDriver driver([&](HeadlessToolkit& tk, HeadlessWindow& window) {
     if (posted) return false;
     posted = true;
     tk.PostCommand(&window, 1106);
     tk.PostToDialog(&window, kWmCommand, MakeCommandParam(kIdOk, 0), 0);
-    EXPECT_EQ(dialog.calls.size(), 1u) << "posting must not deliver at once";
+    EXPECT_EQ(h.dialog.calls.size(), 1u) << "posting must not deliver at once";
     return true;
   });
-  toolkit.SetDriver(&driver);
-  EXPECT_EQ(dialog.RunModal(nullptr, "", kProgressTemplate), 1);
-  EXPECT_EQ(dialog.calls, (std::vector<std::string>{"init", "command 0 1106", "ok", "destroyed"}));
+  h.toolkit.SetDriver(&driver);
+  EXPECT_EQ(h.dialog.RunModal(nullptr, "", kProgressTemplate), 1);
+  EXPECT_EQ(h.dialog.calls, (std::vector<std::string>{"init", "command 0 1106", "ok", "destroyed"}));
 }
 
 TEST(DialogPlacement, CentresOverOwnerAndKeepsOnScreen) {

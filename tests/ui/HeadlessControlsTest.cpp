@@ -8,7 +8,6 @@
 
 #include "HeadlessTestSupport.h"
 #include "platform/MessageBox.h"
-#include "platform/VirtualThreadServices.h"
 #include "ui/headless/DialogScript.h"
 
 namespace {
@@ -33,10 +32,7 @@ constexpr ControlTemplate kControls[] = {
 };
 constexpr DialogTemplate kTestDialog[] = {{900, "Test", 200, 100, 0x80C80000u, kControls}};
 
-struct Harness {
-  platform::VirtualThreadServices services;
-  HeadlessToolkit toolkit{services};
-  RecordingDialog dialog{toolkit};
+struct Harness : uitest::Harness {
   Harness() { toolkit.AddTemplates(kTestDialog); }
 };
 

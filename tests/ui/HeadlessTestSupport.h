@@ -1,11 +1,13 @@
-// Shared pieces of the dialog tests: a driver made of a function, and a
-// dialog that records which of its operations ran.
+// Shared pieces of the dialog tests: a driver made of a function, a
+// dialog that records which of its operations ran, and a toolkit on a
+// virtual clock to run it in.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/VirtualThreadServices.h"
 #include "ui/ModalDialog.h"
 #include "ui/headless/HeadlessToolkit.h"
 
@@ -51,6 +53,12 @@ class RecordingDialog : public ui::ModalDialog {
     calls.push_back("message " + std::to_string(message));
     return 7;
   }
+};
+
+struct Harness {
+  platform::VirtualThreadServices services;
+  HeadlessToolkit toolkit{services};
+  RecordingDialog dialog{toolkit};
 };
 
 }  // namespace uitest
