@@ -30,7 +30,7 @@ void DeflateAtLevel(const std::vector<uint8_t>& rows, int level, int plans, cons
     runs.push_back(OptimalSettingsOf(level));
     runs.back().seedSalt = uint32_t(k);
   }
-  deflate::OptimalDeflateCombined(rows.data(), rows.size(), runs, zlib, stats, runEach);
+  deflate::OptimalDeflateCombined(rows.data(), rows.size(), runs, zlib, stats, runEach, true);
 }
 
 bool ImageDataRedeflate::Read() {

@@ -681,14 +681,24 @@ size_t OptimalDeflate(const uint8_t* data, size_t size, const OptimalSettings& s
 }
 
 size_t OptimalDeflateCombined(const uint8_t* data, size_t size, const std::vector<OptimalSettings>& runs,
-                              std::vector<uint8_t>& zlib, OptimalStats* stats, const RunEach& runEach) {
+                              std::vector<uint8_t>& zlib, OptimalStats* stats, const RunEach& runEach,
+                              bool untilAlike) {
   if (runs.empty()) return OptimalDeflate(data, size, OptimalSettings{}, zlib, stats);
   std::vector<OptimalPlan> plans(runs.size());
-  auto plan = [&](size_t k) { plans[k] = PlanOptimal(data, size, runs[k]); };
-  if (runEach) {
-    runEach(runs.size(), plan);
+  auto planRange = [&](size_t from, size_t to) {
+    auto plan = [&](size_t k) { plans[from + k] = PlanOptimal(data, size, runs[from + k]); };
+    if (runEach) {
+      runEach(to - from, plan);
+    } else {
+      for (size_t k = 0; k < to - from; ++k) plan(k);
+    }
+  };
+  const size_t first = untilAlike ? std::min<size_t>(2, runs.size()) : runs.size();
+  planRange(0, first);
+  if (first < runs.size() && (plans[0].Bits() + 7) / 8 == (plans[1].Bits() + 7) / 8) {
+    plans.resize(first);
   } else {
-    for (size_t k = 0; k < runs.size(); ++k) plan(k);
+    planRange(first, runs.size());
   }
   std::vector<const OptimalPlan*> all;
   for (const OptimalPlan& p : plans) all.push_back(&p);

@@ -148,9 +148,12 @@ using RunEach = std::function<void(size_t count, const std::function<void(size_t
 // where that is smaller: never larger than the smallest single plan's
 // stream, and with one run OptimalDeflate's stream.  runEach runs the
 // plans (in turn when not given); each holds its own match lists, so
-// running them at once takes that memory once per thread.
+// running them at once takes that memory once per thread.  untilAlike:
+// the first two plans run first, and the others only when those two differ
+// in size (a stream whose plans come out alike under two seeds has little
+// scatter for more of them to find).
 size_t OptimalDeflateCombined(const uint8_t* data, size_t size, const std::vector<OptimalSettings>& runs,
                               std::vector<uint8_t>& zlib, OptimalStats* stats = nullptr,
-                              const RunEach& runEach = {});
+                              const RunEach& runEach = {}, bool untilAlike = false);
 
 }  // namespace deflate

@@ -232,6 +232,11 @@ TEST(OptimalDeflate, CombinedPlansAreNeverLargerThanTheirBestAndSwitchBetweenThe
     deflate::OptimalDeflateCombined(in.bytes.data(), in.bytes.size(), {runs[1]}, one);
     deflate::OptimalDeflate(in.bytes.data(), in.bytes.size(), runs[1], single);
     EXPECT_EQ(one, single);
+    // Two plans alike (the same salt twice): the third is not planned.
+    deflate::OptimalDeflateCombined(in.bytes.data(), in.bytes.size(), {runs[1], runs[1], runs[2]}, again, &stats,
+                                    {}, true);
+    EXPECT_EQ(stats.runBytes, (std::vector<size_t>{single.size(), single.size()}));
+    EXPECT_EQ(again, single);
   }
   EXPECT_LT(totalCombined, totalBestAlone);
 }
