@@ -317,20 +317,25 @@ class Batch {
       const EffortLevel& effort = kEffortLevels[m_options.effort];
       WinnerRetrial retrial = WinnerRetrialOf(m_options, rawBytes);
       const bool deferred = retrial.replacesLevel && !retrial.sweeps.empty();
-      for (int level : WinnerOptimalLevelsOf(m_options, rawBytes)) {
-        const bool winnerLevel = level == effort.winnerOptimalLevel;
-        if (winnerLevel && deferred) continue;
-        if (!Interrupted(m_stop) && redeflate.AtLevel(level, winnerLevel ? effort.winnerPlans : 1, onThreads)) {
-          best.redeflated = true;
-        }
+      // Every deflate but the last is one plan; the rows that go out get
+      // the level's plans: a large image's retried rows (or its rows as
+      // they are), else the rows the file holds after the other deflates.
+      const std::vector<int> levels = WinnerOptimalLevelsOf(m_options, rawBytes);
+      for (int level : levels) {
+        if (level == effort.winnerOptimalLevel && deferred) continue;
+        if (!Interrupted(m_stop) && redeflate.AtLevel(level)) best.redeflated = true;
       }
       for (search::RetrialEffort& sweep : retrial.sweeps) {
         sweep.threads = m_threads;
         sweep.stop = &m_stop.cancel;
       }
       if (!retrial.sweeps.empty() && !Interrupted(m_stop) &&
-          redeflate.WithRetriedFilters(retrial.codeLevel, retrial.level, retrial.sweeps, retrial.plans, onThreads,
-                                       deferred)) {
+          redeflate.WithRetriedFilters(retrial.codeLevel, retrial.level, retrial.sweeps, deferred ? retrial.plans : 1,
+                                       onThreads, deferred)) {
+        best.redeflated = true;
+      }
+      if (!deferred && !levels.empty() && effort.winnerPlans > 1 && !Interrupted(m_stop) &&
+          redeflate.AtLevel(effort.winnerOptimalLevel, effort.winnerPlans, onThreads)) {
         best.redeflated = true;
       }
       return true;

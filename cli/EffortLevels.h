@@ -61,7 +61,8 @@ struct EffortLevel {
   // its own restart seeds, the stream written from the cheapest blocks of
   // them all (deflate::OptimalDeflateCombined): the level's sizes scatter
   // by a few hundred bytes over seeds on a photo, mostly by where the
-  // blocks are cut.  The retried rows' deflate gets as many.
+  // blocks are cut.  Only the rows that are written get them: a large
+  // image's retried rows, a small image's winner after its sweeps.
   int winnerPlans = 1;
 };
 

@@ -50,7 +50,7 @@ struct WinnerRetrial {
   int codeLevel = 0;
   int level = 0;
   std::vector<search::RetrialEffort> sweeps;
-  int plans = 1;  // of the retried rows' deflate (EffortLevel::winnerPlans)
+  int plans = 1;  // of a large image's retried rows' deflate (EffortLevel::winnerPlans)
   // A large image's rows are not deflated at `level` before the sweeps:
   // the retried rows' stream nearly always replaces that one (a photo's
   // by a few hundred bytes), so the time goes to the plans of the rows

@@ -199,7 +199,8 @@ TEST(ImageDataRedeflate, UnchangedRowsAreDeflatedOnlyWhenTheRetrialStandsForTheL
       EXPECT_TRUE(counts.empty());
       continue;
     }
-    EXPECT_EQ(counts, std::vector<size_t>{3});
+    // Two plans first, the third only when those two differ in size.
+    EXPECT_TRUE(counts == std::vector<size_t>{2} || counts == (std::vector<size_t>{2, 1}));
     std::vector<oracle::Chunk> after;
     oracle::Image decoded;
     ASSERT_TRUE(oracle::ListChunks(png, after) && oracle::DecodePng(png, decoded));
