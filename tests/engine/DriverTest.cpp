@@ -232,13 +232,8 @@ RunResult RunForcing(Image& img, int corruptPass, int escapeAfterJudged) {
     if (code == 1 && inPass && job.pass == corruptPass && !corrupted) ctx->deflate.blocks[0].lengths[0] = 0, corrupted = true;
   };
   Rec().answer = [&](int code) { return code == 0 && ++judged >= escapeAfterJudged ? 1 : 0; };
-  Rec().pieces.clear();
-  RunResult out;
-  out.result = OptimizePngInContext(*ctx, &job);
+  const RunResult out = RunJob(job, ctx.get());
   EXPECT_EQ(corrupted, corruptPass >= 0);
-  if (out.result != kEncodeFailed) out.png.assign(job.kbuf, job.kbuf + out.result);
-  FreeEncodeBuffer(job.kbuf);
-  out.job = job;
   Rec().onPoll = nullptr, Rec().answer = nullptr;
   return out;
 }

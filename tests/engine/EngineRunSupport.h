@@ -119,12 +119,13 @@ struct RunResult {
   std::vector<uint32_t> outpal;   // copied while valid
 };
 
-// Runs the job with fresh recordings (the hooks stay), copies the file out,
-// lists its chunks (every CRC checked, IEND last) and frees the buffer.
-inline RunResult RunJob(EncodeJob& job) {
+// Runs the job (on the given context, else through the one-at-a-time entry)
+// with fresh recordings (the hooks stay), copies the file out, lists its
+// chunks (every CRC checked, IEND last) and frees the buffer.
+inline RunResult RunJob(EncodeJob& job, EngineContext* ctx = nullptr) {
   Rec().pieces.clear(), Rec().polls.clear();
   RunResult out;
-  out.result = OptimizePng(&job);
+  out.result = ctx ? OptimizePngInContext(*ctx, &job) : OptimizePng(&job);
   if (out.result != kEncodeFailed && job.kbuf)
     out.png.assign(job.kbuf, job.kbuf + std::min(out.result, job.kbufsize));
   const Bytes iend = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};  // always the last 12 bytes
