@@ -171,8 +171,9 @@ TEST(SettingsValueFile, RefusesMalformedFilesEvenWithAGoodChecksum) {
 // A file cut off mid-write, grown, or with any one bit flipped reads as absent.
 TEST(SettingsValueFile, EveryTruncationAndEveryBitFlipIsRefused) {
   const auto file = *EncodeSettingsValue("KeepChunks", SettingsType::String, StringBytes("gAMA,sRGB,"));
-  for (size_t length = 0; length < file.size(); ++length)
+  for (size_t length = 0; length < file.size(); ++length) {
     EXPECT_FALSE(DecodeSettingsValue("KeepChunks", std::span(file).first(length)).has_value()) << length;
+  }
   auto longer = file;
   longer.push_back(0);
   EXPECT_FALSE(DecodeSettingsValue("KeepChunks", longer).has_value());

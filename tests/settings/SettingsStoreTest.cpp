@@ -46,15 +46,19 @@ class SettingsOnDisk : public ::testing::Test {
 
 TEST_F(SettingsOnDisk, NoStoreAtAllGivesTheDefaults) {
   EXPECT_EQ(m_store.ReadDialogChoice(), kDialogChoiceSimple);
-  uint32_t strategy = 3, limit = 0;  // the job's current strategy
-  EXPECT_TRUE(!m_store.ReadNumber(kStrategyValue, strategy) && strategy == 3u);
-  EXPECT_TRUE(!m_store.ReadNumber(kLimitPassesValue, limit) && UnpackPassLimit(limit) == 0) << "passes unlimited";
+  uint32_t strategy = 3;  // the job's current strategy
+  EXPECT_FALSE(m_store.ReadNumber(kStrategyValue, strategy));
+  EXPECT_EQ(strategy, 3u);
+  uint32_t limit = 0;
+  EXPECT_FALSE(m_store.ReadNumber(kLimitPassesValue, limit));
+  EXPECT_EQ(UnpackPassLimit(limit), 0) << "passes unlimited";
   KeepList list = ListOf({"gAMA"});
-  EXPECT_TRUE(!m_store.ReadKeepList(list) && list.IsEmpty()) << "no chunk kept";
+  EXPECT_FALSE(m_store.ReadKeepList(list));
+  EXPECT_TRUE(list.IsEmpty()) << "no chunk kept";
   AdvancedOptions options;
   options.m_strategy = 4;
   EXPECT_FALSE(m_store.ReadAdvancedOptions(options));
-  EXPECT_EQ(options.Serialize(), kAdvancedDefaults);
+  EXPECT_EQ(options.Serialize(), AdvancedOptions().Serialize());
   EXPECT_EQ(m_store.ReadInstallPath(), "");
   EXPECT_FALSE(fs::exists(UserRoot())) << "reads create nothing";
 }
@@ -106,7 +110,8 @@ TEST_F(SettingsOnDisk, MistypedValues) {
   }
   ASSERT_TRUE(m_backend.Write(kStrategyValue, SettingsType::Binary, Data{2, 0, 0, 0}));
   uint32_t strategy = 1;
-  EXPECT_TRUE(!m_store.ReadNumber(kStrategyValue, strategy) && strategy == 1u);
+  EXPECT_FALSE(m_store.ReadNumber(kStrategyValue, strategy));
+  EXPECT_EQ(strategy, 1u);
   KeepList list;
   ASSERT_TRUE(m_backend.Write(kKeepChunksValue, SettingsType::Binary, Bytes("ALL,")));
   EXPECT_FALSE(m_store.ReadKeepList(list));
@@ -138,13 +143,15 @@ TEST_F(SettingsOnDisk, DamagedFilesReadAsTheDefaultsUntilWrittenAgain) {
 
   EXPECT_EQ(m_store.ReadDialogChoice(), kDialogChoiceSimple);
   uint32_t strategy = 1;
-  EXPECT_TRUE(!m_store.ReadNumber(kStrategyValue, strategy) && strategy == 1u);
+  EXPECT_FALSE(m_store.ReadNumber(kStrategyValue, strategy));
+  EXPECT_EQ(strategy, 1u);
   KeepList list;
   AdvancedOptions options;
   EXPECT_FALSE(m_store.ReadKeepList(list));
   EXPECT_FALSE(m_store.ReadAdvancedOptions(options));
   ASSERT_TRUE(m_store.WriteNumber(kStrategyValue, 2));
-  EXPECT_TRUE(m_store.ReadNumber(kStrategyValue, strategy) && strategy == 2u);
+  EXPECT_TRUE(m_store.ReadNumber(kStrategyValue, strategy));
+  EXPECT_EQ(strategy, 2u);
 }
 
 // The install path comes from the first machine-wide folder holding a

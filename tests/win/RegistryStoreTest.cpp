@@ -87,7 +87,6 @@ TEST_F(RegistryStore, NumbersRoundTripAsDwords) {
     EXPECT_TRUE(m_store.ReadNumber(c.name, back)) << c.name;
     EXPECT_EQ(back, c.value) << c.name;
   }
-  EXPECT_EQ(UnpackPassLimit(PackPassLimit(true, 0)), 0) << "the flag with 0 passes is no limit";
 }
 
 TEST_F(RegistryStore, MistypedOrMisSizedNumbersKeepTheCallersDefault) {
@@ -140,11 +139,6 @@ TEST_F(RegistryStore, KeepListsRoundTripAsTerminatedStrings) {
     EXPECT_TRUE(m_store.ReadKeepList(back)) << c.stored;
     EXPECT_EQ(back.Serialize(), c.stored);
   }
-  KeepList split;
-  ASSERT_TRUE(m_store.ReadKeepList(split));
-  ASSERT_TRUE(m_store.WriteKeepList(ListOf({"vpAg,gIFx"})));
-  ASSERT_TRUE(m_store.ReadKeepList(split));
-  EXPECT_EQ(split.Entries(), (std::vector<std::string>{"vpAg", "gIFx"})) << "a private string reads back as two types";
 }
 
 TEST_F(RegistryStore, EmptyKeepListRemovesTheValue) {

@@ -9,19 +9,12 @@
 #include <sstream>
 #include <string>
 
-#include "support/ShellCommand.h"
-
-#ifdef VELKOR_HOST
+#include "HostRunner.h"
 
 namespace {
 
-struct HostRun { int status; std::string output; };
-
-HostRun RunHost(const std::string& arguments) {
-  HostRun run{-1, {}};
-  run.status = oracle::RunShellCommand(std::string(VELKOR_HOST) + " " + arguments, run.output);
-  return run;
-}
+using hosttest::HostRun;
+using hosttest::RunHost;
 
 std::filesystem::path WriteScript(const std::string& name, const std::string& text) {
   const std::filesystem::path path = std::filesystem::temp_directory_path() / name;
@@ -39,8 +32,8 @@ TEST(HostStandIn, AboutScriptReadsTheVersionLineAndClosesWithEnter) {
                                   "expect 1006 https://quenbury-imaging.example/velkor/\n"
                                   "expect-state 1 hidden\nexpect-state 2 disabled\n"
                                   "shot about\nkey enter\n");
-  const HostRun run = RunHost("--dialog " + script.string() + " --shots " + shots.string() + " about");
-  EXPECT_EQ(run.status, 0) << run.output;
+  const HostRun run = RunHost({"--dialog", script.string(), "--shots", shots.string(), "about"});
+  EXPECT_EQ(run.exitCode, 0) << run.output;
   EXPECT_NE(run.output.find("selector 0 result 0"), std::string::npos) << run.output;
   std::stringstream shot;
   shot << std::ifstream(shots / "about.txt").rdbuf();
@@ -58,12 +51,10 @@ TEST(HostStandIn, AFailingOrUnfinishedScriptFailsTheRun) {
   };
   for (const Case& c : cases) {
     const auto script = WriteScript("velkor-bad.script", c.script);
-    const HostRun run = RunHost("--dialog " + script.string() + " about");
-    EXPECT_NE(run.status, 0) << c.script;
+    const HostRun run = RunHost({"--dialog", script.string(), "about"});
+    EXPECT_NE(run.exitCode, 0) << c.script;
     EXPECT_NE(run.output.find(c.reason), std::string::npos) << run.output;
   }
 }
 
 }  // namespace
-
-#endif
