@@ -320,9 +320,12 @@ class Batch {
       // Every deflate but the last is one plan; the rows that go out get
       // the level's plans: a large image's retried rows (or its rows as
       // they are), else the rows the file holds after the other deflates.
+      // Without sweeps the rows are deflated at the level only once, last,
+      // in the level's plans.
       const std::vector<int> levels = WinnerOptimalLevelsOf(m_options, rawBytes);
+      const bool lastOnly = retrial.sweeps.empty() && effort.winnerPlans > 1;
       for (int level : levels) {
-        if (level == effort.winnerOptimalLevel && deferred) continue;
+        if (level == effort.winnerOptimalLevel && (deferred || lastOnly)) continue;
         if (!Interrupted(m_stop) && redeflate.AtLevel(level)) best.redeflated = true;
       }
       for (search::RetrialEffort& sweep : retrial.sweeps) {
