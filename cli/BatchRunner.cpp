@@ -332,9 +332,16 @@ class Batch {
         sweep.threads = m_threads;
         sweep.stop = &m_stop.cancel;
       }
-      if (!retrial.sweeps.empty() && !Interrupted(m_stop) &&
-          redeflate.WithRetriedFilters(retrial.codeLevel, retrial.level, retrial.sweeps, deferred ? retrial.plans : 1,
-                                       onThreads, deferred)) {
+      const bool retried = !retrial.sweeps.empty() && !Interrupted(m_stop) &&
+                           redeflate.WithRetriedFilters(retrial.codeLevel, retrial.level, retrial.sweeps,
+                                                        deferred ? retrial.plans : 1, onThreads);
+      if (retried) best.redeflated = true;
+      // The level's deflate left to the retrial: when no retried rows
+      // replaced the stream (none changed, none smaller, or rows the
+      // retrial does not take, such as a palette packed below 8 bits), the
+      // rows as they are get it here.
+      if (deferred && !retried && !Interrupted(m_stop) &&
+          redeflate.AtLevel(retrial.level, retrial.plans, onThreads)) {
         best.redeflated = true;
       }
       if (!deferred && !levels.empty() && effort.winnerPlans > 1 && !Interrupted(m_stop) &&

@@ -64,7 +64,7 @@ void ImageDataRedeflate::Take(std::vector<uint8_t> rows, std::vector<uint8_t> zl
 }
 
 bool ImageDataRedeflate::WithRetriedFilters(int codeLevel, int level, const std::vector<search::RetrialEffort>& sweeps,
-                                            int plans, const deflate::RunEach& runEach, bool unchangedToo) {
+                                            int plans, const deflate::RunEach& runEach) {
   if (m_state == State::Unread) m_state = Read() ? State::Readable : State::Unreadable;
   if (m_state != State::Readable || sweeps.empty()) return false;
   const ImageLayout& layout = m_streams[0].layout;
@@ -97,7 +97,5 @@ bool ImageDataRedeflate::WithRetriedFilters(int codeLevel, int level, const std:
     Take(std::move(filtered), std::move(zlib));
     taken = true;
   }
-  const bool stopped = sweeps.front().stop && sweeps.front().stop->load();
-  if (unchangedToo && !taken && !stopped) return AtLevel(level, plans, runEach);
   return taken;
 }

@@ -61,12 +61,9 @@ class ImageDataRedeflate {
   // for images of whole-byte pixels, not interlaced (the filters of an
   // interlaced pass's rows are another search).  Answers whether png changed.
   // plans and runEach: those of each new vector's deflate at level, as in
-  // AtLevel.  unchangedToo: when no sweep's rows replace png's stream
-  // (no row changed, or their stream was not smaller), the rows as they
-  // are are deflated at level (AtLevel), for a caller that left that
-  // deflate to the retrial.
+  // AtLevel.
   bool WithRetriedFilters(int codeLevel, int level, const std::vector<search::RetrialEffort>& sweeps,
-                          int plans = 1, const deflate::RunEach& runEach = {}, bool unchangedToo = false);
+                          int plans = 1, const deflate::RunEach& runEach = {});
 
  private:
   enum class State { Unread, Readable, Unreadable };
