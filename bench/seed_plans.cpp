@@ -5,11 +5,18 @@
 // For each PNG: the IDAT stream's bytes as found, each seed's own stream,
 // the combined stream, and the CPU seconds of all the plans.
 //
-// Usage: seed_plans [--level L] [--runs N] [--first-salt S] [--plans L:S,...] [--threads T] PNG...
-//   --level  the optimal parser's level as velkor's command line counts
-//            them (1..7; 7 is what -o max writes its winner with).
-//   --plans  the plans as level:salt pairs instead of --runs plans of one
-//            level under salts from --first-salt on.
+// Usage: seed_plans [--level L] [--runs N] [--first-salt S] [--plans L:S,...] [--threads T]
+//                   [--fixed N] [--union] [--explore L[:N]] PNG...
+//   --level    the optimal parser's level as velkor's command line counts
+//              them (1..7; 7 is what -o max writes its winner with).
+//   --plans    the plans as level:salt pairs instead of --runs plans of one
+//              level under salts from --first-salt on.
+//   --fixed    N more plans of the first plan's settings under the next
+//              salts, held to the combined stream's boundaries, so every
+//              block can be taken from any of them.
+//   --union    one more plan cut at every boundary of all the plans.
+//   --explore  N plans at the cheaper level L, their cheapest cover's
+//              boundaries planned again at the plans' settings.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +48,7 @@ int main(int argc, char** argv) {
   int exploreLevel = 5;
   int exploreRuns = 0;
   bool unionCuts = false;
+  int fixedRuns = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--level" && i + 1 < argc) level = std::atoi(argv[++i]);
@@ -48,6 +56,7 @@ int main(int argc, char** argv) {
     else if (arg == "--first-salt" && i + 1 < argc) firstSalt = uint32_t(std::atol(argv[++i]));
     else if (arg == "--threads" && i + 1 < argc) threads = std::max(1, std::atoi(argv[++i]));
     else if (arg == "--union") unionCuts = true;
+    else if (arg == "--fixed" && i + 1 < argc) fixedRuns = std::atoi(argv[++i]);
     else if (arg == "--explore" && i + 1 < argc) {
       char* end = nullptr;
       exploreLevel = int(std::strtol(argv[++i], &end, 10));
@@ -65,7 +74,8 @@ int main(int argc, char** argv) {
     else files.push_back(arg);
   }
   if (files.empty()) {
-    std::fprintf(stderr, "usage: seed_plans [--level L] [--runs N] [--first-salt S] [--plans L:S,...] [--threads T] PNG...\n");
+    std::fprintf(stderr, "usage: seed_plans [--level L] [--runs N] [--first-salt S] [--plans L:S,...] [--threads T]\n"
+                         "                  [--fixed N] [--union] [--explore L[:N]] PNG...\n");
     return 2;
   }
   for (const std::string& file : files) {
@@ -105,6 +115,26 @@ int main(int argc, char** argv) {
     std::printf(", combined %zu (%zu blocks), %.1f cpu s\n", deflate::WritePlan(rows.data(), rows.size(), combined, zlib),
                 combined.Cuts().size() - 1, CpuSeconds() - start);
     std::fflush(stdout);
+    if (fixedRuns > 0) {
+      // Where the plans cut apart, only their shared cuts let the stream
+      // switch; held to one set of cuts, every block is anyone's.
+      const std::vector<size_t> cuts = combined.Cuts();
+      std::vector<deflate::OptimalPlan> fixed(static_cast<size_t>(fixedRuns));
+      search::ParallelFor(fixed.size(), threads, [&](size_t k) {
+        deflate::OptimalSettings s = settings[0];
+        s.seedSalt = uint32_t(settings.size() + k);
+        fixed[k] = deflate::PlanOptimal(rows.data(), rows.size(), s, &cuts);
+      });
+      std::vector<const deflate::OptimalPlan*> withFixed = {&combined};
+      std::printf("  at the combined cuts:");
+      for (const deflate::OptimalPlan& plan : fixed) {
+        withFixed.push_back(&plan);
+        std::printf(" %zu", deflate::WritePlan(rows.data(), rows.size(), plan, zlib));
+        std::printf(" (all so far %zu)", deflate::WritePlan(rows.data(), rows.size(), deflate::CheapestOf(withFixed), zlib));
+      }
+      std::printf(", %.1f cpu s\n", CpuSeconds() - start);
+      std::fflush(stdout);
+    }
     if (unionCuts) {
       // Every plan's boundaries together, planned at the first plan's
       // settings: short blocks that join one plan's cuts to another's.
