@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
       std::vector<deflate::OptimalPlan> fixed(static_cast<size_t>(fixedRuns));
       search::ParallelFor(fixed.size(), threads, [&](size_t k) {
         deflate::OptimalSettings s = settings[0];
-        s.seedSalt = uint32_t(settings.size() + k);
+        s.seedSalt = firstSalt + uint32_t(settings.size() + k);
         fixed[k] = deflate::PlanOptimal(rows.data(), rows.size(), s, &cuts);
       });
       std::vector<const deflate::OptimalPlan*> withFixed = {&combined};
