@@ -1,5 +1,5 @@
 // Whether a file velkor has written could lose bytes by moving one row to
-// another filter, judged exactly: each block the optimal parser cuts the
+// another filter (or a few rows in a row to one filter), judged exactly: each block the optimal parser cuts the
 // rows into (one plan under the level's own seeds) is planned again at the written level, with the 32 KB before it
 // as history and its own boundaries fixed, once with the row as written and
 // once per other filter of each row it holds whole.
@@ -10,10 +10,12 @@
 // The same block planned under other seed salts shows how much of a move's
 // difference is the parser's scatter rather than the row.
 //
-// Usage: row_moves [--level L] [--threads T] [--blocks I,J,...] PNG
+// Usage: row_moves [--level L] [--threads T] [--blocks I,J,...] [--span N] PNG
 //   --level   the optimal parser's level as velkor's command line counts
 //             them (7 is what -o max writes with); default 7.
 //   --blocks  the blocks to try (0-based, in stream order); default all.
+//   --span    moves N rows in a row to one filter (each move named by its
+//             first row); default 1.
 // Prints per block its bytes and rows, the bits of four salts, and the moves
 // that cost least (bits against the row as written).
 #include <algorithm>
@@ -50,12 +52,14 @@ struct Move {
 int main(int argc, char** argv) {
   int level = 7;
   int threads = 2;
+  int span = 1;
   std::vector<size_t> blocks;
   std::string file;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--level" && i + 1 < argc) level = std::atoi(argv[++i]);
     else if (arg == "--threads" && i + 1 < argc) threads = std::max(1, std::atoi(argv[++i]));
+    else if (arg == "--span" && i + 1 < argc) span = std::max(1, std::atoi(argv[++i]));
     else if (arg == "--blocks" && i + 1 < argc) {
       for (const char* p = argv[++i]; *p;) {
         char* end = nullptr;
@@ -66,7 +70,7 @@ int main(int argc, char** argv) {
     } else file = arg;
   }
   if (file.empty()) {
-    std::fprintf(stderr, "usage: row_moves [--level L] [--threads T] [--blocks I,J,...] PNG\n");
+    std::fprintf(stderr, "usage: row_moves [--level L] [--threads T] [--blocks I,J,...] [--span N] PNG\n");
     return 2;
   }
   std::ifstream in(file, std::ios::binary);
@@ -111,17 +115,21 @@ int main(int argc, char** argv) {
     std::vector<int64_t> salts(kSalts);
     search::ParallelFor(salts.size(), threads, [&](size_t k) { salts[k] = blockBits(filtered, uint32_t(k)); });
     std::vector<Move> moves;
-    for (int y = 0; y < rows.height; ++y) {
-      if (size_t(y) * stride < begin || size_t(y + 1) * stride > end) continue;
+    for (int y = 0; y + span <= rows.height; ++y) {
+      if (size_t(y) * stride < begin || size_t(y + span) * stride > end) continue;
       for (int f = 0; f < 5; ++f) {
-        if (f != filtered[size_t(y) * stride]) moves.push_back({y, f, 0});
+        bool changes = false;
+        for (int k = 0; k < span; ++k) changes |= f != filtered[size_t(y + k) * stride];
+        if (changes) moves.push_back({y, f, 0});
       }
     }
     search::ParallelFor(moves.size(), threads, [&](size_t i) {
       std::vector<uint8_t> moved = filtered;
-      uint8_t* row = &moved[size_t(moves[i].row) * stride];
-      row[0] = uint8_t(moves[i].filter);
-      search::FilterRow(rows, moves[i].row, moves[i].filter, row + 1);
+      for (int k = 0; k < span; ++k) {
+        uint8_t* row = &moved[size_t(moves[i].row + k) * stride];
+        row[0] = uint8_t(moves[i].filter);
+        search::FilterRow(rows, moves[i].row + k, moves[i].filter, row + 1);
+      }
       moves[i].bits = blockBits(moved, 0) - salts[0];
     });
     std::sort(moves.begin(), moves.end(), [](const Move& a, const Move& b) { return a.bits < b.bits; });
