@@ -1,14 +1,15 @@
-// Whether a file velkor has written could lose bytes by moving one row to
-// another filter (or a few rows in a row to one filter), judged exactly: each block the optimal parser cuts the
-// rows into (one plan under the level's own seeds) is planned again at the written level, with the 32 KB before it
-// as history and its own boundaries fixed, once with the row as written and
-// once per other filter of each row it holds whole.
+// Whether a file velkor has written could lose bytes by moving one row (or
+// a few rows in a row) to another filter, judged exactly: each block the
+// optimal parser cuts the rows into (one plan under the level's own seeds)
+// is planned again at the written level, with the 32 KB before it as
+// history and its own boundaries fixed, once with the rows as written and
+// once per move that stays inside it.
 //
 // The filter searches judge rows by estimates; this is the measure they
 // approximate, too slow for the command line (one plan of the block per
 // move), so it says how far the written rows are from a local optimum.
 // The same block planned under other seed salts shows how much of a move's
-// difference is the parser's scatter rather than the row.
+// difference is the parser's scatter rather than the rows.
 //
 // Usage: row_moves [--level L] [--threads T] [--blocks I,J,...] [--span N] PNG
 //   --level   the optimal parser's level as velkor's command line counts
@@ -16,8 +17,9 @@
 //   --blocks  the blocks to try (0-based, in stream order); default all.
 //   --span    moves N rows in a row to one filter (each move named by its
 //             first row); default 1.
-// Prints per block its bytes and rows, the bits of four salts, and the moves
-// that cost least (bits against the row as written).
+// Prints per block its byte range, how many moves save bits, the block's
+// bits under four salts, and the moves that cost least (bits against the
+// rows as written).
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
