@@ -707,18 +707,17 @@ size_t OptimalDeflateCombined(const uint8_t* data, size_t size, const std::vecto
   const OptimalPlan combined = CheapestOf(all);
   all.insert(all.begin(), &combined);
   std::vector<uint8_t> candidate;
-  size_t bestIndex = 0;
+  OptimalStats candidateStats;
   std::vector<size_t> runBytes;
   for (size_t k = 0; k < all.size(); ++k) {
-    WritePlan(data, size, *all[k], candidate);
+    WritePlan(data, size, *all[k], candidate, stats ? &candidateStats : nullptr);
     if (k > 0) runBytes.push_back(candidate.size());
     if (k == 0 || candidate.size() < zlib.size()) {
       zlib.swap(candidate);
-      bestIndex = k;
+      if (stats) std::swap(*stats, candidateStats);
     }
   }
   if (stats) {
-    WritePlan(data, size, *all[bestIndex], candidate, stats);
     stats->memoryBytes = combined.MemoryBytes();
     stats->runBytes = std::move(runBytes);
   }
