@@ -24,13 +24,13 @@ deflate::OptimalSettings OptimalSettingsOf(int level) {
 }
 
 void DeflateAtLevel(const std::vector<uint8_t>& rows, int level, int plans, const deflate::RunEach& runEach,
-                    std::vector<uint8_t>& zlib, deflate::OptimalStats* stats) {
+                    std::vector<uint8_t>& zlib, deflate::OptimalStats* stats, deflate::OptimalPlan* firstPlan) {
   std::vector<deflate::OptimalSettings> runs;
   for (int k = 0; k < std::max(plans, 1); ++k) {
     runs.push_back(OptimalSettingsOf(level));
     runs.back().seedSalt = uint32_t(k);
   }
-  deflate::OptimalDeflateCombined(rows.data(), rows.size(), runs, zlib, stats, runEach, true);
+  deflate::OptimalDeflateCombined(rows.data(), rows.size(), runs, zlib, stats, runEach, true, firstPlan);
 }
 
 bool ImageDataRedeflate::Read() {
@@ -50,7 +50,11 @@ bool ImageDataRedeflate::AtLevel(int level, int plans, const deflate::RunEach& r
   if (m_state == State::Unread) m_state = Read() ? State::Readable : State::Unreadable;
   if (m_state != State::Readable) return false;
   std::vector<uint8_t> zlib;
-  DeflateAtLevel(m_rows, level, plans, runEach, zlib);
+  if (m_planLevel != level) {
+    m_plan = {};
+    m_planLevel = level;
+  }
+  DeflateAtLevel(m_rows, level, plans, runEach, zlib, nullptr, &m_plan);
   if (zlib.size() >= m_streamSize) return false;
   Take(std::move(m_rows), std::move(zlib));
   return true;
@@ -92,9 +96,12 @@ bool ImageDataRedeflate::WithRetriedFilters(int codeLevel, int level, const std:
     }
     tried.push_back(std::move(retried.filters));
     std::vector<uint8_t> filtered = search::FilteredStream(rows, tried.back());
-    DeflateAtLevel(filtered, level, plans, runEach, zlib);
+    deflate::OptimalPlan plan;
+    DeflateAtLevel(filtered, level, plans, runEach, zlib, nullptr, &plan);
     if (zlib.size() >= m_streamSize) continue;
     Take(std::move(filtered), std::move(zlib));
+    m_plan = std::move(plan);
+    m_planLevel = level;
     taken = true;
   }
   return taken;

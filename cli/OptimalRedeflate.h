@@ -32,9 +32,12 @@ deflate::OptimalSettings OptimalSettingsOf(int level);
 // level's own), written from the cheapest blocks of all the plans; one plan
 // is OptimalDeflate's stream at that level.  When the first two plans come
 // out the same size the others are left out: on a text screenshot's rows
-// the top level's four plans wrote the same stream, for 30 s.
+// the top level's four plans wrote the same stream, for 30 s.  firstPlan:
+// the rows' plan at the level's own seed, used when it holds one and handed
+// back otherwise (deflate::OptimalDeflateCombined).
 void DeflateAtLevel(const std::vector<uint8_t>& rows, int level, int plans, const deflate::RunEach& runEach,
-                    std::vector<uint8_t>& zlib, deflate::OptimalStats* stats = nullptr);
+                    std::vector<uint8_t>& zlib, deflate::OptimalStats* stats = nullptr,
+                    deflate::OptimalPlan* firstPlan = nullptr);
 
 // The IDAT stream of a file the engine wrote, deflated again at one level
 // after another.  A small image at the top effort tries up to six levels on
@@ -81,6 +84,11 @@ class ImageDataRedeflate {
   std::vector<DataStream> m_streams;  // the IDAT stream alone
   std::vector<uint8_t> m_rows;        // its filtered rows
   size_t m_streamSize = 0;            // of the IDAT stream png holds now
+  // The last plan made of m_rows at a level's own seed, and that level (0:
+  // none): a small image's rows are deflated at the top level by one plan
+  // and then by several, of which this is the first.
+  deflate::OptimalPlan m_plan;
+  int m_planLevel = 0;
   // Every chunk of the engine's file stays; only the image data changes.
   ChunkChoice m_everything;
 };

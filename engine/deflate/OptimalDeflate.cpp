@@ -682,9 +682,11 @@ size_t OptimalDeflate(const uint8_t* data, size_t size, const OptimalSettings& s
 
 size_t OptimalDeflateCombined(const uint8_t* data, size_t size, const std::vector<OptimalSettings>& runs,
                               std::vector<uint8_t>& zlib, OptimalStats* stats, const RunEach& runEach,
-                              bool untilAlike) {
+                              bool untilAlike, OptimalPlan* firstPlan) {
   if (runs.empty()) return OptimalDeflate(data, size, OptimalSettings{}, zlib, stats);
   std::vector<OptimalPlan> plans(runs.size());
+  const bool firstKnown = firstPlan && !firstPlan->Empty();
+  if (firstKnown) plans[0] = *firstPlan;
   auto planRange = [&](size_t from, size_t to) {
     auto plan = [&](size_t k) { plans[from + k] = PlanOptimal(data, size, runs[from + k]); };
     if (runEach) {
@@ -694,7 +696,8 @@ size_t OptimalDeflateCombined(const uint8_t* data, size_t size, const std::vecto
     }
   };
   const size_t first = untilAlike ? std::min<size_t>(2, runs.size()) : runs.size();
-  planRange(0, first);
+  planRange(firstKnown ? 1 : 0, first);
+  if (firstPlan && !firstKnown) *firstPlan = plans[0];
   if (first < runs.size() && (plans[0].Bits() + 7) / 8 == (plans[1].Bits() + 7) / 8) {
     plans.resize(first);
   } else {

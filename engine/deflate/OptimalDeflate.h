@@ -111,6 +111,8 @@ class OptimalPlan {
   // Block boundaries as byte positions: 0, the inner ones, the input size.
   std::vector<size_t> Cuts() const;
   size_t MemoryBytes() const { return m_memoryBytes; }
+  // No blocks: a plan not made yet (a made plan, even of nothing, has one).
+  bool Empty() const { return m_blocks.empty(); }
 
  private:
   friend OptimalPlan PlanOptimal(const uint8_t*, size_t, const OptimalSettings&, const std::vector<size_t>*);
@@ -151,9 +153,13 @@ using RunEach = std::function<void(size_t count, const std::function<void(size_t
 // running them at once takes that memory once per thread.  untilAlike:
 // the first two plans run first, and the others only when those two differ
 // in size (a stream whose plans come out alike under two seeds has little
-// scatter for more of them to find).
+// scatter for more of them to find).  firstPlan: the first run's plan of
+// this very input, taken as it is when it holds one (a caller that planned
+// the same rows under the same settings before need not pay for it again),
+// and handed back when it is empty.
 size_t OptimalDeflateCombined(const uint8_t* data, size_t size, const std::vector<OptimalSettings>& runs,
                               std::vector<uint8_t>& zlib, OptimalStats* stats = nullptr,
-                              const RunEach& runEach = {}, bool untilAlike = false);
+                              const RunEach& runEach = {}, bool untilAlike = false,
+                              OptimalPlan* firstPlan = nullptr);
 
 }  // namespace deflate

@@ -241,6 +241,35 @@ TEST(OptimalDeflate, CombinedPlansAreNeverLargerThanTheirBestAndSwitchBetweenThe
   EXPECT_LT(totalCombined, totalBestAlone);
 }
 
+// The first run's plan is handed back when the caller has none, and a plan
+// the caller holds is used as it is instead of being planned again.
+TEST(OptimalDeflate, CombinedStreamsTakeAndHandBackTheFirstPlan) {
+  const Bytes rows = FilteredRows(120, 80);
+  std::vector<deflate::OptimalSettings> runs(2, deflate::OptimalLevelSettings(2));
+  runs[1].seedSalt = 1;
+  Bytes fresh, reused;
+  deflate::OptimalPlan first;
+  ASSERT_TRUE(first.Empty());
+  deflate::OptimalDeflateCombined(rows.data(), rows.size(), runs, fresh, nullptr, {}, false, &first);
+  const deflate::OptimalPlan own = deflate::PlanOptimal(rows.data(), rows.size(), runs[0]);
+  EXPECT_EQ(first.Cuts(), own.Cuts());
+  EXPECT_EQ(first.Bits(), own.Bits());
+  deflate::OptimalDeflateCombined(rows.data(), rows.size(), runs, reused, nullptr, {}, false, &first);
+  EXPECT_EQ(reused, fresh);
+
+  // One block over everything is not what the level plans for these rows,
+  // so a stream written from it shows the given plan was taken.
+  const std::vector<size_t> whole = {0, rows.size()};
+  ASSERT_NE(own.Cuts(), whole);
+  deflate::OptimalPlan given = deflate::PlanOptimal(rows.data(), rows.size(), runs[0], &whole);
+  Bytes expected, written, back;
+  deflate::WritePlan(rows.data(), rows.size(), given, expected);
+  deflate::OptimalDeflateCombined(rows.data(), rows.size(), {runs[0]}, written, nullptr, {}, false, &given);
+  EXPECT_EQ(written, expected);
+  ASSERT_TRUE(oracle::InflateZlib(written.data(), written.size(), back));
+  EXPECT_EQ(back, rows);
+}
+
 // Blocks at the boundaries a caller gives are those and only those, and
 // read back by zlib; boundaries of another form (not from 0 to the size,
 // not ascending) leave the plan to the boundary search.
