@@ -50,11 +50,7 @@ bool ImageDataRedeflate::AtLevel(int level, int plans, const deflate::RunEach& r
   if (m_state == State::Unread) m_state = Read() ? State::Readable : State::Unreadable;
   if (m_state != State::Readable) return false;
   std::vector<uint8_t> zlib;
-  if (m_planLevel != level) {
-    m_plan = {};
-    m_planLevel = level;
-  }
-  DeflateAtLevel(m_rows, level, plans, runEach, zlib, nullptr, &m_plan);
+  DeflateAtLevel(m_rows, level, plans, runEach, zlib, nullptr, &m_plans[level]);
   if (zlib.size() >= m_streamSize) return false;
   Take(std::move(m_rows), std::move(zlib));
   return true;
@@ -83,7 +79,9 @@ bool ImageDataRedeflate::WithRetriedFilters(int codeLevel, int level, const std:
 
   std::vector<uint8_t> zlib;
   deflate::OptimalStats written;
-  deflate::OptimalDeflate(m_rows.data(), m_rows.size(), OptimalSettingsOf(codeLevel), zlib, &written);
+  deflate::OptimalPlan& coded = m_plans[codeLevel];
+  if (coded.Empty()) coded = deflate::PlanOptimal(m_rows.data(), m_rows.size(), OptimalSettingsOf(codeLevel));
+  deflate::WritePlan(m_rows.data(), m_rows.size(), coded, zlib, &written);
   // Every sweep starts from the same rows and codes; a vector another
   // sweep found already is not deflated again.
   std::vector<std::vector<uint8_t>> tried = {filters};
@@ -100,8 +98,8 @@ bool ImageDataRedeflate::WithRetriedFilters(int codeLevel, int level, const std:
     DeflateAtLevel(filtered, level, plans, runEach, zlib, nullptr, &plan);
     if (zlib.size() >= m_streamSize) continue;
     Take(std::move(filtered), std::move(zlib));
-    m_plan = std::move(plan);
-    m_planLevel = level;
+    m_plans.clear();
+    m_plans[level] = std::move(plan);
     taken = true;
   }
   return taken;

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <vector>
 
 #include "cli/ChunkChoice.h"
@@ -84,11 +85,11 @@ class ImageDataRedeflate {
   std::vector<DataStream> m_streams;  // the IDAT stream alone
   std::vector<uint8_t> m_rows;        // its filtered rows
   size_t m_streamSize = 0;            // of the IDAT stream png holds now
-  // The last plan made of m_rows at a level's own seed, and that level (0:
-  // none): a small image's rows are deflated at the top level by one plan
-  // and then by several, of which this is the first.
-  deflate::OptimalPlan m_plan;
-  int m_planLevel = 0;
+  // Plans made of m_rows at a level's own seed, by level: a small image's
+  // rows are deflated at the top level by one plan and later by several, of
+  // which that is the first, and the retrial's codes come from a level the
+  // rows were deflated at before.
+  std::map<int, deflate::OptimalPlan> m_plans;
   // Every chunk of the engine's file stays; only the image data changes.
   ChunkChoice m_everything;
 };
