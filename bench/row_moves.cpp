@@ -82,15 +82,11 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> filtered;
   UnfilteredRows rows;
   const ImageLayout layout = LayoutOf(scan);
-  if (!scan.hasIhdr || !FindDataStreams(scan, png.data(), streams) || streams.size() != 1 ||
-      !InflateDataStream(png.data(), scan, streams[0], filtered) || layout.interlaced ||
-      !UnfilteredImageRows(layout, filtered, rows.bytes)) {
+  if (!InflateStillImageData(png.data(), scan, streams, filtered) || layout.interlaced ||
+      !UnfilteredImageRows(layout, filtered, rows)) {
     std::fprintf(stderr, "%s: not one IDAT stream of whole-byte pixels, not interlaced\n", file.c_str());
     return 1;
   }
-  rows.filterStride = layout.BitsPerPixel() / 8;
-  rows.rowBytes = int(layout.width) * rows.filterStride;
-  rows.height = int(layout.height);
   const size_t stride = size_t(rows.rowBytes) + 1;
 
   const deflate::OptimalSettings settings = OptimalSettingsOf(level);

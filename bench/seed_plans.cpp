@@ -84,13 +84,11 @@ int main(int argc, char** argv) {
     const PngFileScan scan = ScanPngFile(png.data(), png.size());
     std::vector<DataStream> streams;
     std::vector<uint8_t> rows;
-    if (!scan.hasIhdr || !FindDataStreams(scan, png.data(), streams) || streams.size() != 1 ||
-        !InflateDataStream(png.data(), scan, streams[0], rows)) {
+    if (!InflateStillImageData(png.data(), scan, streams, rows)) {
       std::printf("%s: no single IDAT stream\n", file.c_str());
       continue;
     }
-    size_t idat = 0;
-    for (size_t i : streams[0].chunkIndexes) idat += scan.chunks[i].length;
+    const size_t idat = DataStreamBytes(scan, streams[0]);
     std::vector<deflate::OptimalSettings> settings;
     for (int k = 0; k < runs && pairs.empty(); ++k) {
       settings.push_back(OptimalSettingsOf(level));

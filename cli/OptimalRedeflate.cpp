@@ -36,12 +36,8 @@ void DeflateAtLevel(const std::vector<uint8_t>& rows, int level, int plans, cons
 bool ImageDataRedeflate::Read() {
   m_source = m_png;
   m_scan = ScanPngFile(m_source.data(), m_source.size());
-  if (!m_scan.hasIhdr || m_scan.animated || !FindDataStreams(m_scan, m_source.data(), m_streams) ||
-      m_streams.size() != 1) {
-    return false;
-  }
-  if (!InflateDataStream(m_source.data(), m_scan, m_streams[0], m_rows)) return false;
-  for (size_t i : m_streams[0].chunkIndexes) m_streamSize += m_scan.chunks[i].length;
+  if (!InflateStillImageData(m_source.data(), m_scan, m_streams, m_rows)) return false;
+  m_streamSize = DataStreamBytes(m_scan, m_streams[0]);
   for (const ScannedChunk& chunk : m_scan.chunks) m_everything.kept.push_back(chunk.type);
   return true;
 }
@@ -69,10 +65,7 @@ bool ImageDataRedeflate::WithRetriedFilters(int codeLevel, int level, const std:
   if (m_state != State::Readable || sweeps.empty()) return false;
   const ImageLayout& layout = m_streams[0].layout;
   UnfilteredRows rows;
-  if (layout.interlaced || !UnfilteredImageRows(layout, m_rows, rows.bytes)) return false;
-  rows.filterStride = layout.BitsPerPixel() / 8;
-  rows.rowBytes = int(layout.width) * rows.filterStride;
-  rows.height = int(layout.height);
+  if (layout.interlaced || !UnfilteredImageRows(layout, m_rows, rows)) return false;
   const size_t stride = size_t(rows.rowBytes) + 1;
   std::vector<uint8_t> filters(size_t(rows.height));
   for (size_t y = 0; y < filters.size(); ++y) filters[y] = m_rows[y * stride];

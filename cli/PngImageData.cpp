@@ -215,6 +215,18 @@ bool InflateDataStream(const uint8_t* file, const PngFileScan& scan, const DataS
   return ok;
 }
 
+bool InflateStillImageData(const uint8_t* file, const PngFileScan& scan, std::vector<DataStream>& streams,
+                           std::vector<uint8_t>& filtered) {
+  return scan.hasIhdr && !scan.animated && FindDataStreams(scan, file, streams) && streams.size() == 1 &&
+         InflateDataStream(file, scan, streams[0], filtered);
+}
+
+size_t DataStreamBytes(const PngFileScan& scan, const DataStream& stream) {
+  size_t total = 0;
+  for (size_t i : stream.chunkIndexes) total += scan.chunks[i].length - stream.skip;
+  return total;
+}
+
 bool ReduceSixteenBit(const ImageLayout& layout, const std::vector<uint8_t>& filtered, const uint8_t* trnsData,
                       size_t trnsLength, std::vector<uint32_t>& pixels) {
   if (layout.bitDepth != 16 || filtered.size() != layout.StreamSize()) return false;
@@ -255,10 +267,14 @@ bool ReduceSixteenBit(const ImageLayout& layout, const std::vector<uint8_t>& fil
   return reducible;
 }
 
-bool UnfilteredImageRows(const ImageLayout& layout, const std::vector<uint8_t>& filtered, std::vector<uint8_t>& raw) {
+bool UnfilteredImageRows(const ImageLayout& layout, const std::vector<uint8_t>& filtered, UnfilteredRows& rows) {
   if (layout.bitDepth < 8 || layout.StreamSize() == 0 || filtered.size() != layout.StreamSize()) return false;
   const size_t bpp = size_t(layout.BitsPerPixel() / 8);
   const size_t stride = size_t(layout.width) * bpp;
+  rows.filterStride = int(bpp);
+  rows.rowBytes = int(stride);
+  rows.height = int(layout.height);
+  std::vector<uint8_t>& raw = rows.bytes;
   raw.assign(stride * layout.height, 0);
   ForEachUnfilteredRow(layout, filtered, [&](const Adam7Pass& pass, uint64_t y, uint64_t w, const uint8_t* row) {
     uint8_t* target = raw.data() + size_t(pass.y0 + y * pass.dy) * stride;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/PngFileScan.h"
+#include "engine/RowFilterEntry.h"
 
 // The pixel layout of a stream: the IHDR fields, with the frame's own size
 // for an fdAT stream.
@@ -53,6 +54,17 @@ bool FindDataStreams(const PngFileScan& scan, const uint8_t* file, std::vector<D
 bool InflateDataStream(const uint8_t* file, const PngFileScan& scan, const DataStream& stream,
                        std::vector<uint8_t>& filtered);
 
+// The image data of a still PNG whose IDAT is its only stream, found and
+// inflated (FindDataStreams, InflateDataStream): what a rewrite of the rows
+// alone starts from.  False for a scan without IHDR, an animation, or data
+// either call refuses.
+bool InflateStillImageData(const uint8_t* file, const PngFileScan& scan, std::vector<DataStream>& streams,
+                           std::vector<uint8_t>& filtered);
+
+// Bytes of the stream as stored: the zlib data its chunks carry, each
+// chunk's skipped bytes left out.
+size_t DataStreamBytes(const PngFileScan& scan, const DataStream& stream);
+
 // 16-bit samples that are all v * 257 (the high byte repeats in the low
 // byte) as 8-bit pixels 0xAARRGGBB, width * height of them, with the tRNS
 // colour of a grey or RGB source as transparent pixels.  False when any
@@ -63,9 +75,10 @@ bool ReduceSixteenBit(const ImageLayout& layout, const std::vector<uint8_t>& fil
 // The unfiltered rows of a stream whose pixels are whole bytes (bit depth 8
 // or 16), in row order of the whole image: an interlaced stream's passes are
 // put back in place, so the rows can be filtered afresh without interlacing.
-// width * bytes per pixel bytes per row, no filter bytes.  False when the
-// layout packs pixels below a byte or the rows do not match it.
-bool UnfilteredImageRows(const ImageLayout& layout, const std::vector<uint8_t>& filtered, std::vector<uint8_t>& raw);
+// width * bytes per pixel bytes per row, no filter bytes; a filter looks
+// back by one pixel.  False when the layout packs pixels below a byte or the
+// rows do not match it.
+bool UnfilteredImageRows(const ImageLayout& layout, const std::vector<uint8_t>& filtered, UnfilteredRows& rows);
 
 // Every sample of a stream at its own precision (1 to 16 bits), pixel after
 // pixel in row order of the whole image, channels in file order: interlaced

@@ -51,10 +51,7 @@ bool RefilterRows(EngineContext& ctx, const ImageLayout& layout, const std::vect
   UnfilteredRows rows;
   if (settings.rowSearchEffort < 0 || settings.rowSearchEffort >= kEffortLevelCount) return true;
   const EffortLevel& level = kEffortLevels[settings.rowSearchEffort];
-  if (level.filterSearch == 0 || !UnfilteredImageRows(layout, filtered, rows.bytes)) return true;
-  rows.filterStride = layout.BitsPerPixel() / 8;
-  rows.rowBytes = int(layout.width) * rows.filterStride;
-  rows.height = int(layout.height);
+  if (level.filterSearch == 0 || !UnfilteredImageRows(layout, filtered, rows)) return true;
   const int trials = FullTrials(level, rows.bytes.size());
   std::vector<const Proposal*> tried;
   const std::vector<Proposal> proposals = RankedProposals(rows, level);

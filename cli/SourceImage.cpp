@@ -104,11 +104,7 @@ RunInput SourceImage::AsRunInput(bool withPalette) const {
   return input;
 }
 
-size_t SourceImage::StreamBytes(size_t stream) const {
-  size_t total = 0;
-  for (size_t i : streams[stream].chunkIndexes) total += scan.chunks[i].length - streams[stream].skip;
-  return total;
-}
+size_t SourceImage::StreamBytes(size_t stream) const { return DataStreamBytes(scan, streams[stream]); }
 
 bool LoadSourceImage(const std::filesystem::path& path, const CliOptions& options, SourceImage& image,
                      std::string& error) {
